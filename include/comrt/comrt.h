@@ -1,0 +1,29 @@
+// libcomrt: the subset of the Windows platform (COM, OLE Automation, Win32)
+// that OBZeveVevuVAD and its clients need on Linux, with the Windows names,
+// signatures, values and binary layouts.
+#pragma once
+
+#include <cstdio>
+
+#include <comrt/wintypes.h>
+#include <comrt/objbase.h>
+#include <comrt/winbase.h>
+
+EXTERN_C {
+// The prefix folder that holds system.reg, user.reg, dosdevices/ and drive_c/:
+// $COMRT_PREFIX, else $XDG_DATA_HOME/comrt, else ~/.local/share/comrt. Created
+// (with drive_c and the dosdevices/c: link) on first use. Returns the length
+// written without the terminator, or 0 when the buffer is too small.
+COMRT_API DWORD ComrtGetPrefix(char* buffer, DWORD size);
+
+// Maps a Windows path (X:\a\b, \ and / both separate levels) to the host path
+// under the folder that dosdevices/x: links to; a path beginning with '/' is a
+// host path and passes unchanged. Returns FALSE (GetLastError
+// ERROR_PATH_NOT_FOUND) for a drive without a link or a relative path, FALSE
+// (ERROR_INSUFFICIENT_BUFFER) when the buffer is too small.
+COMRT_API BOOL ComrtMapPathW(LPCWSTR path, char* hostPath, DWORD size);
+
+// fopen over the path mapping; the mode is the C library's ("rb", "wb", ...).
+// Returns null with errno ENOENT for an unmapped drive.
+COMRT_API FILE* _wfopen(const OLECHAR* path, const OLECHAR* mode);
+}

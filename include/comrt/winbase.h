@@ -1,0 +1,161 @@
+// Win32 subset of libcomrt: registry over the prefix's hive files, file
+// functions over the prefix's drive mapping, code pages, waiting, atomics,
+// critical sections, mutexes and module file names.
+#pragma once
+
+#include <comrt/wintypes.h>
+
+// Registry roots, as on Windows.
+#define HKEY_CLASSES_ROOT ((HKEY)(ULONG_PTR)((LONG)0x80000000))
+#define HKEY_CURRENT_USER ((HKEY)(ULONG_PTR)((LONG)0x80000001))
+#define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)((LONG)0x80000002))
+#define HKEY_USERS ((HKEY)(ULONG_PTR)((LONG)0x80000003))
+#define HKEY_CURRENT_CONFIG ((HKEY)(ULONG_PTR)((LONG)0x80000005))
+
+#define KEY_QUERY_VALUE 0x0001
+#define KEY_SET_VALUE 0x0002
+#define KEY_CREATE_SUB_KEY 0x0004
+#define KEY_ENUMERATE_SUB_KEYS 0x0008
+#define KEY_NOTIFY 0x0010
+#define KEY_WOW64_64KEY 0x0100
+#define KEY_WOW64_32KEY 0x0200
+#define KEY_READ 0x20019
+#define KEY_WRITE 0x20006
+#define KEY_ALL_ACCESS 0xF003F
+#define REG_NONE 0
+#define REG_SZ 1
+#define REG_EXPAND_SZ 2
+#define REG_BINARY 3
+#define REG_DWORD 4
+#define REG_OPTION_NON_VOLATILE 0
+#define REG_CREATED_NEW_KEY 1
+#define REG_OPENED_EXISTING_KEY 2
+
+#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+#define FILE_ATTRIBUTE_READONLY 0x01
+#define FILE_ATTRIBUTE_DIRECTORY 0x10
+#define FILE_ATTRIBUTE_ARCHIVE 0x20
+#define FILE_ATTRIBUTE_NORMAL 0x80
+
+#define CP_ACP 0
+#define CP_UTF8 65001
+#define MB_PRECOMPOSED 0x01
+#define MB_ERR_INVALID_CHARS 0x08
+#define WC_SEPCHARS 0x20
+#define WC_COMPOSITECHECK 0x200
+
+#define INFINITE 0xFFFFFFFF
+#define WAIT_OBJECT_0 0x00000000L
+#define WAIT_ABANDONED 0x00000080L
+#define WAIT_TIMEOUT 0x00000102L
+#define WAIT_FAILED ((DWORD)0xFFFFFFFF)
+
+#define GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT 0x2
+#define GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS 0x4
+
+struct SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
+};
+typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
+
+struct FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+};
+typedef FILETIME* PFILETIME;
+
+// Same size as on Windows x64 (40 bytes); the runtime keeps its lock behind
+// DebugInfo.
+struct CRITICAL_SECTION {
+    PVOID DebugInfo;
+    LONG LockCount;
+    LONG RecursionCount;
+    HANDLE OwningThread;
+    HANDLE LockSemaphore;
+    ULONG_PTR SpinCount;
+};
+typedef CRITICAL_SECTION* LPCRITICAL_SECTION;
+
+// The file version of a module's version resource.
+struct VS_FIXEDFILEINFO {
+    DWORD dwSignature;
+    DWORD dwStrucVersion;
+    DWORD dwFileVersionMS;
+    DWORD dwFileVersionLS;
+    DWORD dwProductVersionMS;
+    DWORD dwProductVersionLS;
+    DWORD dwFileFlagsMask;
+    DWORD dwFileFlags;
+    DWORD dwFileOS;
+    DWORD dwFileType;
+    DWORD dwFileSubtype;
+    DWORD dwFileDateMS;
+    DWORD dwFileDateLS;
+};
+
+#define HIWORD(l) ((WORD)((((DWORD_PTR)(l)) >> 16) & 0xffff))
+#define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
+
+EXTERN_C {
+COMRT_API DWORD GetLastError();
+COMRT_API void SetLastError(DWORD code);
+
+COMRT_API LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM sam, PHKEY result);
+COMRT_API LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR cls, DWORD options,
+                                  REGSAM sam, LPSECURITY_ATTRIBUTES sa, PHKEY result, LPDWORD disposition);
+COMRT_API LSTATUS RegSetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data,
+                                 DWORD size);
+COMRT_API LSTATUS RegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                                   LPDWORD size);
+COMRT_API LSTATUS RegDeleteValueW(HKEY key, LPCWSTR name);
+COMRT_API LSTATUS RegDeleteKeyW(HKEY key, LPCWSTR subKey);
+COMRT_API LSTATUS RegDeleteTreeW(HKEY key, LPCWSTR subKey);
+COMRT_API LSTATUS RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength, LPDWORD reserved,
+                                LPWSTR cls, LPDWORD clsLength, PFILETIME lastWrite);
+COMRT_API LSTATUS RegCloseKey(HKEY key);
+// Redirects a predefined root (HKEY_CLASSES_ROOT) to another open key, or
+// back to its default when newKey is null: the per-user registration switch.
+COMRT_API LSTATUS RegOverridePredefKey(HKEY key, HKEY newKey);
+
+COMRT_API DWORD GetFileAttributesW(LPCWSTR path);
+COMRT_API BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES sa);
+COMRT_API BOOL DeleteFileW(LPCWSTR path);
+COMRT_API BOOL RemoveDirectoryW(LPCWSTR path);
+
+COMRT_API UINT GetACP();
+COMRT_API int MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH text, int bytes, LPWSTR wide, int wideCount);
+COMRT_API int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wide, int wideCount, LPSTR text, int bytes,
+                                  LPCCH defaultChar, BOOL* usedDefault);
+
+COMRT_API void Sleep(DWORD milliseconds);
+
+COMRT_API void InitializeCriticalSection(LPCRITICAL_SECTION cs);
+COMRT_API BOOL InitializeCriticalSectionAndSpinCount(LPCRITICAL_SECTION cs, DWORD spinCount);
+COMRT_API void EnterCriticalSection(LPCRITICAL_SECTION cs);
+COMRT_API BOOL TryEnterCriticalSection(LPCRITICAL_SECTION cs);
+COMRT_API void LeaveCriticalSection(LPCRITICAL_SECTION cs);
+COMRT_API void DeleteCriticalSection(LPCRITICAL_SECTION cs);
+
+COMRT_API HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES sa, BOOL initialOwner, LPCWSTR name);
+COMRT_API BOOL ReleaseMutex(HANDLE mutex);
+COMRT_API DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
+COMRT_API BOOL CloseHandle(HANDLE handle);
+
+COMRT_API DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size);
+COMRT_API BOOL GetModuleHandleExW(DWORD flags, LPCWSTR moduleName, HMODULE* module);
+COMRT_API DWORD GetFileVersionInfoSizeW(LPCWSTR fileName, LPDWORD handle);
+COMRT_API BOOL GetFileVersionInfoW(LPCWSTR fileName, DWORD handle, DWORD size, LPVOID data);
+COMRT_API BOOL VerQueryValueW(LPCVOID block, LPCWSTR subBlock, LPVOID* buffer, UINT* length);
+}
+
+// Atomics with the Windows names; full barriers as on Windows.
+inline LONG InterlockedIncrement(LONG volatile* p) { return __atomic_add_fetch(p, 1, __ATOMIC_SEQ_CST); }
+inline LONG InterlockedDecrement(LONG volatile* p) { return __atomic_sub_fetch(p, 1, __ATOMIC_SEQ_CST); }
+inline LONG InterlockedExchange(LONG volatile* p, LONG v) { return __atomic_exchange_n(p, v, __ATOMIC_SEQ_CST); }
+inline LONG InterlockedExchangeAdd(LONG volatile* p, LONG v) { return __atomic_fetch_add(p, v, __ATOMIC_SEQ_CST); }
+inline LONG InterlockedCompareExchange(LONG volatile* p, LONG exchange, LONG comparand) {
+    __atomic_compare_exchange_n(p, &comparand, exchange, false, __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST);
+    return comparand;
+}
