@@ -8,7 +8,7 @@ void WideFormat::AppendNumber(WString& out, int64_t value) {
         digits[n++] = static_cast<char>('0' + magnitude % 10);
         magnitude /= 10;
     } while (magnitude != 0);
-    if (value < 0) out.push_back(u'-');
+    if (value < 0) out.push_back(OLESTR('-'));
     while (n > 0) out.push_back(static_cast<OLECHAR>(digits[--n]));
 }
 
@@ -20,15 +20,15 @@ WString WideFormat::Format(const OLECHAR* format, std::initializer_list<Arg> arg
     for (const Arg& a : args) reserve += a.isNumber_ ? 20 : a.length_;
     out.reserve(reserve);
     for (const OLECHAR* p = format; *p != 0; ++p) {
-        if (*p == u'%' && (p[1] == u's' || p[1] == u'd') && next != args.end()) {
+        if (*p == OLESTR('%') && (p[1] == OLESTR('s') || p[1] == OLESTR('d')) && next != args.end()) {
             if (next->isNumber_)
                 AppendNumber(out, next->number_);
             else
                 out.append(next->text_, next->length_);
             ++next;
             ++p;
-        } else if (*p == u'%' && p[1] == u'%') {
-            out.push_back(u'%');
+        } else if (*p == OLESTR('%') && p[1] == OLESTR('%')) {
+            out.push_back(OLESTR('%'));
             ++p;
         } else {
             out.push_back(*p);

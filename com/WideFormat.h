@@ -17,7 +17,7 @@ public:
     public:
         Arg(const WString& text) : text_(text.data()), length_(text.size()) {}
         Arg(const OLECHAR* text)
-            : text_(text ? text : u""), length_(std::char_traits<OLECHAR>::length(text ? text : u"")) {}
+            : text_(text ? text : OLESTR("")), length_(std::char_traits<OLECHAR>::length(text ? text : OLESTR(""))) {}
         Arg(int value) : number_(value), isNumber_(true) {}
         Arg(long value) : number_(value), isNumber_(true) {}
         Arg(long long value) : number_(value), isNumber_(true) {}

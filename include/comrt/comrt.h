@@ -17,10 +17,12 @@ EXTERN_C {
 COMRT_API DWORD ComrtGetPrefix(char* buffer, DWORD size);
 
 // Maps a Windows path (X:\a\b, \ and / both separate levels) to the host path
-// under the folder that dosdevices/x: links to; a path beginning with '/' is a
-// host path and passes unchanged. Returns FALSE (GetLastError
-// ERROR_PATH_NOT_FOUND) for a drive without a link or a relative path, FALSE
-// (ERROR_INSUFFICIENT_BUFFER) when the buffer is too small.
+// under the folder that dosdevices/x: links to; "X:a" counts as "X:\a". A path
+// beginning with '/' is a host path and passes unchanged; a relative path only
+// has its separators turned into '/'. For a drive without a link the mapped
+// text is still written (it names nothing) and the result is FALSE with
+// GetLastError ERROR_PATH_NOT_FOUND. FALSE (ERROR_INSUFFICIENT_BUFFER) when
+// the buffer cannot hold the text and its terminator.
 COMRT_API BOOL ComrtMapPathW(LPCWSTR path, char* hostPath, DWORD size);
 
 // fopen over the path mapping; the mode is the C library's ("rb", "wb", ...).

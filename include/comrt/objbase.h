@@ -123,6 +123,7 @@ struct EXCEPINFO {
 #define LOCALE_USER_DEFAULT 0x0400
 #define VARIANT_NOVALUEPROP 0x1
 #define VARIANT_ALPHABOOL 0x2
+#define VARIANT_LOCALBOOL 0x10
 
 #define CLSCTX_INPROC_SERVER 0x1
 #define CLSCTX_INPROC_HANDLER 0x2
@@ -232,5 +233,8 @@ COMRT_API UINT SysStringByteLen(BSTR bstr);
 COMRT_API void VariantInit(VARIANTARG* v);
 COMRT_API HRESULT VariantClear(VARIANTARG* v);
 COMRT_API HRESULT VariantCopy(VARIANTARG* dest, const VARIANTARG* src);
+// Copies src into dest, replacing a reference (VT_BYREF) by the value it
+// points to; VT_BYREF|VT_VARIANT is followed one level.
+COMRT_API HRESULT VariantCopyInd(VARIANT* dest, const VARIANTARG* src);
 COMRT_API HRESULT VariantChangeType(VARIANTARG* dest, const VARIANTARG* src, USHORT flags, VARTYPE vt);
 }

@@ -37,12 +37,21 @@
 #define FILE_ATTRIBUTE_ARCHIVE 0x20
 #define FILE_ATTRIBUTE_NORMAL 0x80
 
+// The ANSI, OEM and thread code pages are all UTF-8 (GetACP answers 65001).
 #define CP_ACP 0
+#define CP_OEMCP 1
+#define CP_THREAD_ACP 3
 #define CP_UTF8 65001
 #define MB_PRECOMPOSED 0x01
+#define MB_COMPOSITE 0x02
+#define MB_USEGLYPHCHARS 0x04
 #define MB_ERR_INVALID_CHARS 0x08
+#define WC_DISCARDNS 0x10
 #define WC_SEPCHARS 0x20
+#define WC_DEFAULTCHAR 0x40
+#define WC_ERR_INVALID_CHARS 0x80
 #define WC_COMPOSITECHECK 0x200
+#define WC_NO_BEST_FIT_CHARS 0x400
 
 #define INFINITE 0xFFFFFFFF
 #define WAIT_OBJECT_0 0x00000000L
@@ -50,6 +59,7 @@
 #define WAIT_TIMEOUT 0x00000102L
 #define WAIT_FAILED ((DWORD)0xFFFFFFFF)
 
+#define GET_MODULE_HANDLE_EX_FLAG_PIN 0x1
 #define GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT 0x2
 #define GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS 0x4
 
@@ -79,6 +89,22 @@ struct CRITICAL_SECTION {
 typedef CRITICAL_SECTION* LPCRITICAL_SECTION;
 
 // The file version of a module's version resource.
+//
+// Version resources on Linux: a module (shared library or executable) carries
+// its version resource as the exported data symbol
+//     extern "C" const VS_FIXEDFILEINFO ComrtVersionResource;
+// with dwSignature VS_FFI_SIGNATURE. GetFileVersionInfoSizeW/W look the symbol
+// up in the module of that path (the loaded one, else loaded for the call)
+// and answer a block laid out as Windows' VS_VERSIONINFO (header with the key
+// "VS_VERSION_INFO", then the VS_FIXEDFILEINFO); VerQueryValueW with the
+// root sub-block u"\\" points at the VS_FIXEDFILEINFO inside the block. A
+// module without the symbol gives ERROR_RESOURCE_TYPE_NOT_FOUND.
+#define VS_FFI_SIGNATURE 0xFEEF04BDu
+#define VS_FFI_STRUCVERSION 0x00010000u
+#define VS_FFI_FILEFLAGSMASK 0x0000003Fu
+#define VOS_NT_WINDOWS32 0x00040004u
+#define VFT_APP 0x1u
+#define VFT_DLL 0x2u
 struct VS_FIXEDFILEINFO {
     DWORD dwSignature;
     DWORD dwStrucVersion;
@@ -102,6 +128,11 @@ EXTERN_C {
 COMRT_API DWORD GetLastError();
 COMRT_API void SetLastError(DWORD code);
 
+// Registry over the prefix's hive files (system.reg: HKEY_LOCAL_MACHINE,
+// user.reg: HKEY_CURRENT_USER). Reads through HKEY_CLASSES_ROOT try the
+// user's Software\Classes, then the machine's; writes go to the machine's,
+// unless RegOverridePredefKey redirects the root. HKEY_USERS and HKEY_CURRENT_CONFIG are empty and read-only. Results are
+// Win32 error codes; these functions leave GetLastError alone.
 COMRT_API LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM sam, PHKEY result);
 COMRT_API LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR cls, DWORD options,
                                   REGSAM sam, LPSECURITY_ATTRIBUTES sa, PHKEY result, LPDWORD disposition);
@@ -119,6 +150,8 @@ COMRT_API LSTATUS RegCloseKey(HKEY key);
 // back to its default when newKey is null: the per-user registration switch.
 COMRT_API LSTATUS RegOverridePredefKey(HKEY key, HKEY newKey);
 
+// File functions over the path mapping of ComrtMapPathW; failures set
+// GetLastError as Windows does (a drive without a link: ERROR_PATH_NOT_FOUND).
 COMRT_API DWORD GetFileAttributesW(LPCWSTR path);
 COMRT_API BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES sa);
 COMRT_API BOOL DeleteFileW(LPCWSTR path);
@@ -143,8 +176,12 @@ COMRT_API BOOL ReleaseMutex(HANDLE mutex);
 COMRT_API DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 COMRT_API BOOL CloseHandle(HANDLE handle);
 
+// A module handle is the dynamic loader's handle of the object; null names
+// the executable. File names are host paths.
 COMRT_API DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size);
 COMRT_API BOOL GetModuleHandleExW(DWORD flags, LPCWSTR moduleName, HMODULE* module);
+// Gives back a reference that GetModuleHandleExW took.
+COMRT_API BOOL FreeLibrary(HMODULE module);
 COMRT_API DWORD GetFileVersionInfoSizeW(LPCWSTR fileName, LPDWORD handle);
 COMRT_API BOOL GetFileVersionInfoW(LPCWSTR fileName, DWORD handle, DWORD size, LPVOID data);
 COMRT_API BOOL VerQueryValueW(LPCVOID block, LPCWSTR subBlock, LPVOID* buffer, UINT* length);

@@ -1,0 +1,3 @@
+#include "com/ModuleLock.h"
+
+LONG volatile ModuleLock::count_ = 0;

@@ -1,0 +1,389 @@
+#include "Registry.h"
+
+#include <cstring>
+#include <map>
+#include <new>
+
+#include "Prefix.h"
+#include "Utf.h"
+
+namespace {
+constexpr std::u16string_view kClasses = u"Software\\Classes";
+constexpr size_t kMaxKeyNameLength = 255;
+constexpr size_t kMaxValueNameLength = 16383;
+
+// A name the hive text can hold exactly: no control characters (they would
+// break the line structure) and no lone surrogates (UTF-8 cannot carry them).
+bool StorableName(std::u16string_view name) {
+    for (char16_t c : name) {
+        if (c < 0x20) return false;
+    }
+    bool replaced = false;
+    Utf::ToUtf8(name, &replaced);
+    return !replaced;
+}
+
+std::u16string Text(LPCWSTR text) { return text == nullptr ? std::u16string() : std::u16string(text); }
+
+template <typename Function>
+LSTATUS Guarded(Function function) {
+    try {
+        return function();
+    } catch (const std::bad_alloc&) {
+        return ERROR_OUTOFMEMORY;
+    } catch (...) {
+        return ERROR_CANTWRITE;
+    }
+}
+}  // namespace
+
+Registry& Registry::Instance() {
+    // Never destroyed: keys may still be closed from other static destructors.
+    static Registry* instance = new Registry;
+    return *instance;
+}
+
+HiveFile Registry::Hive(View hive) {
+    const std::string prefix = Prefix::Path();
+    if (hive == View::User) return HiveFile(prefix + "/user.reg", u"HKEY_CURRENT_USER");
+    return HiveFile(prefix + "/system.reg", u"HKEY_LOCAL_MACHINE");
+}
+
+std::optional<size_t> Registry::RootIndex(HKEY key) {
+    const auto value = reinterpret_cast<ULONG_PTR>(key);
+    if (value < 0xFFFFFFFF80000000ull || value >= 0xFFFFFFFF80000000ull + kRoots) return std::nullopt;
+    return static_cast<size_t>(value - 0xFFFFFFFF80000000ull);
+}
+
+std::vector<Registry::Place> Registry::ReadPlaces(const Location& location) {
+    switch (location.view) {
+    case View::Machine:
+    case View::User:
+        return {Place{location.view, location.path}};
+    case View::Classes: {
+        std::u16string path(kClasses);
+        if (!location.path.empty()) path += u"\\" + location.path;
+        return {Place{View::User, path}, Place{View::Machine, path}};
+    }
+    case View::Empty:
+        break;
+    }
+    return {};
+}
+
+Registry::Place Registry::WritePlace(const Location& location) {
+    std::vector<Place> places = ReadPlaces(location);
+    return places.back();
+}
+
+bool Registry::Exists(const Location& location) {
+    if (location.path.empty()) return true;  // the roots always exist
+    for (const Place& place : ReadPlaces(location)) {
+        if (Hive(place.hive).Read()->Find(place.path) != nullptr) return true;
+    }
+    return false;
+}
+
+bool Registry::Join(const std::u16string& base, LPCWSTR subKey, std::u16string& path) {
+    const std::u16string sub = RegTree::Normalise(Text(subKey));
+    for (size_t start = 0; start < sub.size();) {
+        size_t end = sub.find(u'\\', start);
+        if (end == std::u16string::npos) end = sub.size();
+        if (end - start > kMaxKeyNameLength) return false;
+        start = end + 1;
+    }
+    if (!StorableName(sub)) return false;
+    path = base;
+    if (!sub.empty()) path += (path.empty() ? u"" : u"\\") + sub;
+    return true;
+}
+
+bool Registry::Resolve(HKEY key, Location& location) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (const auto root = RootIndex(key)) {
+        if (overrides_[*root]) {
+            location = *overrides_[*root];
+            return true;
+        }
+        switch (*root) {
+        case 0:
+            location = {View::Classes, u""};
+            return true;
+        case 1:
+            location = {View::User, u""};
+            return true;
+        case 2:
+            location = {View::Machine, u""};
+            return true;
+        case 3:
+        case 5:
+            location = {View::Empty, u""};
+            return true;
+        default:
+            return false;
+        }
+    }
+    auto it = handles_.find(key);
+    if (it == handles_.end()) return false;
+    location = *it->second;
+    return true;
+}
+
+HKEY Registry::NewHandle(Location location) {
+    auto object = std::make_unique<Location>(std::move(location));
+    HKEY handle = reinterpret_cast<HKEY>(object.get());
+    std::lock_guard<std::mutex> lock(mutex_);
+    handles_.emplace(handle, std::move(object));
+    return handle;
+}
+
+bool Registry::Forget(HKEY key) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return handles_.erase(key) > 0;
+}
+
+void Registry::SetOverride(size_t root, std::optional<Location> location) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    overrides_[root] = std::move(location);
+}
+
+LSTATUS Registry::Open(HKEY key, LPCWSTR subKey, PHKEY result) {
+    if (result == nullptr) return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
+    Location target;
+    if (!Instance().Resolve(key, target)) return ERROR_INVALID_HANDLE;
+    if (!Join(target.path, subKey, target.path) || !Exists(target)) return ERROR_FILE_NOT_FOUND;
+    *result = Instance().NewHandle(std::move(target));
+    return ERROR_SUCCESS;
+}
+
+LSTATUS Registry::Create(HKEY key, LPCWSTR subKey, PHKEY result, LPDWORD disposition) {
+    if (result == nullptr) return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
+    Location base;
+    if (!Instance().Resolve(key, base)) return ERROR_INVALID_HANDLE;
+    if (base.view == View::Empty) return ERROR_ACCESS_DENIED;
+    Location target = base;
+    if (!Join(base.path, subKey, target.path)) return ERROR_INVALID_PARAMETER;
+    // The merged view's base may live in the user hive only; check it there.
+    if (base.view == View::Classes && !Exists(base)) return ERROR_KEY_DELETED;
+    const Place basePlace = WritePlace(base);
+    const Place place = WritePlace(target);
+    bool created = false;
+    const LSTATUS status = Hive(place.hive).Update([&](RegTree& tree, bool& modified) -> LSTATUS {
+        if (base.view != View::Classes && tree.Find(basePlace.path) == nullptr) return ERROR_KEY_DELETED;
+        tree.Create(place.path, &created);
+        modified = created;
+        return ERROR_SUCCESS;
+    });
+    if (status != ERROR_SUCCESS) return status;
+    if (disposition != nullptr) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    *result = Instance().NewHandle(std::move(target));
+    return ERROR_SUCCESS;
+}
+
+LSTATUS Registry::SetValue(HKEY key, LPCWSTR name, DWORD type, const BYTE* data, DWORD size) {
+    Location location;
+    if (!Instance().Resolve(key, location)) return ERROR_INVALID_HANDLE;
+    if (location.view == View::Empty) return ERROR_ACCESS_DENIED;
+    if (data == nullptr && size > 0) return ERROR_INVALID_PARAMETER;
+    RegTree::Value value;
+    value.name = Text(name);
+    value.type = type;
+    if (value.name.size() > kMaxValueNameLength || !StorableName(value.name)) return ERROR_INVALID_PARAMETER;
+    if (type == REG_SZ || type == REG_EXPAND_SZ) {
+        // Text up to the first zero unit, stored with one terminating zero.
+        size_t units = 0;
+        while (units < size / 2 && (data[2 * units] != 0 || data[2 * units + 1] != 0)) ++units;
+        value.data.assign(data, data + 2 * units);
+        value.data.push_back(0);
+        value.data.push_back(0);
+    } else {
+        if (type == REG_DWORD && size != sizeof(DWORD)) return ERROR_INVALID_PARAMETER;
+        if (size > 0) value.data.assign(data, data + size);
+    }
+    if (location.view == View::Classes && !Exists(location)) return ERROR_KEY_DELETED;
+    const Place place = WritePlace(location);
+    return Hive(place.hive).Update([&](RegTree& tree, bool& modified) -> LSTATUS {
+        RegTree::Key* target = tree.Find(place.path);
+        if (target == nullptr) {
+            if (location.view != View::Classes) return ERROR_KEY_DELETED;
+            target = tree.Create(place.path);
+        }
+        const RegTree::Value* old = RegTree::FindValue(*target, value.name);
+        if (old != nullptr && old->type == value.type && old->data == value.data) return ERROR_SUCCESS;
+        RegTree::SetValue(*target, std::move(value));
+        modified = true;
+        return ERROR_SUCCESS;
+    });
+}
+
+LSTATUS Registry::QueryValue(HKEY key, LPCWSTR name, LPDWORD type, LPBYTE data, LPDWORD size) {
+    if (data != nullptr && size == nullptr) return ERROR_INVALID_PARAMETER;
+    Location location;
+    if (!Instance().Resolve(key, location)) return ERROR_INVALID_HANDLE;
+    bool keyFound = location.path.empty();
+    std::optional<RegTree::Value> found;
+    for (const Place& place : ReadPlaces(location)) {
+        const std::shared_ptr<const RegTree> tree = Hive(place.hive).Read();
+        const RegTree::Key* entry = tree->Find(place.path);
+        if (entry == nullptr) continue;
+        keyFound = true;
+        if (const RegTree::Value* value = RegTree::FindValue(*entry, Text(name))) {
+            found = *value;
+            break;
+        }
+    }
+    if (!keyFound) return ERROR_KEY_DELETED;
+    if (!found) return ERROR_FILE_NOT_FOUND;
+    if (type != nullptr) *type = found->type;
+    const auto needed = static_cast<DWORD>(found->data.size());
+    if (data == nullptr) {
+        if (size != nullptr) *size = needed;
+        return ERROR_SUCCESS;
+    }
+    if (*size < needed) {
+        *size = needed;
+        return ERROR_MORE_DATA;
+    }
+    if (needed > 0) std::memcpy(data, found->data.data(), needed);
+    *size = needed;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS Registry::DeleteValue(HKEY key, LPCWSTR name) {
+    Location location;
+    if (!Instance().Resolve(key, location)) return ERROR_INVALID_HANDLE;
+    if (location.view == View::Empty) return ERROR_ACCESS_DENIED;
+    const Place place = WritePlace(location);
+    return Hive(place.hive).Update([&](RegTree& tree, bool& modified) -> LSTATUS {
+        RegTree::Key* target = tree.Find(place.path);
+        if (target == nullptr) return location.view == View::Classes ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
+        if (!RegTree::RemoveValue(*target, Text(name))) return ERROR_FILE_NOT_FOUND;
+        modified = true;
+        return ERROR_SUCCESS;
+    });
+}
+
+LSTATUS Registry::DeleteKey(HKEY key, LPCWSTR subKey) {
+    Location target;
+    if (!Instance().Resolve(key, target)) return ERROR_INVALID_HANDLE;
+    if (!Join(target.path, subKey, target.path)) return ERROR_FILE_NOT_FOUND;
+    if (target.view == View::Empty || target.path.empty()) return ERROR_ACCESS_DENIED;
+    const Place place = WritePlace(target);
+    return Hive(place.hive).Update([&](RegTree& tree, bool& modified) -> LSTATUS {
+        if (tree.Find(place.path) == nullptr) return ERROR_FILE_NOT_FOUND;
+        if (tree.HasSubKeys(place.path)) return ERROR_ACCESS_DENIED;
+        tree.RemoveTree(place.path, false);
+        modified = true;
+        return ERROR_SUCCESS;
+    });
+}
+
+LSTATUS Registry::DeleteTree(HKEY key, LPCWSTR subKey) {
+    Location target;
+    if (!Instance().Resolve(key, target)) return ERROR_INVALID_HANDLE;
+    const bool keepSelf = subKey == nullptr || *subKey == 0;
+    if (!Join(target.path, subKey, target.path)) return ERROR_FILE_NOT_FOUND;
+    if (target.view == View::Empty) return keepSelf ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
+    if (!keepSelf && target.path.empty()) return ERROR_ACCESS_DENIED;
+    const Place place = WritePlace(target);
+    return Hive(place.hive).Update([&](RegTree& tree, bool& modified) -> LSTATUS {
+        if (tree.Find(place.path) == nullptr) {
+            // The merged root or a key that lives only in the user hive has
+            // nothing to delete in the machine hive.
+            if (keepSelf && target.view == View::Classes) return ERROR_SUCCESS;
+            return keepSelf ? ERROR_KEY_DELETED : ERROR_FILE_NOT_FOUND;
+        }
+        tree.RemoveTree(place.path, keepSelf);
+        modified = true;
+        return ERROR_SUCCESS;
+    });
+}
+
+LSTATUS Registry::EnumKey(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength, LPWSTR cls, LPDWORD clsLength,
+                          PFILETIME lastWrite) {
+    if (name == nullptr || nameLength == nullptr) return ERROR_INVALID_PARAMETER;
+    Location location;
+    if (!Instance().Resolve(key, location)) return ERROR_INVALID_HANDLE;
+    // Folded name -> written name; the first place (the user's) wins.
+    std::map<std::u16string, std::u16string, RegTree::PathOrder> names;
+    bool keyFound = location.path.empty();
+    for (const Place& place : ReadPlaces(location)) {
+        const std::shared_ptr<const RegTree> tree = Hive(place.hive).Read();
+        if (tree->Find(place.path) == nullptr) continue;
+        keyFound = true;
+        for (std::u16string& sub : tree->SubKeys(place.path)) names.try_emplace(RegTree::Fold(sub), std::move(sub));
+    }
+    if (!keyFound) return ERROR_KEY_DELETED;
+    if (index >= names.size()) return ERROR_NO_MORE_ITEMS;
+    const std::u16string& found = std::next(names.begin(), index)->second;
+    if (found.size() + 1 > *nameLength) return ERROR_MORE_DATA;
+    found.copy(name, found.size());
+    name[found.size()] = 0;
+    *nameLength = static_cast<DWORD>(found.size());
+    if (cls != nullptr && clsLength != nullptr && *clsLength > 0) cls[0] = 0;
+    if (clsLength != nullptr) *clsLength = 0;
+    if (lastWrite != nullptr) *lastWrite = FILETIME{0, 0};
+    return ERROR_SUCCESS;
+}
+
+LSTATUS Registry::Close(HKEY key) {
+    if (RootIndex(key)) return ERROR_SUCCESS;
+    return Instance().Forget(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}
+
+LSTATUS Registry::Override(HKEY key, HKEY newKey) {
+    const auto root = RootIndex(key);
+    if (!root || *root == 4) return ERROR_INVALID_HANDLE;
+    if (newKey == nullptr) {
+        Instance().SetOverride(*root, std::nullopt);
+        return ERROR_SUCCESS;
+    }
+    Location location;
+    if (!Instance().Resolve(newKey, location)) return ERROR_INVALID_HANDLE;
+    Instance().SetOverride(*root, std::move(location));
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD, REGSAM, PHKEY result) {
+    return Guarded([&] { return Registry::Open(key, subKey, result); });
+}
+
+LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY result,
+                        LPDWORD disposition) {
+    return Guarded([&] { return Registry::Create(key, subKey, result, disposition); });
+}
+
+LSTATUS RegSetValueExW(HKEY key, LPCWSTR name, DWORD, DWORD type, const BYTE* data, DWORD size) {
+    return Guarded([&] { return Registry::SetValue(key, name, type, data, size); });
+}
+
+LSTATUS RegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD size) {
+    return Guarded([&] { return Registry::QueryValue(key, name, type, data, size); });
+}
+
+LSTATUS RegDeleteValueW(HKEY key, LPCWSTR name) {
+    return Guarded([&] { return Registry::DeleteValue(key, name); });
+}
+
+LSTATUS RegDeleteKeyW(HKEY key, LPCWSTR subKey) {
+    return Guarded([&] { return Registry::DeleteKey(key, subKey); });
+}
+
+LSTATUS RegDeleteTreeW(HKEY key, LPCWSTR subKey) {
+    return Guarded([&] { return Registry::DeleteTree(key, subKey); });
+}
+
+LSTATUS RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength, LPDWORD, LPWSTR cls, LPDWORD clsLength,
+                      PFILETIME lastWrite) {
+    return Guarded([&] { return Registry::EnumKey(key, index, name, nameLength, cls, clsLength, lastWrite); });
+}
+
+LSTATUS RegCloseKey(HKEY key) {
+    return Guarded([&] { return Registry::Close(key); });
+}
+
+LSTATUS RegOverridePredefKey(HKEY key, HKEY newKey) {
+    return Guarded([&] { return Registry::Override(key, newKey); });
+}

@@ -1,0 +1,73 @@
+// The Reg* functions of the runtime over the prefix's hive files:
+// HKEY_LOCAL_MACHINE is system.reg, HKEY_CURRENT_USER is user.reg,
+// HKEY_CLASSES_ROOT is the merged view of HKEY_CURRENT_USER\Software\Classes
+// over HKEY_LOCAL_MACHINE\Software\Classes (reads try the user's key first;
+// writes and deletes go to the machine's), and HKEY_USERS and
+// HKEY_CURRENT_CONFIG are empty and read-only. RegOverridePredefKey redirects
+// a predefined root to another key for the whole process.
+// A key handle is a heap object naming (view, key path); it does not pin the
+// key: once the key is deleted, calls through the handle answer
+// ERROR_KEY_DELETED. Every call reads the current hive file; every write is
+// one locked read-modify-write of it (see HiveFile).
+// Thread-safety: all members are safe from any thread. Failure: Win32 error
+// codes, never exceptions.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include <comrt/winbase.h>
+
+#include "HiveFile.h"
+
+class Registry {
+public:
+    static LSTATUS Open(HKEY key, LPCWSTR subKey, PHKEY result);
+    static LSTATUS Create(HKEY key, LPCWSTR subKey, PHKEY result, LPDWORD disposition);
+    static LSTATUS SetValue(HKEY key, LPCWSTR name, DWORD type, const BYTE* data, DWORD size);
+    static LSTATUS QueryValue(HKEY key, LPCWSTR name, LPDWORD type, LPBYTE data, LPDWORD size);
+    static LSTATUS DeleteValue(HKEY key, LPCWSTR name);
+    static LSTATUS DeleteKey(HKEY key, LPCWSTR subKey);
+    static LSTATUS DeleteTree(HKEY key, LPCWSTR subKey);
+    static LSTATUS EnumKey(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength, LPWSTR cls, LPDWORD clsLength,
+                           PFILETIME lastWrite);
+    static LSTATUS Close(HKEY key);
+    static LSTATUS Override(HKEY key, HKEY newKey);
+
+private:
+    enum class View { Machine, User, Classes, Empty };
+    struct Location {
+        View view = View::Empty;
+        std::u16string path;  // below the view's root; "" is the root
+    };
+    // A key inside one hive file.
+    struct Place {
+        View hive = View::Machine;  // Machine or User
+        std::u16string path;
+    };
+    static constexpr size_t kRoots = 6;  // 0x80000000 .. 0x80000005
+
+    static Registry& Instance();
+    static HiveFile Hive(View hive);
+    static std::optional<size_t> RootIndex(HKEY key);
+    // Where reads look, in order, and where writes go.
+    static std::vector<Place> ReadPlaces(const Location& location);
+    static Place WritePlace(const Location& location);
+    static bool Exists(const Location& location);
+    // base + "\" + subKey without empty levels; false when a level cannot be
+    // a key name (longer than 255 units, control characters, lone surrogates).
+    static bool Join(const std::u16string& base, LPCWSTR subKey, std::u16string& path);
+
+    bool Resolve(HKEY key, Location& location);
+    HKEY NewHandle(Location location);
+    bool Forget(HKEY key);
+    void SetOverride(size_t root, std::optional<Location> location);
+
+    std::mutex mutex_;
+    std::unordered_map<HKEY, std::unique_ptr<Location>> handles_;
+    std::optional<Location> overrides_[kRoots];
+};

@@ -1,0 +1,15 @@
+#include "UniqueFd.h"
+
+#include <unistd.h>
+
+UniqueFd::~UniqueFd() {
+    if (fd_ >= 0) close(fd_);
+}
+
+UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) close(fd_);
+        fd_ = other.Release();
+    }
+    return *this;
+}

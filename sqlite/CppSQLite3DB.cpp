@@ -1,0 +1,84 @@
+#include "CppSQLite3DB.h"
+
+#include <memory>
+
+#include <sqlite3.h>
+
+#include "com/HostPath.h"
+
+namespace {
+// Finalizes a statement on every path that leaves before handing it on.
+struct StatementFinalizer {
+    void operator()(sqlite3_stmt* statement) const noexcept { sqlite3_finalize(statement); }
+};
+using StatementGuard = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
+}  // namespace
+
+CppSQLite3DB::CppSQLite3DB() : db_(nullptr), busyTimeoutMs_(60000) {}
+
+CppSQLite3DB::~CppSQLite3DB() {
+    try {
+        close();
+    } catch (...) {
+        // Never produced in the system's use: every statement of this layer
+        // is finalized before its connection goes away.
+    }
+}
+
+const OLECHAR* CppSQLite3DB::errorText() const {
+    return static_cast<const OLECHAR*>(sqlite3_errmsg16(db_));
+}
+
+void CppSQLite3DB::open(const OLECHAR* fileName) {
+    const WString hostName = HostPath::ForOpen(fileName ? WString(fileName) : WString());
+    const int rc = sqlite3_open16(hostName.c_str(), &db_);
+    if (rc != SQLITE_OK) throw CppSQLite3Exception(rc, errorText());
+    sqlite3_busy_timeout(db_, busyTimeoutMs_);
+}
+
+void CppSQLite3DB::close() {
+    if (db_ == nullptr) return;
+    const int rc = sqlite3_close(db_);
+    if (rc != SQLITE_OK) throw CppSQLite3Exception(rc, errorText());
+    db_ = nullptr;
+}
+
+void CppSQLite3DB::ensureOpen() const {
+    if (db_ == nullptr) throw CppSQLite3Exception(CPPSQLITE_ERROR, OLESTR("Database not open"));
+}
+
+sqlite3_stmt* CppSQLite3DB::prepareStatement(const OLECHAR* sql) {
+    ensureOpen();
+    sqlite3_stmt* statement = nullptr;
+    const int rc = sqlite3_prepare16(db_, sql, -1, &statement, nullptr);
+    if (rc != SQLITE_OK) throw CppSQLite3Exception(rc, errorText());
+    return statement;
+}
+
+int CppSQLite3DB::executeStatement(const OLECHAR* sql) {
+    ensureOpen();
+    for (;;) {
+        StatementGuard statement(prepareStatement(sql));
+        if (sqlite3_step(statement.get()) == SQLITE_ERROR) {
+            // The text is read before finalization replaces it.
+            CppSQLite3Exception failure(SQLITE_ERROR, errorText());
+            statement.reset();
+            throw failure;
+        }
+        const int rc = sqlite3_finalize(statement.release());
+        if (rc != SQLITE_SCHEMA) return rc;
+    }
+}
+
+CppSQLite3Query CppSQLite3DB::executeQuery(const OLECHAR* sql) {
+    ensureOpen();
+    for (;;) {
+        StatementGuard statement(prepareStatement(sql));
+        const int step = sqlite3_step(statement.get());
+        if (step == SQLITE_DONE || step == SQLITE_ROW)
+            return CppSQLite3Query(db_, statement.release(), step == SQLITE_DONE, true);
+        // The finalization gives the specific code and its text.
+        const int rc = sqlite3_finalize(statement.release());
+        if (rc != SQLITE_SCHEMA) throw CppSQLite3Exception(rc, errorText());
+    }
+}

@@ -1,0 +1,62 @@
+// One connection to one SQLite database file, used for one call and never
+// shared. Text crosses in UTF-16 only; the open goes through the host path
+// mapping, so a Windows path names the same file on every target.
+// Ownership: the object owns its connection handle and closes it at
+// destruction. Cursors made by executeQuery borrow the handle: finalize or
+// destroy them before this object is closed or destroyed.
+// Thread-safety: none; one object belongs to one thread at a time.
+// Failures: every failure raises CppSQLite3Exception (SQLite's code and its
+// message for the connection, or CPPSQLITE_ERROR for the layer's own checks);
+// executeStatement alone reports some outcomes through its result.
+#pragma once
+
+#include "com/Platform.h"
+#include "CppSQLite3Exception.h"
+#include "CppSQLite3Query.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+class CppSQLite3DB {
+public:
+    // Opens nothing.
+    CppSQLite3DB();
+    CppSQLite3DB(const CppSQLite3DB&) = delete;
+    CppSQLite3DB& operator=(const CppSQLite3DB&) = delete;
+    // Closes an open connection; a failing close is dropped.
+    virtual ~CppSQLite3DB();
+
+    // Opens (creating when missing) the database file and sets the busy
+    // timeout. Meant to be called once per object. A failed open raises and
+    // still keeps the handle, which close or destruction releases.
+    void open(const OLECHAR* fileName);
+
+    // Closes the connection; nothing to do when none is open. A failing close
+    // raises and keeps the handle.
+    void close();
+
+    // Raises CPPSQLITE_ERROR "Database not open" when no connection is open.
+    void ensureOpen() const;
+
+    // Compiles the first statement of sql (the rest of the text is ignored).
+    // The caller owns the returned statement and must finalize it.
+    sqlite3_stmt* prepareStatement(const OLECHAR* sql);
+
+    // Runs the first statement of sql by one step and returns the code of its
+    // finalization (SQLITE_OK for a statement that ran). A step failing with
+    // SQLITE_ERROR raises; any other step outcome, SQLITE_BUSY included, is
+    // only reflected in the result. Recompiles while finalization answers
+    // SQLITE_SCHEMA.
+    int executeStatement(const OLECHAR* sql);
+
+    // Runs the first statement of sql up to its first row and returns a
+    // cursor on it (at end at once when there is no row). Raises, with the
+    // statement already finalized, when the first step fails.
+    CppSQLite3Query executeQuery(const OLECHAR* sql);
+
+private:
+    const OLECHAR* errorText() const;
+
+    sqlite3* db_;
+    int busyTimeoutMs_;
+};

@@ -1,0 +1,404 @@
+// The event connection point: sink list layout, cookies, delivery order,
+// re-entrant Unadvise, enumeration, and sink reference counts.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <span>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "OBZeveVevuVAD.h"
+#include "com/ComBstr.h"
+#include "com/ComPtr.h"
+#include "com/ConnectionPointContainer.h"
+#include "com/Creator.h"
+#include "com/ObjectRoot.h"
+
+namespace {
+
+class CEventSource : public ObjectRoot, public ConnectionPointContainer {
+public:
+    CEventSource() noexcept : ConnectionPointContainer(*this, DIID__IZeveVevuVADEvents) {}
+    static std::span<const InterfaceEntry<CEventSource>> InterfaceTable() noexcept {
+        static const InterfaceEntry<CEventSource> table[] = {
+            InterfaceEntry<CEventSource>::Of<IConnectionPointContainer>(IID_IConnectionPointContainer),
+        };
+        return table;
+    }
+};
+
+struct Delivery {
+    int sink;
+    DISPID id;
+    std::string text;
+};
+
+// A client's event sink with a plain reference count that the tests read.
+class TestSink final : public IDispatch {
+public:
+    TestSink(int name, std::vector<Delivery>* log) : name_(name), log_(log) {}
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        *ppv = nullptr;
+        if (IsEqualIID(riid, DIID__IZeveVevuVADEvents) && queryFailure != S_OK) {
+            return queryFailure;
+        }
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
+            IsEqualIID(riid, DIID__IZeveVevuVADEvents)) {
+            *ppv = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
+    STDMETHODIMP_(ULONG) Release() override { return --refs_; }  // owned by the test
+    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                        EXCEPINFO* excep, UINT* argErr) override {
+        EXPECT_TRUE(IsEqualIID(riid, IID_NULL));
+        EXPECT_EQ(lcid, static_cast<LCID>(LOCALE_USER_DEFAULT));
+        EXPECT_EQ(flags, DISPATCH_METHOD);
+        EXPECT_EQ(params->cNamedArgs, 0u);
+        EXPECT_NE(result, nullptr);
+        EXPECT_EQ(excep, nullptr);
+        EXPECT_EQ(argErr, nullptr);
+        std::string text;
+        for (UINT i = 0; i < params->cArgs; ++i) {  // as received: reverse order
+            const VARIANT& v = params->rgvarg[i];
+            if (v.vt == VT_BSTR) {
+                lastBstr.store(v.bstrVal);
+                for (UINT k = 0; k < SysStringLen(v.bstrVal); ++k) {
+                    text += static_cast<char>(v.bstrVal[k]);
+                }
+            } else if (v.vt == VT_I4) {
+                text += "|" + std::to_string(v.lVal);
+            }
+        }
+        {
+            std::lock_guard<std::mutex> guard(logMutex_);
+            log_->push_back({name_, id, text});
+        }
+        if (onInvoke) {
+            onInvoke();
+        }
+        return invokeResult;
+    }
+    ULONG Refs() const { return refs_; }
+
+    HRESULT queryFailure = S_OK;
+    HRESULT invokeResult = S_OK;
+    std::atomic<BSTR> lastBstr{nullptr};
+    std::function<void()> onInvoke;
+
+private:
+    int name_;
+    std::mutex logMutex_;
+    std::vector<Delivery>* log_;
+    std::atomic<ULONG> refs_{1};
+};
+
+// An object that answers IUnknown only: not an event sink.
+class PlainUnknown final : public IUnknown {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        *ppv = nullptr;
+        if (IsEqualIID(riid, IID_IUnknown)) {
+            *ppv = this;
+            return S_OK;
+        }
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 1; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+};
+
+class ConnectionPointTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(Creator<CEventSource>::CreateInstance(nullptr, IID_IConnectionPointContainer,
+                                                        container_.ReceiveVoid()),
+                  S_OK);
+        ASSERT_EQ(container_->FindConnectionPoint(DIID__IZeveVevuVADEvents, point_.Receive()), S_OK);
+        for (int i = 0; i < 6; ++i) {
+            sinks_.push_back(std::make_unique<TestSink>(i, &log_));
+        }
+    }
+    ConnectionPoint& Point() { return *static_cast<ConnectionPoint*>(point_.Get()); }
+    DWORD Advise(int sink) {
+        DWORD cookie = 0;
+        EXPECT_EQ(point_->Advise(sinks_[sink].get(), &cookie), S_OK);
+        return cookie;
+    }
+    HRESULT FireLog(const OLECHAR* text) {
+        ComBstr message;
+        EXPECT_EQ(message.Assign(WString(text)), S_OK);
+        VARIANT arg{};
+        arg.vt = VT_BSTR;
+        arg.bstrVal = message.Get();
+        callerBstr_ = message.Get();
+        return Point().Fire(DISPID_EV_OnWriteLog, &arg, 1);
+    }
+    std::vector<int> Receivers() const {
+        std::vector<int> out;
+        for (const Delivery& d : log_) {
+            out.push_back(d.sink);
+        }
+        return out;
+    }
+
+    std::vector<Delivery> log_;
+    BSTR callerBstr_ = nullptr;
+    std::vector<std::unique_ptr<TestSink>> sinks_;
+    ComPtr<IConnectionPointContainer> container_;
+    ComPtr<IConnectionPoint> point_;
+};
+
+TEST_F(ConnectionPointTest, AdviseRejectsWhatCannotSubscribe) {
+    DWORD cookie = 77;
+    EXPECT_EQ(point_->Advise(nullptr, &cookie), E_POINTER);
+    EXPECT_EQ(cookie, 0u);
+    EXPECT_EQ(point_->Advise(sinks_[0].get(), nullptr), E_POINTER);
+
+    PlainUnknown plain;
+    cookie = 77;
+    EXPECT_EQ(point_->Advise(&plain, &cookie), CONNECT_E_CANNOTCONNECT);
+    EXPECT_EQ(cookie, 0u);
+
+    sinks_[1]->queryFailure = E_ACCESSDENIED;
+    EXPECT_EQ(point_->Advise(sinks_[1].get(), &cookie), E_ACCESSDENIED);
+    EXPECT_EQ(Point().SlotCount(), 0);  // nothing stored, no slots made
+    EXPECT_EQ(sinks_[0]->Refs(), 1u);
+    EXPECT_EQ(sinks_[1]->Refs(), 1u);
+}
+
+TEST_F(ConnectionPointTest, CookiesNameSlotsAndTheLowestEmptySlotIsReused) {
+    EXPECT_EQ(Point().SlotCount(), 0);
+    EXPECT_EQ(Advise(0), 1u);
+    EXPECT_EQ(Point().SlotCount(), 4);
+    EXPECT_EQ(Advise(1), 2u);
+    EXPECT_EQ(point_->Unadvise(1), S_OK);
+    EXPECT_EQ(Advise(2), 1u);
+    EXPECT_EQ(Advise(3), 3u);
+    EXPECT_EQ(Advise(4), 4u);
+    EXPECT_EQ(Point().SlotCount(), 4);
+    EXPECT_EQ(Advise(5), 5u);  // the fifth sink doubles the slots
+    EXPECT_EQ(Point().SlotCount(), 8);
+    for (DWORD cookie = 1; cookie <= 5; ++cookie) {
+        EXPECT_EQ(point_->Unadvise(cookie), S_OK);
+    }
+    EXPECT_EQ(Point().SlotCount(), 8);  // never shrinks
+    EXPECT_EQ(Advise(0), 1u);
+}
+
+TEST_F(ConnectionPointTest, UnadviseOfNoConnection) {
+    EXPECT_EQ(point_->Unadvise(1), CONNECT_E_NOCONNECTION);  // no slots yet
+    const DWORD cookie = Advise(0);
+    for (DWORD bad : {0u, 2u, 5u, 0xFFFFFFFFu}) {
+        EXPECT_EQ(point_->Unadvise(bad), CONNECT_E_NOCONNECTION) << bad;
+    }
+    EXPECT_EQ(point_->Unadvise(cookie), S_OK);
+    EXPECT_EQ(point_->Unadvise(cookie), CONNECT_E_NOCONNECTION);
+}
+
+TEST_F(ConnectionPointTest, SinkReferencesReturnAfterUnadviseAndDestruction) {
+    const DWORD first = Advise(0);
+    Advise(1);
+    EXPECT_GT(sinks_[0]->Refs(), 1u);
+    EXPECT_EQ(point_->Unadvise(first), S_OK);
+    EXPECT_EQ(sinks_[0]->Refs(), 1u);
+
+    point_.Reset();
+    container_.Reset();  // destroys the source with sink 1 still subscribed
+    EXPECT_TRUE(log_.empty());  // nothing is sent at destruction
+    EXPECT_EQ(sinks_[1]->Refs(), 1u);
+}
+
+TEST_F(ConnectionPointTest, FireDeliversToEverySinkLowestSlotFirst) {
+    EXPECT_EQ(FireLog(OLESTR("nobody")), S_OK);
+    EXPECT_TRUE(log_.empty());
+
+    Advise(3);
+    Advise(1);
+    Advise(2);
+    EXPECT_EQ(point_->Unadvise(1), S_OK);
+    Advise(4);  // takes slot 0
+    EXPECT_EQ(FireLog(OLESTR("hello")), S_OK);
+    EXPECT_EQ(Receivers(), (std::vector<int>{4, 1, 2}));
+    for (const Delivery& d : log_) {
+        EXPECT_EQ(d.id, DISPID_EV_OnWriteLog);
+        EXPECT_EQ(d.text, "hello");
+    }
+    // Each sink got a copy of the text, never the caller's own BSTR.
+    for (int sink : {1, 2, 4}) {
+        EXPECT_NE(sinks_[sink]->lastBstr, callerBstr_);
+    }
+}
+
+TEST_F(ConnectionPointTest, FireWithSeveralArgumentsKeepsTheirOrder) {
+    Advise(0);
+    ComBstr text;
+    ASSERT_EQ(text.Assign(WString(OLESTR("System Connected"))), S_OK);
+    VARIANT args[3] = {};
+    args[0].vt = VT_BSTR;
+    args[0].bstrVal = text.Get();
+    args[1].vt = VT_I4;
+    args[1].lVal = 1;
+    args[2].vt = VT_I4;
+    args[2].lVal = 2;
+    EXPECT_EQ(Point().Fire(DISPID_EV_OnCommandMsg, args, 3), S_OK);
+    ASSERT_EQ(log_.size(), 1u);
+    EXPECT_EQ(log_[0].id, DISPID_EV_OnCommandMsg);
+    EXPECT_EQ(log_[0].text, "System Connected|1|2");
+}
+
+TEST_F(ConnectionPointTest, FailingSinkStaysSubscribedAndTheLastResultIsReturned) {
+    Advise(0);
+    sinks_[0]->invokeResult = E_FAIL;
+    EXPECT_EQ(FireLog(OLESTR("a")), E_FAIL);
+    Advise(1);
+    EXPECT_EQ(FireLog(OLESTR("b")), S_OK);  // the last sink called succeeded
+    sinks_[1]->invokeResult = DISP_E_MEMBERNOTFOUND;
+    EXPECT_EQ(FireLog(OLESTR("c")), DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(Receivers(), (std::vector<int>{0, 0, 1, 0, 1}));
+}
+
+TEST_F(ConnectionPointTest, SinkMayUnadviseAndAdviseWhileAnEventIsFired) {
+    const DWORD first = Advise(0);
+    Advise(1);
+    DWORD late = 0;
+    sinks_[0]->onInvoke = [&] {
+        EXPECT_EQ(point_->Unadvise(first), S_OK);
+        // Subscribing during a firing, beyond the slots read at its start.
+        for (int i = 2; i <= 5; ++i) {
+            EXPECT_EQ(point_->Advise(sinks_[i].get(), &late), S_OK);
+        }
+        sinks_[0]->onInvoke = nullptr;
+    };
+    EXPECT_EQ(FireLog(OLESTR("one")), S_OK);
+    EXPECT_EQ(late, 5u);
+    // Slot 0, refilled by sink 2, is not revisited; slot 4 lies beyond the
+    // count read when the firing began.
+    EXPECT_EQ(Receivers(), (std::vector<int>{0, 1, 3, 4}));
+    log_.clear();
+    EXPECT_EQ(FireLog(OLESTR("two")), S_OK);
+    EXPECT_EQ(Receivers(), (std::vector<int>{2, 1, 3, 4, 5}));
+    EXPECT_EQ(sinks_[0]->Refs(), 1u);
+}
+
+TEST_F(ConnectionPointTest, EnumConnectionsWalksASnapshot) {
+    const DWORD first = Advise(0);
+    Advise(1);
+    ComPtr<IEnumConnections> connections;
+    ASSERT_EQ(point_->EnumConnections(connections.Receive()), S_OK);
+    EXPECT_EQ(point_->Unadvise(first), S_OK);
+    EXPECT_EQ(sinks_[0]->Refs(), 2u);  // the snapshot holds it
+
+    CONNECTDATA data[3] = {};
+    ULONG fetched = 9;
+    EXPECT_EQ(connections->Next(3, data, &fetched), S_FALSE);
+    ASSERT_EQ(fetched, 2u);
+    EXPECT_EQ(data[0].dwCookie, 1u);
+    EXPECT_EQ(data[0].pUnk, static_cast<IUnknown*>(sinks_[0].get()));
+    EXPECT_EQ(data[1].dwCookie, 2u);
+    EXPECT_EQ(sinks_[0]->Refs(), 3u);  // handed out with a reference
+    data[0].pUnk->Release();
+    data[1].pUnk->Release();
+
+    EXPECT_EQ(connections->Next(2, data, nullptr), E_INVALIDARG);
+    EXPECT_EQ(connections->Reset(), S_OK);
+    EXPECT_EQ(connections->Skip(1), S_OK);
+    ComPtr<IEnumConnections> clone;
+    ASSERT_EQ(connections->Clone(clone.Receive()), S_OK);
+    EXPECT_EQ(clone->Next(1, data, nullptr), S_OK);
+    EXPECT_EQ(data[0].dwCookie, 2u);
+    data[0].pUnk->Release();
+    EXPECT_EQ(clone->Skip(5), S_FALSE);
+    EXPECT_EQ(clone->Next(1, data, &fetched), S_FALSE);
+    EXPECT_EQ(fetched, 0u);
+
+    clone.Reset();
+    connections.Reset();
+    EXPECT_EQ(sinks_[0]->Refs(), 1u);
+    EXPECT_EQ(point_->EnumConnections(nullptr), E_POINTER);
+}
+
+TEST_F(ConnectionPointTest, ContainerAndPointIdentity) {
+    IConnectionPoint* other = reinterpret_cast<IConnectionPoint*>(1);
+    EXPECT_EQ(container_->FindConnectionPoint(IID_IDispatch, &other), CONNECT_E_NOCONNECTION);
+    EXPECT_EQ(other, nullptr);
+    EXPECT_EQ(container_->FindConnectionPoint(DIID__IZeveVevuVADEvents, nullptr), E_POINTER);
+
+    // The point shares the container's count.
+    const ULONG before = container_->AddRef();
+    container_->Release();
+    point_->AddRef();
+    EXPECT_EQ(container_->AddRef(), before + 1);
+    container_->Release();
+    point_->Release();
+
+    IID iid{};
+    EXPECT_EQ(point_->GetConnectionInterface(&iid), S_OK);
+    EXPECT_TRUE(IsEqualIID(iid, DIID__IZeveVevuVADEvents));
+    EXPECT_EQ(point_->GetConnectionInterface(nullptr), E_POINTER);
+    ComPtr<IConnectionPointContainer> owner;
+    EXPECT_EQ(point_->GetConnectionPointContainer(owner.Receive()), S_OK);
+    EXPECT_EQ(owner.Get(), container_.Get());
+
+    ComPtr<IUnknown> unknown;
+    EXPECT_EQ(point_->QueryInterface(IID_IUnknown, unknown.ReceiveVoid()), S_OK);
+    EXPECT_EQ(unknown.Get(), static_cast<IUnknown*>(point_.Get()));
+    ComPtr<IConnectionPointContainer> notHere;
+    EXPECT_EQ(point_->QueryInterface(IID_IConnectionPointContainer, notHere.ReceiveVoid()), E_NOINTERFACE);
+
+    ComPtr<IEnumConnectionPoints> points;
+    ASSERT_EQ(container_->EnumConnectionPoints(points.Receive()), S_OK);
+    IConnectionPoint* found[2] = {};
+    ULONG fetched = 0;
+    EXPECT_EQ(points->Next(2, found, &fetched), S_FALSE);
+    ASSERT_EQ(fetched, 1u);
+    EXPECT_EQ(found[0], point_.Get());
+    found[0]->Release();
+}
+
+TEST_F(ConnectionPointTest, FiringFromSeveralThreadsWhileSinksComeAndGo) {
+    // No sink stays subscribed: the sinks' logs are not made for threads.
+    std::atomic<bool> stop{false};
+    std::vector<Delivery> ignored;
+    TestSink churn(9, &ignored);
+    std::thread changer([&] {
+        while (!stop) {
+            DWORD cookie = 0;
+            if (SUCCEEDED(point_->Advise(&churn, &cookie))) {
+                point_->Unadvise(cookie);
+            }
+        }
+    });
+    std::thread firers[2];
+    std::atomic<int> fired{0};
+    for (auto& t : firers) {
+        t = std::thread([&] {
+            for (int i = 0; i < 200; ++i) {
+                VARIANT arg{};
+                arg.vt = VT_I4;
+                arg.lVal = i;
+                Point().Fire(DISPID_EV_OnWriteLog, &arg, 1);
+                ++fired;
+            }
+        });
+    }
+    for (auto& t : firers) {
+        t.join();
+    }
+    stop = true;
+    changer.join();
+    EXPECT_EQ(fired.load(), 400);
+    EXPECT_EQ(churn.Refs(), 1u);
+}
+
+}  // namespace

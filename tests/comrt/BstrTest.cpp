@@ -1,0 +1,64 @@
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+#include <comrt/comrt.h>
+
+namespace {
+
+DWORD PrefixOf(BSTR b) {
+    DWORD length = 0;
+    std::memcpy(&length, reinterpret_cast<const char*>(b) - sizeof(DWORD), sizeof length);
+    return length;
+}
+
+TEST(BstrTest, LayoutHasBytePrefixAndZeroUnit) {
+    struct Case {
+        const char16_t* text;
+        UINT units;
+    };
+    const Case cases[] = {{u"", 0}, {u"a", 1}, {u"hello", 5}, {u"a\0b", 3}, {u"\U0001F600x", 3}};
+    for (const Case& c : cases) {
+        BSTR b = SysAllocStringLen(c.text, c.units);
+        ASSERT_NE(b, nullptr);
+        EXPECT_EQ(PrefixOf(b), c.units * 2);
+        EXPECT_EQ(SysStringLen(b), c.units);
+        EXPECT_EQ(SysStringByteLen(b), c.units * 2);
+        EXPECT_EQ(std::memcmp(b, c.text, c.units * 2), 0);
+        EXPECT_EQ(b[c.units], u'\0');
+        SysFreeString(b);
+    }
+}
+
+TEST(BstrTest, AllocStringStopsAtTerminator) {
+    BSTR b = SysAllocString(u"ab\0cd");
+    EXPECT_EQ(SysStringLen(b), 2u);
+    SysFreeString(b);
+}
+
+TEST(BstrTest, NullInputs) {
+    EXPECT_EQ(SysAllocString(nullptr), nullptr);
+    EXPECT_EQ(SysStringLen(nullptr), 0u);
+    EXPECT_EQ(SysStringByteLen(nullptr), 0u);
+    SysFreeString(nullptr);
+
+    BSTR zeroed = SysAllocStringLen(nullptr, 4);
+    ASSERT_NE(zeroed, nullptr);
+    EXPECT_EQ(SysStringLen(zeroed), 4u);
+    for (UINT i = 0; i <= 4; ++i) EXPECT_EQ(zeroed[i], 0) << i;
+    SysFreeString(zeroed);
+}
+
+TEST(BstrTest, ByteLengthMayBeOdd) {
+    BSTR b = SysAllocStringByteLen("abc", 3);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(SysStringByteLen(b), 3u);
+    EXPECT_EQ(SysStringLen(b), 1u);
+    const auto* bytes = reinterpret_cast<const char*>(b);
+    EXPECT_EQ(std::memcmp(bytes, "abc\0\0", 5), 0);
+    SysFreeString(b);
+}
+
+TEST(BstrTest, ImpossibleLengthGivesNull) { EXPECT_EQ(SysAllocStringLen(nullptr, 0xFFFFFFFFu), nullptr); }
+
+}  // namespace

@@ -1,0 +1,388 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <comrt/comrt.h>
+
+#include "ScratchPrefix.h"
+
+namespace {
+// Key handle closed at scope end.
+class Key {
+public:
+    Key() = default;
+    ~Key() {
+        if (key_ != nullptr) RegCloseKey(key_);
+    }
+    Key(const Key&) = delete;
+    Key& operator=(const Key&) = delete;
+    PHKEY Out() { return &key_; }
+    HKEY Get() const { return key_; }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+LSTATUS SetText(HKEY key, const char16_t* name, std::u16string_view text) {
+    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.data()),
+                          static_cast<DWORD>((text.size() + 1) * sizeof(char16_t)));
+}
+
+LSTATUS SetNumber(HKEY key, const char16_t* name, DWORD number) {
+    return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+}
+
+std::optional<std::u16string> GetText(HKEY key, const char16_t* subKey, const char16_t* name) {
+    Key opened;
+    if (RegOpenKeyExW(key, subKey, 0, KEY_READ, opened.Out()) != ERROR_SUCCESS) return std::nullopt;
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExW(opened.Get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ)
+        return std::nullopt;
+    std::u16string text(size / 2, u'\0');
+    if (RegQueryValueExW(opened.Get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(text.data()), &size) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    text.resize(size / 2 - 1);
+    return text;
+}
+
+std::vector<std::u16string> SubKeys(HKEY key, const char16_t* subKey) {
+    std::vector<std::u16string> names;
+    Key opened;
+    if (RegOpenKeyExW(key, subKey, 0, KEY_READ, opened.Out()) != ERROR_SUCCESS) return names;
+    for (DWORD index = 0;; ++index) {
+        char16_t name[256];
+        DWORD length = 256;
+        if (RegEnumKeyExW(opened.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        names.emplace_back(name, length);
+    }
+    return names;
+}
+
+LSTATUS CreateKey(HKEY root, const char16_t* path) {
+    Key created;
+    return RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, created.Out(), nullptr);
+}
+
+// Runs `body` in a forked child; answers its exit code (-1 when it died).
+pid_t Spawn(const std::function<int()>& body) {
+    const pid_t pid = fork();
+    if (pid == 0) _exit(body());
+    return pid;
+}
+
+int Wait(pid_t pid) {
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+class RegistryTest : public ::testing::Test {
+protected:
+    void TearDown() override { RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr); }
+
+    ScratchPrefix prefix;
+};
+
+TEST_F(RegistryTest, CreateSetQueryEnumerateDelete) {
+    Key key;
+    DWORD disposition = 0;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Ombrel\\API", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              key.Out(), &disposition),
+              ERROR_SUCCESS);
+    EXPECT_EQ(disposition, static_cast<DWORD>(REG_CREATED_NEW_KEY));
+    ASSERT_EQ(SetText(key.Get(), nullptr, u"default"), ERROR_SUCCESS);
+    ASSERT_EQ(SetText(key.Get(), u"Path", u"C:\\ProgramData"), ERROR_SUCCESS);
+    ASSERT_EQ(SetNumber(key.Get(), u"Count", 42), ERROR_SUCCESS);
+    ASSERT_EQ(CreateKey(HKEY_LOCAL_MACHINE, u"Software\\Ombrel\\API\\Zeta"), ERROR_SUCCESS);
+    ASSERT_EQ(CreateKey(HKEY_LOCAL_MACHINE, u"Software\\Ombrel\\API\\alpha"), ERROR_SUCCESS);
+
+    Key again;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\ombrel\\api", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              again.Out(), &disposition),
+              ERROR_SUCCESS);
+    EXPECT_EQ(disposition, static_cast<DWORD>(REG_OPENED_EXISTING_KEY));
+
+    EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, u"software\\OMBREL\\Api", u""), u"default");
+    EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, u"Software\\Ombrel\\API", u"PATH"), u"C:\\ProgramData");
+    DWORD number = 0, type = 0, size = sizeof number;
+    ASSERT_EQ(RegQueryValueExW(key.Get(), u"count", nullptr, &type, reinterpret_cast<BYTE*>(&number), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(number, 42u);
+    EXPECT_EQ(SubKeys(HKEY_LOCAL_MACHINE, u"Software\\Ombrel\\API"), (std::vector<std::u16string>{u"alpha", u"Zeta"}));
+
+    EXPECT_EQ(RegDeleteValueW(key.Get(), u"Path"), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteValueW(key.Get(), u"Path"), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, u"Software\\Ombrel\\API", u"Path"), std::nullopt);
+
+    EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, u"Software\\Ombrel\\API"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteKeyW(key.Get(), u"alpha"), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteKeyW(key.Get(), u"alpha"), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegDeleteTreeW(key.Get(), nullptr), ERROR_SUCCESS);
+    EXPECT_EQ(SubKeys(HKEY_LOCAL_MACHINE, u"Software\\Ombrel\\API"), std::vector<std::u16string>{});
+    EXPECT_EQ(RegQueryValueExW(key.Get(), u"Count", nullptr, nullptr, nullptr, nullptr), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"Software\\Ombrel"), ERROR_SUCCESS);
+    EXPECT_EQ(SubKeys(HKEY_LOCAL_MACHINE, u"Software"), std::vector<std::u16string>{});
+    EXPECT_EQ(SetText(key.Get(), u"x", u"y"), ERROR_KEY_DELETED);
+    EXPECT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"Software\\Ombrel"), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(RegistryTest, HiveFileHasTheEditorFormat) {
+    Key key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Ombrel", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              key.Out(), nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(SetText(key.Get(), nullptr, u"C:\\dir \"q\""), ERROR_SUCCESS);
+    ASSERT_EQ(SetNumber(key.Get(), u"Count", 0x2a), ERROR_SUCCESS);
+    ASSERT_EQ(SetText(key.Get(), u"Two\nLines", u"x"), ERROR_INVALID_PARAMETER);
+    ASSERT_EQ(SetText(key.Get(), u"Lines", u"a\nb"), ERROR_SUCCESS);
+    ASSERT_EQ(CreateKey(key.Get(), u"Empty"), ERROR_SUCCESS);
+    ASSERT_EQ(CreateKey(HKEY_CURRENT_USER, u"Software\\Classes"), ERROR_SUCCESS);
+    EXPECT_EQ(prefix.ReadFile("system.reg"),
+              "Windows Registry Editor Version 5.00\n\n"
+              "[HKEY_LOCAL_MACHINE\\Software]\n\n"
+              "[HKEY_LOCAL_MACHINE\\Software\\Ombrel]\n"
+              "@=\"C:\\\\dir \\\"q\\\"\"\n"
+              "\"Count\"=dword:0000002a\n"
+              "\"Lines\"=hex(1):61,00,0a,00,62,00,00,00\n\n"
+              "[HKEY_LOCAL_MACHINE\\Software\\Ombrel\\Empty]\n\n");
+    EXPECT_EQ(prefix.ReadFile("user.reg"),
+              "Windows Registry Editor Version 5.00\n\n"
+              "[HKEY_CURRENT_USER\\Software]\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Classes]\n\n");
+    EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, u"Software\\Ombrel", u"Lines"), u"a\nb");
+}
+
+TEST_F(RegistryTest, ReadsHandWrittenHives) {
+    prefix.WriteFile("system.reg",
+                     "\xef\xbb\xbfWindows Registry Editor Version 5.00\r\n\r\n"
+                     "; comment\r\n"
+                     "[HKEY_LOCAL_MACHINE\\Software\\A\\\\B\\]\r\n"
+                     "\"Bin\"=hex:01,02,\\\r\n"
+                     "  03\r\n"
+                     "\"Text\"=\"x\\\\y\"\r\n"
+                     "[HKEY_CURRENT_USER\\Software\\Other]\r\n"
+                     "\"Ignored\"=\"1\"\r\n"
+                     "garbage line\r\n"
+                     "\"Broken\"=dword:zz\r\n");
+    EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, u"Software\\A\\B", u"Text"), u"x\\y");
+    Key key;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\A\\B", 0, KEY_READ, key.Out()), ERROR_SUCCESS);
+    BYTE bytes[8] = {};
+    DWORD type = 0, size = sizeof bytes;
+    ASSERT_EQ(RegQueryValueExW(key.Get(), u"Bin", nullptr, &type, bytes, &size), ERROR_SUCCESS);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
+    EXPECT_EQ(std::vector<BYTE>(bytes, bytes + size), (std::vector<BYTE>{1, 2, 3}));
+    EXPECT_EQ(RegQueryValueExW(key.Get(), u"Broken", nullptr, nullptr, nullptr, nullptr), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(SubKeys(HKEY_LOCAL_MACHINE, u"Software"), std::vector<std::u16string>{u"A"});
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Other", 0, KEY_READ, Key().Out()), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(RegistryTest, QuerySizesAndTextTermination) {
+    Key key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\T", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Out(),
+                              nullptr),
+              ERROR_SUCCESS);
+    // Stored up to the first zero unit, whether or not the caller counted one.
+    const char16_t raw[] = u"abc\0def";
+    ASSERT_EQ(RegSetValueExW(key.Get(), u"Cut", 0, REG_SZ, reinterpret_cast<const BYTE*>(raw), 14), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExW(key.Get(), u"Bare", 0, REG_SZ, reinterpret_cast<const BYTE*>(raw), 6), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExW(key.Get(), u"Empty", 0, REG_SZ, nullptr, 0), ERROR_SUCCESS);
+    struct Case {
+        const char16_t* name;
+        DWORD size;
+    } cases[] = {{u"Cut", 8}, {u"Bare", 8}, {u"Empty", 2}};
+    for (const Case& test : cases) {
+        DWORD size = 0;
+        ASSERT_EQ(RegQueryValueExW(key.Get(), test.name, nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+        EXPECT_EQ(size, test.size);
+        char16_t small[1] = {u'?'};
+        size = test.size - 1;
+        EXPECT_EQ(RegQueryValueExW(key.Get(), test.name, nullptr, nullptr, reinterpret_cast<BYTE*>(small), &size),
+                  ERROR_MORE_DATA);
+        EXPECT_EQ(size, test.size);
+    }
+    EXPECT_EQ(GetText(key.Get(), nullptr, u"Cut"), u"abc");
+    EXPECT_EQ(GetText(key.Get(), nullptr, u"Empty"), u"");
+    DWORD size = 4;
+    EXPECT_EQ(RegQueryValueExW(key.Get(), u"Cut", nullptr, nullptr, reinterpret_cast<BYTE*>(&size), nullptr),
+              ERROR_INVALID_PARAMETER);
+    const BYTE shortNumber[2] = {1, 2};
+    EXPECT_EQ(RegSetValueExW(key.Get(), u"N", 0, REG_DWORD, shortNumber, 2), ERROR_INVALID_PARAMETER);
+}
+
+TEST_F(RegistryTest, ErrorCodesOfBadCalls) {
+    Key key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Software\\E", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Out(),
+                              nullptr),
+              ERROR_SUCCESS);
+    HKEY closed = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(key.Get(), nullptr, 0, KEY_READ, &closed), ERROR_SUCCESS);
+    EXPECT_NE(closed, key.Get());
+    ASSERT_EQ(RegCloseKey(closed), ERROR_SUCCESS);
+    HKEY bogus = reinterpret_cast<HKEY>(&closed);
+    char16_t name[8];
+    DWORD length = 8;
+
+    EXPECT_EQ(RegCloseKey(closed), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegCloseKey(HKEY_LOCAL_MACHINE), ERROR_SUCCESS);
+    EXPECT_EQ(SetText(closed, u"x", u"y"), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegOpenKeyExW(bogus, u"x", 0, KEY_READ, Key().Out()), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegEnumKeyExW(nullptr, 0, name, &length, nullptr, nullptr, nullptr, nullptr), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software", 0, KEY_READ, nullptr), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Missing", 0, KEY_READ, Key().Out()),
+              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegQueryValueExW(key.Get(), u"missing", nullptr, nullptr, nullptr, nullptr), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegEnumKeyExW(key.Get(), 0, name, &length, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
+    ASSERT_EQ(CreateKey(key.Get(), u"LongerName"), ERROR_SUCCESS);
+    EXPECT_EQ(RegEnumKeyExW(key.Get(), 0, name, &length, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
+    EXPECT_EQ(RegEnumKeyExW(key.Get(), 0, nullptr, &length, nullptr, nullptr, nullptr, nullptr),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, u""), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(CreateKey(HKEY_LOCAL_MACHINE, std::u16string(256, u'k').c_str()), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(CreateKey(HKEY_LOCAL_MACHINE, u"Software\\KEY_WOW64"), ERROR_SUCCESS);
+    // KEY_WOW64_* views are one and the same registry here.
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\KEY_WOW64", 0, KEY_READ | KEY_WOW64_32KEY, Key().Out()),
+              ERROR_SUCCESS);
+
+    for (HKEY empty : {HKEY_USERS, HKEY_CURRENT_CONFIG}) {
+        Key root;
+        EXPECT_EQ(RegOpenKeyExW(empty, nullptr, 0, KEY_READ, root.Out()), ERROR_SUCCESS);
+        EXPECT_EQ(RegOpenKeyExW(empty, u"Software", 0, KEY_READ, Key().Out()), ERROR_FILE_NOT_FOUND);
+        EXPECT_EQ(CreateKey(empty, u"Software"), ERROR_ACCESS_DENIED);
+        EXPECT_EQ(RegEnumKeyExW(empty, 0, name, &length, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
+    }
+}
+
+TEST_F(RegistryTest, EscapesSurviveAnotherProcess) {
+    const std::u16string keyName = u"Software\\Quote\"Back\\slash";
+    const std::u16string texts[] = {u"C:\\Program Files\\\"x\"\\", u"\\\\server\\share\\", u"caf\u00e9 \u65e5\u672c",
+                                    u"clef \U0001D11E end", u"tab\there", u""};
+    const pid_t child = Spawn([&] {
+        Key key;
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, (keyName + u"\\\u00e9t\u00e9 \U0001F600").c_str(), 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, key.Out(), nullptr) != ERROR_SUCCESS)
+            return 1;
+        for (size_t i = 0; i < std::size(texts); ++i) {
+            const std::u16string name = u"v\"\\" + std::u16string(1, static_cast<char16_t>(u'0' + i));
+            if (SetText(key.Get(), name.c_str(), texts[i]) != ERROR_SUCCESS) return 2;
+        }
+        return 0;
+    });
+    ASSERT_EQ(Wait(child), 0);
+    const std::u16string path = keyName + u"\\\u00c9T\u00c9 \U0001F600";
+    for (size_t i = 0; i < std::size(texts); ++i) {
+        const std::u16string name = u"V\"\\" + std::u16string(1, static_cast<char16_t>(u'0' + i));
+        EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, path.c_str(), name.c_str()), texts[i]) << i;
+    }
+    EXPECT_EQ(SubKeys(HKEY_LOCAL_MACHINE, keyName.c_str()), std::vector<std::u16string>{u"\u00e9t\u00e9 \U0001F600"});
+}
+
+TEST_F(RegistryTest, ReaderSeesAnotherProcessRewrite) {
+    Key key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\R", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Out(),
+                              nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(SetText(key.Get(), u"V", u"before"), ERROR_SUCCESS);
+    ASSERT_EQ(GetText(key.Get(), nullptr, u"V"), u"before");
+    // Same length, so the file keeps its size: only its identity changes.
+    for (const char16_t* text : {u"after1", u"after2"}) {
+        ASSERT_EQ(Wait(Spawn([&] { return SetText(key.Get(), u"V", text) == ERROR_SUCCESS ? 0 : 1; })), 0);
+        EXPECT_EQ(GetText(key.Get(), nullptr, u"V"), text);
+    }
+}
+
+TEST_F(RegistryTest, ConcurrentWritersLoseNothing) {
+    // Memory-backed when available: the test is about the lock, not fsync.
+    std::error_code ignored;
+    ScratchPrefix fast(std::filesystem::is_directory("/dev/shm", ignored) ? "/dev/shm" : "");
+    constexpr int kKeys = 200;
+    auto writer = [](char16_t tag) {
+        return [tag] {
+            for (int i = 0; i < kKeys; ++i) {
+                const std::u16string path = u"Software\\Race\\" + std::u16string(1, tag) + u"-" +
+                                            std::u16string(1, static_cast<char16_t>(u'A' + i / 26)) +
+                                            std::u16string(1, static_cast<char16_t>(u'a' + i % 26));
+                Key key;
+                if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                    key.Out(), nullptr) != ERROR_SUCCESS ||
+                    SetText(key.Get(), u"Owner", std::u16string(1, tag)) != ERROR_SUCCESS)
+                    return 1;
+            }
+            return 0;
+        };
+    };
+    const pid_t first = Spawn(writer(u'p'));
+    const pid_t second = Spawn(writer(u'q'));
+    EXPECT_EQ(Wait(first), 0);
+    EXPECT_EQ(Wait(second), 0);
+    const std::vector<std::u16string> keys = SubKeys(HKEY_LOCAL_MACHINE, u"Software\\Race");
+    ASSERT_EQ(keys.size(), 2u * kKeys);
+    for (const std::u16string& name : keys) {
+        const std::u16string path = u"Software\\Race\\" + name;
+        EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, path.c_str(), u"Owner"), name.substr(0, 1));
+    }
+}
+
+TEST_F(RegistryTest, ClassesRootMergesUserOverMachine) {
+    Key machine, user;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Classes\\CLSID\\{A}", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, machine.Out(), nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(SetText(machine.Get(), nullptr, u"machine"), ERROR_SUCCESS);
+    ASSERT_EQ(SetText(machine.Get(), u"Only", u"machine only"), ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Classes\\clsid\\{a}", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, user.Out(), nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(SetText(user.Get(), nullptr, u"user"), ERROR_SUCCESS);
+    ASSERT_EQ(CreateKey(HKEY_CURRENT_USER, u"Software\\Classes\\CLSID\\{B}"), ERROR_SUCCESS);
+
+    EXPECT_EQ(GetText(HKEY_CLASSES_ROOT, u"CLSID\\{A}", nullptr), u"user");
+    EXPECT_EQ(GetText(HKEY_CLASSES_ROOT, u"CLSID\\{A}", u"Only"), u"machine only");
+    EXPECT_EQ(SubKeys(HKEY_CLASSES_ROOT, u"CLSID"), (std::vector<std::u16string>{u"{a}", u"{B}"}));
+
+    // Writes through the merged view land in the machine hive.
+    ASSERT_EQ(CreateKey(HKEY_CLASSES_ROOT, u"CLSID\\{C}"), ERROR_SUCCESS);
+    EXPECT_EQ(SubKeys(HKEY_LOCAL_MACHINE, u"Software\\Classes\\CLSID"), (std::vector<std::u16string>{u"{A}", u"{C}"}));
+    Key viaClasses;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"CLSID\\{B}", 0, KEY_ALL_ACCESS, viaClasses.Out()), ERROR_SUCCESS);
+    ASSERT_EQ(SetText(viaClasses.Get(), u"Where", u"machine"), ERROR_SUCCESS);
+    EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, u"Software\\Classes\\CLSID\\{B}", u"Where"), u"machine");
+    EXPECT_EQ(RegDeleteTreeW(HKEY_CLASSES_ROOT, u"CLSID\\{C}"), ERROR_SUCCESS);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"CLSID\\{C}", 0, KEY_READ, Key().Out()), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(RegistryTest, OverrideSendsClassesRootToTheUser) {
+    ASSERT_EQ(CreateKey(HKEY_LOCAL_MACHINE, u"Software\\Classes\\Machine.Only"), ERROR_SUCCESS);
+    {
+        Key userClasses;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Classes", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                  userClasses.Out(), nullptr),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(RegOverridePredefKey(HKEY_CLASSES_ROOT, userClasses.Get()), ERROR_SUCCESS);
+    }  // the override outlives the handle it was given
+    Key progId;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, u"Ombrel.ZeveVevuVAD", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              progId.Out(), nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(SetText(progId.Get(), nullptr, u"per user"), ERROR_SUCCESS);
+    EXPECT_EQ(GetText(HKEY_CURRENT_USER, u"Software\\Classes\\Ombrel.ZeveVevuVAD", nullptr), u"per user");
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Classes\\Ombrel.ZeveVevuVAD", 0, KEY_READ, Key().Out()),
+              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"Machine.Only", 0, KEY_READ, Key().Out()), ERROR_FILE_NOT_FOUND);
+
+    ASSERT_EQ(RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr), ERROR_SUCCESS);
+    EXPECT_EQ(GetText(HKEY_CLASSES_ROOT, u"Ombrel.ZeveVevuVAD", nullptr), u"per user");
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"Machine.Only", 0, KEY_READ, Key().Out()), ERROR_SUCCESS);
+    EXPECT_EQ(RegOverridePredefKey(reinterpret_cast<HKEY>(&progId), nullptr), ERROR_INVALID_HANDLE);
+}
+}  // namespace

@@ -1,0 +1,42 @@
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include <comrt/comrt.h>
+
+namespace {
+
+// Runs body on a fresh thread, so no earlier test's state leaks in.
+template <typename F>
+void OnNewThread(F body) {
+    std::thread t(body);
+    t.join();
+}
+
+TEST(ThreadStateTest, LastErrorIsPerThread) {
+    SetLastError(1234);
+    OnNewThread([] {
+        EXPECT_EQ(GetLastError(), 0u);
+        SetLastError(5);
+    });
+    EXPECT_EQ(GetLastError(), 1234u);
+}
+
+TEST(ThreadStateTest, CoInitializeCountsPerThread) {
+    OnNewThread([] {
+        EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+        EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_FALSE);
+        EXPECT_EQ(CoInitialize(nullptr), RPC_E_CHANGED_MODE);
+        OnNewThread([] { EXPECT_EQ(CoInitialize(nullptr), S_OK); });
+        CoUninitialize();
+        CoUninitialize();
+        // Balanced: the next call initialises afresh, in any apartment kind.
+        EXPECT_EQ(CoInitialize(nullptr), S_OK);
+        CoUninitialize();
+        CoUninitialize();  // one too many is ignored
+        EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+        CoUninitialize();
+    });
+}
+
+}  // namespace

@@ -1,0 +1,187 @@
+// RecordItem: the two split rules, positional all-or-nothing pairing, exact
+// name lookup, reloads, and atomic reloads under concurrent reads.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <map>
+#include <optional>
+#include <thread>
+
+#include "com/Creator.h"
+#include "results/CRecordItem.h"
+#include "ResultsTestSupport.h"
+
+namespace {
+
+using Expected = std::map<std::string, std::optional<std::string>>;  // nullopt: no such field
+
+class CRecordItemTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(Creator<CRecordItem>::CreateInstance(nullptr, IID_IRecordItem, item_.ReceiveVoid()), S_OK);
+    }
+    void Load(const std::string& names, const std::string& row) {
+        EXPECT_EQ(item_->SetDataValue(ResultsTestSupport::Bstr(names).Get(), ResultsTestSupport::Bstr(row).Get()),
+                  S_OK);
+    }
+    std::optional<std::string> Get(const std::string& field) {
+        ComBstr value;
+        EXPECT_EQ(item_->GetDataValue(ResultsTestSupport::Bstr(field).Get(), value.Receive()), S_OK);
+        return ResultsTestSupport::Text(value.Get());
+    }
+    void Check(const Expected& expected) {
+        for (const auto& [field, value] : expected) {
+            EXPECT_EQ(Get(field), value) << "field '" << field << "'";
+        }
+    }
+
+    ComPtr<IRecordItem> item_;
+};
+
+TEST_F(CRecordItemTest, SetDataValuePairsNamesWithValues) {
+    const std::optional<std::string> none;
+    struct Case {
+        const char* names;
+        const char* row;
+        Expected expected;
+    } const cases[] = {
+        {"a,b,c", "1|#|x|#|2.5", {{"a", "1"}, {"b", "x"}, {"c", "2.5"}}},
+        {"a,b", "1|#|", {{"a", "1"}, {"b", ""}}},           // trailing "|#|": an empty last value
+        {"a", "", {{"a", ""}}},                              // empty row: one empty value
+        {"a,b", "1", {{"a", none}, {"b", none}}},            // counts differ: no fields
+        {"a,a", "1|#|2", {{"a", "2"}}},                      // the last of a repeated name wins
+        {"a,b", "x,y|#|z", {{"a", "x,y"}, {"b", "z"}}},      // commas inside values are harmless
+        {"a,b,", "1|#|2", {{"a", "1"}, {"b", "2"}}},         // trailing ",": no empty name
+        {"a,b", "1|#|2|#|", {{"a", none}, {"b", none}}},     // but a trailing "|#|" adds a value
+        {"a,,b", "1|#|2|#|3", {{"a", "1"}, {"", "2"}, {"b", "3"}}},
+        {",", "v", {{"", "v"}}},
+        {"", "", {{"", none}}},                              // no names, one value
+        {"a", "x|#|y", {{"a", none}}},                       // a value holding "|#|" splits
+        {"a,b", "1|#|#|2", {{"a", "1"}, {"b", "#|2"}}},      // the scan resumes after "|#|"
+        {"Name", "v", {{"Name", "v"}, {"name", none}, {"Name ", none}}},  // exact names
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.names) + " / " + c.row);
+        Load(c.names, c.row);
+        Check(c.expected);
+    }
+}
+
+TEST_F(CRecordItemTest, ManyColumns) {
+    std::string names;
+    std::string row;
+    for (int i = 0; i < 100; ++i) {
+        names += (i ? "," : "") + std::string("c") + std::to_string(i);
+        row += (i ? "|#|" : "") + std::to_string(i * 3);
+    }
+    Load(names, row);
+    EXPECT_EQ(Get("c0"), "0");
+    EXPECT_EQ(Get("c40"), "120");
+    EXPECT_EQ(Get("c99"), "297");
+    Load(names, row + "|#|extra");
+    EXPECT_EQ(Get("c0"), std::nullopt);
+}
+
+TEST_F(CRecordItemTest, EveryLoadReplacesTheWholeFieldSet) {
+    EXPECT_EQ(Get("a"), std::nullopt);  // a new item holds nothing
+    Load("a,b", "1|#|2");
+    Load("a,b", "3|#|4");  // same names, next row
+    Check({{"a", "3"}, {"b", "4"}});
+    Load("a,b", "5");  // does not pair: empties the item
+    Check({{"a", std::nullopt}, {"b", std::nullopt}});
+    Load("x,b", "7|#|8");  // new names
+    Check({{"a", std::nullopt}, {"x", "7"}, {"b", "8"}});
+    Load("a,b", "9|#|10");  // back to the earlier names
+    Check({{"a", "9"}, {"x", std::nullopt}});
+}
+
+TEST_F(CRecordItemTest, NullArgumentsReadAsEmptyText) {
+    EXPECT_EQ(item_->SetDataValue(ResultsTestSupport::Bstr("a").Get(), nullptr), S_OK);
+    EXPECT_EQ(Get("a"), "");
+    EXPECT_EQ(item_->SetDataValue(nullptr, nullptr), S_OK);  // no names, one value
+    EXPECT_EQ(Get("a"), std::nullopt);
+    EXPECT_EQ(item_->SetDataValue(ResultsTestSupport::Bstr(",b").Get(), ResultsTestSupport::Bstr("1|#|2").Get()),
+              S_OK);
+    BSTR value = nullptr;
+    EXPECT_EQ(item_->GetDataValue(nullptr, &value), S_OK);  // the empty name
+    EXPECT_EQ(ResultsTestSupport::Text(value), "1");
+    SysFreeString(value);
+    EXPECT_EQ(item_->GetDataValue(ResultsTestSupport::Bstr("b").Get(), nullptr), S_OK);
+}
+
+TEST_F(CRecordItemTest, InterfacesAndLateBinding) {
+    ComPtr<IDispatch> dispatch;
+    ASSERT_EQ(item_.QueryInterface(IID_IDispatch, dispatch), S_OK);
+    EXPECT_EQ(static_cast<IUnknown*>(dispatch.Get()), static_cast<IUnknown*>(item_.Get()));
+
+    LPOLESTR names[] = {const_cast<LPOLESTR>(OLESTR("setdatavalue")), const_cast<LPOLESTR>(OLESTR("getDataValue"))};
+    DISPID set = 0;
+    DISPID get = 0;
+    ASSERT_EQ(dispatch->GetIDsOfNames(IID_NULL, &names[0], 1, 0, &set), S_OK);
+    ASSERT_EQ(dispatch->GetIDsOfNames(IID_NULL, &names[1], 1, 0, &get), S_OK);
+    EXPECT_EQ(set, DISPID_RI_SetDataValue);
+    EXPECT_EQ(get, DISPID_RI_GetDataValue);
+
+    ComBstr nameText = ResultsTestSupport::Bstr("k,v");
+    ComBstr rowText = ResultsTestSupport::Bstr("1|#|2");
+    VARIANT args[2] = {};
+    args[0].vt = VT_BSTR;  // Value (arguments in reverse order)
+    args[0].bstrVal = rowText.Get();
+    args[1].vt = VT_BSTR;  // Name
+    args[1].bstrVal = nameText.Get();
+    DISPPARAMS params{args, nullptr, 2, 0};
+    ASSERT_EQ(dispatch->Invoke(set, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr), S_OK);
+
+    ComBstr field = ResultsTestSupport::Bstr("v");
+    VARIANT fieldArg{};
+    fieldArg.vt = VT_BSTR;
+    fieldArg.bstrVal = field.Get();
+    DISPPARAMS one{&fieldArg, nullptr, 1, 0};
+    VARIANT result{};
+    ASSERT_EQ(dispatch->Invoke(get, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &one, &result, nullptr,
+                               nullptr),
+              S_OK);
+    ASSERT_EQ(result.vt, VT_BSTR);
+    EXPECT_EQ(ResultsTestSupport::Text(result.bstrVal), "2");
+    VariantClear(&result);
+
+    field = ResultsTestSupport::Bstr("missing");
+    fieldArg.bstrVal = field.Get();
+    ASSERT_EQ(dispatch->Invoke(get, IID_NULL, 0, DISPATCH_METHOD, &one, &result, nullptr, nullptr), S_OK);
+    EXPECT_EQ(result.vt, VT_BSTR);
+    EXPECT_EQ(result.bstrVal, nullptr);
+}
+
+TEST_F(CRecordItemTest, ReadersNeverSeeAHalfLoadedRow) {
+    ComBstr names = ResultsTestSupport::Bstr("a,b");
+    ComBstr rows[2] = {ResultsTestSupport::Bstr("1|#|1"), ResultsTestSupport::Bstr("2|#|2")};
+    ComBstr fieldA = ResultsTestSupport::Bstr("a");
+    ComBstr fieldB = ResultsTestSupport::Bstr("b");
+    item_->SetDataValue(names.Get(), rows[0].Get());
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        for (int i = 0; !stop; ++i) {
+            item_->SetDataValue(names.Get(), rows[i % 2].Get());
+        }
+    });
+    int torn = 0;
+    for (int i = 0; i < 20000; ++i) {
+        BSTR a = nullptr;
+        item_->GetDataValue(fieldA.Get(), &a);
+        if (a == nullptr || SysStringLen(a) != 1 || (a[0] != u'1' && a[0] != u'2')) {
+            ++torn;
+        }
+        SysFreeString(a);
+        BSTR b = nullptr;
+        item_->GetDataValue(fieldB.Get(), &b);
+        if (b == nullptr) {
+            ++torn;
+        }
+        SysFreeString(b);
+    }
+    stop = true;
+    writer.join();
+    EXPECT_EQ(torn, 0);
+}
+
+}  // namespace

@@ -1,0 +1,229 @@
+// RecordSet: row storage, handing rows to items, refills, and late binding.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "com/Creator.h"
+#include "results/CRecordItem.h"
+#include "results/CRecordSet.h"
+#include "ResultsTestSupport.h"
+
+namespace {
+
+// An item that records what it was loaded with.
+class RecordingItem final : public IRecordItem {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        *ppv = nullptr;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, IID_IRecordItem)) {
+            *ppv = static_cast<IRecordItem*>(this);
+            AddRef();
+            return S_OK;
+        }
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
+    STDMETHODIMP_(ULONG) Release() override { return --refs; }
+    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetDataValue(BSTR, BSTR* pVal) override {
+        *pVal = nullptr;
+        return S_OK;
+    }
+    STDMETHODIMP SetDataValue(BSTR Name, BSTR Value) override {
+        loads.push_back({ResultsTestSupport::Text(Name), ResultsTestSupport::Text(Value)});
+        return result;
+    }
+
+    struct Load {
+        std::optional<std::string> names;
+        std::optional<std::string> row;
+        bool operator==(const Load&) const = default;
+    };
+    std::vector<Load> loads;
+    HRESULT result = S_OK;
+    ULONG refs = 1;
+};
+
+class CRecordSetTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(Creator<CRecordSet>::CreateInstance(nullptr, IID_IRecordSet, set_.ReceiveVoid()), S_OK);
+    }
+    LONG Count() {
+        LONG count = -1;
+        EXPECT_EQ(set_->GetRecordCount(&count), S_OK);
+        return count;
+    }
+    void Fill(const std::string& names, const std::vector<std::string>& rows) {
+        EXPECT_EQ(set_->SetColumnName(ResultsTestSupport::Bstr(names).Get()), S_OK);
+        for (const std::string& row : rows) {
+            EXPECT_EQ(set_->SetRecordItem(ResultsTestSupport::Bstr(row).Get()), S_OK);
+        }
+    }
+    VARIANT_BOOL Hand(LONG index, IDispatch* item) {
+        VARIANT_BOOL succeeded = 5;
+        EXPECT_EQ(set_->GetRecordItem(index, item, &succeeded), S_OK);
+        return succeeded;
+    }
+
+    ComPtr<IRecordSet> set_;
+    RecordingItem recorder_;
+};
+
+TEST_F(CRecordSetTest, NewSetIsEmpty) {
+    EXPECT_EQ(Count(), 0);
+    EXPECT_EQ(Hand(0, &recorder_), VARIANT_FALSE);
+    EXPECT_TRUE(recorder_.loads.empty());
+    EXPECT_EQ(set_->GetRecordCount(nullptr), E_POINTER);
+    EXPECT_EQ(set_->GetRecordItem(0, &recorder_, nullptr), E_POINTER);
+}
+
+TEST_F(CRecordSetTest, GetRecordItemHandsTheRowTextsOverVerbatim) {
+    Fill("a,b", {"1|#|2", "3|#|", ""});
+    EXPECT_EQ(Count(), 3);
+    for (LONG i = 0; i < 3; ++i) {
+        EXPECT_EQ(Hand(i, &recorder_), VARIANT_TRUE);
+    }
+    const std::vector<RecordingItem::Load> expected = {
+        {"a,b", "1|#|2"}, {"a,b", "3|#|"}, {"a,b", ""}};  // a trailing "|#|" is kept
+    EXPECT_EQ(recorder_.loads, expected);
+    EXPECT_EQ(recorder_.refs, 1u);
+}
+
+TEST_F(CRecordSetTest, GetRecordItemRefusals) {
+    Fill("a", {"x", "y"});
+    ComPtr<IDispatch> otherClass;  // a RecordSet does not answer IRecordItem
+    ASSERT_EQ(Creator<CRecordSet>::CreateInstance(nullptr, IID_IDispatch, otherClass.ReceiveVoid()), S_OK);
+    struct Case {
+        const char* what;
+        LONG index;
+        IDispatch* item;
+    } const cases[] = {
+        {"index -1", -1, &recorder_},
+        {"index == count", 2, &recorder_},
+        {"large index", 0x7FFFFFFF, &recorder_},
+        {"null item", 0, nullptr},
+        {"object of another class", 0, otherClass.Get()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(Hand(c.index, c.item), VARIANT_FALSE);
+    }
+    EXPECT_TRUE(recorder_.loads.empty());
+    EXPECT_EQ(recorder_.refs, 1u);
+}
+
+TEST_F(CRecordSetTest, ItemFailureStillCountsAsHandedOver) {
+    Fill("a", {"x"});
+    recorder_.result = E_FAIL;
+    EXPECT_EQ(Hand(0, &recorder_), VARIANT_TRUE);
+}
+
+TEST_F(CRecordSetTest, RowsWithoutColumnNamesGiveAnEmptyNameText) {
+    EXPECT_EQ(set_->SetRecordItem(ResultsTestSupport::Bstr("v").Get()), S_OK);
+    EXPECT_EQ(set_->SetRecordItem(nullptr), S_OK);  // a null row reads as empty text
+    EXPECT_EQ(Count(), 2);
+    EXPECT_EQ(Hand(0, &recorder_), VARIANT_TRUE);
+    EXPECT_EQ(Hand(1, &recorder_), VARIANT_TRUE);
+    const std::vector<RecordingItem::Load> expected = {{"", "v"}, {"", ""}};
+    EXPECT_EQ(recorder_.loads, expected);
+}
+
+TEST_F(CRecordSetTest, SetColumnNameStartsANewResult) {
+    Fill("a,b", {"1|#|2", "3|#|4"});
+    EXPECT_EQ(set_->SetColumnName(ResultsTestSupport::Bstr("c").Get()), S_OK);
+    EXPECT_EQ(Count(), 0);
+    Fill("x", {"9"});
+    EXPECT_EQ(Count(), 1);
+    EXPECT_EQ(Hand(0, &recorder_), VARIANT_TRUE);
+    EXPECT_EQ(Hand(1, &recorder_), VARIANT_FALSE);
+    const std::vector<RecordingItem::Load> expected = {{"x", "9"}};
+    EXPECT_EQ(recorder_.loads, expected);
+}
+
+TEST_F(CRecordSetTest, ReadsEveryRowOfALargeResultThroughARealItem) {
+    std::vector<std::string> rows;
+    for (int i = 0; i < 5000; ++i) {
+        rows.push_back(std::to_string(i) + "|#|v" + std::to_string(i * 7));
+    }
+    Fill("id,val", rows);
+    EXPECT_EQ(Count(), 5000);
+    ComPtr<IRecordItem> item;
+    ASSERT_EQ(Creator<CRecordItem>::CreateInstance(nullptr, IID_IRecordItem, item.ReceiveVoid()), S_OK);
+    ComBstr id = ResultsTestSupport::Bstr("id");
+    ComBstr val = ResultsTestSupport::Bstr("val");
+    for (LONG i = 0; i < 5000; i += 499) {
+        EXPECT_EQ(Hand(i, item.Get()), VARIANT_TRUE);
+        ComBstr value;
+        item->GetDataValue(id.Get(), value.Receive());
+        EXPECT_EQ(ResultsTestSupport::Text(value.Get()), std::to_string(i));
+        item->GetDataValue(val.Get(), value.Receive());
+        EXPECT_EQ(ResultsTestSupport::Text(value.Get()), "v" + std::to_string(i * 7));
+    }
+}
+
+TEST_F(CRecordSetTest, LateBoundCallsByName) {
+    ComPtr<IDispatch> dispatch;
+    ASSERT_EQ(set_.QueryInterface(IID_IDispatch, dispatch), S_OK);
+    EXPECT_EQ(static_cast<IUnknown*>(dispatch.Get()), static_cast<IUnknown*>(set_.Get()));
+    auto id = [&](const OLECHAR* name) {
+        LPOLESTR text = const_cast<LPOLESTR>(name);
+        DISPID result = 0;
+        EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, &text, 1, 0, &result), S_OK);
+        return result;
+    };
+    EXPECT_EQ(id(OLESTR("GETRECORDCOUNT")), DISPID_RS_GetRecordCount);
+
+    ComBstr names = ResultsTestSupport::Bstr("a,b");
+    VARIANT arg{};
+    arg.vt = VT_BSTR;
+    arg.bstrVal = names.Get();
+    DISPPARAMS one{&arg, nullptr, 1, 0};
+    ASSERT_EQ(dispatch->Invoke(id(OLESTR("setcolumnname")), IID_NULL, 0, DISPATCH_METHOD, &one, nullptr, nullptr,
+                               nullptr),
+              S_OK);
+    ComBstr row = ResultsTestSupport::Bstr("1|#|2");
+    arg.bstrVal = row.Get();
+    ASSERT_EQ(dispatch->Invoke(id(OLESTR("SetRecordItem")), IID_NULL, 0, DISPATCH_METHOD, &one, nullptr, nullptr,
+                               nullptr),
+              S_OK);
+
+    VARIANT result{};
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    ASSERT_EQ(dispatch->Invoke(id(OLESTR("GetRecordCount")), IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
+                               &none, &result, nullptr, nullptr),
+              S_OK);
+    EXPECT_EQ(result.vt, VT_I4);
+    EXPECT_EQ(result.lVal, 1);
+
+    // GetRecordItem(0 as a small integer literal, item): reverse order.
+    VARIANT args[2] = {};
+    args[0].vt = VT_DISPATCH;
+    args[0].pdispVal = &recorder_;
+    args[1].vt = VT_I2;
+    args[1].iVal = 0;
+    DISPPARAMS two{args, nullptr, 2, 0};
+    ASSERT_EQ(dispatch->Invoke(id(OLESTR("getrecorditem")), IID_NULL, 0, DISPATCH_METHOD, &two, &result, nullptr,
+                               nullptr),
+              S_OK);
+    EXPECT_EQ(result.vt, VT_BOOL);
+    EXPECT_EQ(result.boolVal, VARIANT_TRUE);
+    const std::vector<RecordingItem::Load> expected = {{"a,b", "1|#|2"}};
+    EXPECT_EQ(recorder_.loads, expected);
+    EXPECT_EQ(recorder_.refs, 1u);
+
+    args[1].iVal = 1;
+    ASSERT_EQ(dispatch->Invoke(DISPID_RS_GetRecordItem, IID_NULL, 0, DISPATCH_METHOD, &two, &result, nullptr,
+                               nullptr),
+              S_OK);
+    EXPECT_EQ(result.boolVal, VARIANT_FALSE);
+}
+
+}  // namespace

@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "TempFolder.h"
+#include "sqlite/CppSQLite3DB.h"
+
+namespace {
+
+// Runs operation and checks that it raises code with a text starting with prefix.
+void ExpectRaise(const std::function<void()>& operation, int code, const WString& prefix) {
+    try {
+        operation();
+        ADD_FAILURE() << "no exception";
+    } catch (const CppSQLite3Exception& e) {
+        EXPECT_EQ(e.code(), code);
+        EXPECT_EQ(WString(e.message()).substr(0, prefix.size()), prefix);
+    }
+}
+
+class CppSQLite3DBTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        db_.open(folder_.file("test.db").c_str());
+        db_.executeStatement(OLESTR("CREATE TABLE t (a TEXT PRIMARY KEY);"));
+    }
+
+    WString Rows() {
+        WString rows;
+        for (CppSQLite3Query q = db_.executeQuery(OLESTR("SELECT a FROM t ORDER BY a;")); !q.isAtEnd(); q.moveNext())
+            rows += q.columnText(0);
+        return rows;
+    }
+
+    TempFolder folder_;
+    CppSQLite3DB db_;
+};
+
+TEST_F(CppSQLite3DBTest, OnlyTheFirstOfTwoStatementsRuns) {
+    EXPECT_EQ(db_.executeStatement(OLESTR("INSERT INTO t VALUES ('1'); INSERT INTO t VALUES ('2');")), 0);
+    EXPECT_EQ(Rows(), OLESTR("1"));
+}
+
+TEST_F(CppSQLite3DBTest, SelectThroughExecuteStatementReturnsOk) {
+    db_.executeStatement(OLESTR("INSERT INTO t VALUES ('1');"));
+    db_.executeStatement(OLESTR("INSERT INTO t VALUES ('2');"));
+    EXPECT_EQ(db_.executeStatement(OLESTR("SELECT * FROM t;")), 0);
+}
+
+TEST_F(CppSQLite3DBTest, FailuresRaiseSqlitesCodeAndLeaveTheConnectionClosable) {
+    db_.executeStatement(OLESTR("INSERT INTO t VALUES ('1');"));
+    ExpectRaise([&] { db_.executeStatement(OLESTR("INSERT INTO t VALUES ('1');")); }, 1, OLESTR("SQLITE_ERROR[1]: "));
+    ExpectRaise([&] { db_.prepareStatement(OLESTR("SELECT * FROM missing;")); }, 1,
+                OLESTR("SQLITE_ERROR[1]: no such table: missing"));
+    // Nothing was left unfinalized, so the close succeeds (and may repeat).
+    EXPECT_NO_THROW(db_.close());
+    EXPECT_NO_THROW(db_.close());
+}
+
+TEST_F(CppSQLite3DBTest, CloseWithLiveCursorRaisesBusyAndKeepsTheConnection) {
+    CppSQLite3Query q = db_.executeQuery(OLESTR("SELECT 1;"));
+    ExpectRaise([&] { db_.close(); }, 5, OLESTR("SQLITE_BUSY[5]: "));
+    EXPECT_NO_THROW(db_.ensureOpen());
+    q.finalizeStatement();
+    EXPECT_NO_THROW(db_.close());
+}
+
+TEST(CppSQLite3DBNotOpenTest, EveryOperationRaisesDatabaseNotOpen) {
+    TempFolder folder;
+    const std::function<void(CppSQLite3DB&)> operations[] = {
+        [](CppSQLite3DB& db) { db.ensureOpen(); },
+        [](CppSQLite3DB& db) { db.prepareStatement(OLESTR("SELECT 1;")); },
+        [](CppSQLite3DB& db) { db.executeStatement(OLESTR("SELECT 1;")); },
+        [](CppSQLite3DB& db) { db.executeQuery(OLESTR("SELECT 1;")); },
+    };
+    for (bool wasOpened : {false, true}) {
+        for (const auto& operation : operations) {
+            CppSQLite3DB db;
+            if (wasOpened) {
+                db.open(folder.file("closed.db").c_str());
+                db.close();
+            }
+            ExpectRaise([&] { operation(db); }, CPPSQLITE_ERROR, OLESTR("CPPSQLITE_ERROR[1000]: Database not open"));
+        }
+    }
+}
+
+TEST(CppSQLite3DBOpenTest, UnreachableFileRaisesCantOpen) {
+    TempFolder folder;
+    for (const WString& path : {folder.file("missing/sub/x.db"), WString(OLESTR("Q:\\no-such-drive\\x.db"))}) {
+        CppSQLite3DB db;
+        ExpectRaise([&] { db.open(path.c_str()); }, 14, OLESTR("SQLITE_CANTOPEN[14]: "));
+        EXPECT_NO_THROW(db.close());  // releases the handle of the failed open
+    }
+}
+
+TEST(CppSQLite3DBOpenTest, NonAsciiFileNameNamesTheSameHostFile) {
+    TempFolder folder;
+    const std::filesystem::path name(u"d\u00e9j\u00e0\U0001F600.db");
+    CppSQLite3DB db;
+    db.open(folder.file(name).c_str());
+    db.executeStatement(OLESTR("CREATE TABLE t (a TEXT);"));
+    EXPECT_TRUE(std::filesystem::exists(folder.path() / name));
+}
+
+// The open names the same file as the platform's file functions do.
+TEST(CppSQLite3DBOpenTest, WindowsPathOpensTheFileThatFileFunctionsSee) {
+    const std::string name = TempFolder::UniqueName();
+    const WString folder = OLESTR("C:\\") + WString(name.begin(), name.end());
+    const WString file = folder + OLESTR("\\db.db");
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    {
+        CppSQLite3DB db;
+        db.open(file.c_str());
+        db.executeStatement(OLESTR("CREATE TABLE t (a TEXT);"));
+    }
+    EXPECT_NE(GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(DeleteFileW(file.c_str()));
+    EXPECT_TRUE(RemoveDirectoryW(folder.c_str()));
+}
+
+}  // namespace

@@ -1,0 +1,222 @@
+#include "textfile/CStdioFileEx.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "TextTestFolder.h"
+
+namespace {
+
+// The flags of the bulk import: read access, text type, share-deny-none.
+constexpr UINT kImportFlags = 0x4040;
+
+std::string Utf16(const std::u16string& text, bool mark = false) {
+    std::string bytes = mark ? std::string("\xFF\xFE") : std::string();
+    for (const char16_t unit : text) {
+        bytes.push_back(static_cast<char>(unit & 0xFF));
+        bytes.push_back(static_cast<char>(unit >> 8));
+    }
+    return bytes;
+}
+
+WString W(const std::u16string& text) { return WString(text.begin(), text.end()); }
+
+class CStdioFileExTest : public ::testing::Test {
+protected:
+    // Reads every line; checks that the end leaves the output string empty.
+    std::vector<WString> ReadAll() {
+        std::vector<WString> lines;
+        WString line = OLESTR("stale");
+        while (m_file.ReadString(line)) {
+            lines.push_back(line);
+        }
+        EXPECT_TRUE(line.empty());
+        EXPECT_FALSE(m_file.ReadString(line));
+        return lines;
+    }
+
+    TextTestFolder m_folder;
+    CStdioFileEx m_file;
+};
+
+struct ReadCase {
+    const char* name;
+    std::string bytes;
+    bool unicode;
+    std::vector<std::u16string> lines;
+};
+
+} // namespace
+
+TEST_F(CStdioFileExTest, ReadsLinesOfEachEncoding) {
+    const std::vector<ReadCase> cases = {
+        {"utf16 with mark", Utf16(u"one\r\nt\u00e9\U0001F600o\n\nlast", true), true,
+         {u"one", u"t\u00e9\U0001F600o", u"", u"last"}},
+        {"utf16 mark only", "\xFF\xFE", true, {}},
+        {"utf16 odd last byte dropped", Utf16(u"ab", true) + "c", true, {u"ab"}},
+        {"utf16 without mark reads as 8-bit", Utf16(u"ab\n"), false, {u"a", u""}},
+        {"big-endian mark reads as 8-bit", "\xFE\xFFxy", false, {u"\uFFFD\uFFFDxy"}},
+        {"utf-8 mark kept as U+FEFF", "\xEF\xBB\xBFx\ny", false, {u"\uFEFFx", u"y"}},
+        {"8-bit multibyte", "h\xC3\xA9\xE2\x82\xAC\r\n", false, {u"h\u00e9\u20ac"}},
+        {"empty file", "", false, {}},
+        {"one byte", "x", false, {u"x"}},
+        {"one byte that starts a mark", "\xFF", false, {u"\uFFFD"}},
+        {"only one carriage return dropped", "a\r\r\n", false, {u"a\r"}},
+        {"lone carriage return stays", "a\rb\r\n\r\n", false, {u"a\rb", u""}},
+        {"empty lines", "\n\nz", false, {u"", u"", u"z"}},
+        {"8-bit line ends at a zero byte", std::string("ab\0cd\nef", 8), false, {u"ab", u"ef"}},
+        {"utf16 keeps zero units", Utf16(std::u16string(u"a\0b\n", 4), true), true, {std::u16string(u"a\0b", 3)}},
+    };
+    for (const ReadCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const WString path = m_folder.Write("case.txt", c.bytes);
+        ASSERT_NE(m_file.Open(path.c_str(), kImportFlags), FALSE);
+        EXPECT_EQ(m_file.IsUnicode(), c.unicode);
+        EXPECT_EQ(m_file.GetOpenFlags(), 0x8040U);
+        std::vector<WString> expected;
+        for (const std::u16string& line : c.lines) {
+            expected.push_back(W(line));
+        }
+        EXPECT_EQ(ReadAll(), expected);
+        m_file.Close();
+    }
+}
+
+TEST_F(CStdioFileExTest, LongLinesComeWholeInOneCall) {
+    for (const size_t length : {4095U, 4096U, 4097U, 10000U}) {
+        SCOPED_TRACE(length);
+        std::u16string wide;
+        for (size_t i = 0; i < length; ++i) {
+            wide.push_back(static_cast<char16_t>(u'a' + i % 26));
+        }
+        const std::string narrow(wide.begin(), wide.end());
+        for (const std::string& bytes : {Utf16(wide + u"\r\nnext", true), narrow + "\r\nnext"}) {
+            const WString path = m_folder.Write("long.txt", bytes);
+            ASSERT_NE(m_file.Open(path.c_str(), kImportFlags), FALSE);
+            EXPECT_EQ(ReadAll(), (std::vector<WString>{W(wide), OLESTR("next")}));
+            m_file.Close();
+        }
+    }
+}
+
+TEST_F(CStdioFileExTest, SeekToStartSkipsTheMarkAgain) {
+    const WString path = m_folder.Write("wide.txt", Utf16(u"first\nsecond\n", true));
+    ASSERT_NE(m_file.Open(path.c_str(), kImportFlags), FALSE);
+    WString line;
+    ASSERT_TRUE(m_file.ReadString(line));
+    ASSERT_TRUE(m_file.ReadString(line));
+    EXPECT_EQ(m_file.Seek(0, CStdioFile::begin), 0U);
+    ASSERT_TRUE(m_file.ReadString(line));
+    EXPECT_EQ(line, OLESTR("first"));
+    // At-start away from position 0 skips nothing.
+    EXPECT_EQ(m_file.Seek(2 + 2 * 6, CStdioFile::begin), 14U);
+    ASSERT_TRUE(m_file.ReadString(line));
+    EXPECT_EQ(line, OLESTR("second"));
+}
+
+TEST_F(CStdioFileExTest, ExplicitUtf8CodePageDropsThreeLeadingBytes) {
+    m_file.SetCodePage(65001);
+    for (const auto& [bytes, first] : {std::pair{"\xEF\xBB\xBFmark\n", u"mark"}, std::pair{"abcdef\n", u"def"}}) {
+        const WString path = m_folder.Write("utf8.txt", bytes);
+        ASSERT_NE(m_file.Open(path.c_str(), kImportFlags), FALSE);
+        EXPECT_EQ(ReadAll(), std::vector<WString>{W(first)});
+        m_file.Close();
+    }
+}
+
+TEST_F(CStdioFileExTest, OnlyReadAccessDetectsTheEncoding) {
+    const WString path = m_folder.Write("wide.txt", Utf16(u"x", true));
+    struct {
+        UINT flags;
+        bool unicode;
+    } const cases[] = {
+        {CStdioFile::modeWrite, false},
+        {CStdioFile::modeReadWrite, true},
+        {CStdioFile::modeWrite | CStdioFileEx::modeWriteUnicode, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.flags);
+        ASSERT_NE(m_file.Open(path.c_str(), c.flags), FALSE);
+        EXPECT_EQ(m_file.IsUnicode(), c.unicode);
+        EXPECT_EQ(m_file.GetPosition(), 0U);
+        m_file.Close();
+    }
+    EXPECT_EQ(m_folder.Bytes("wide.txt"), Utf16(u"x", true));
+}
+
+TEST_F(CStdioFileExTest, FileThatCannotBeOpenedGivesZero) {
+    EXPECT_EQ(m_file.Open(m_folder.Path("missing.txt").c_str(), kImportFlags), FALSE);
+    EXPECT_EQ(m_file.Open(OLESTR("Q:\\nowhere\\missing.txt"), kImportFlags), FALSE);
+    WString line = OLESTR("stale");
+    EXPECT_FALSE(m_file.ReadString(line));
+    EXPECT_TRUE(line.empty());
+}
+
+TEST_F(CStdioFileExTest, WritesAMarkAtEveryWriteAtPositionZero) {
+    const UINT create = CStdioFile::modeWrite | CStdioFile::modeCreate;
+    const WString path = m_folder.Path("out.txt");
+
+    ASSERT_NE(m_file.Open(path.c_str(), create | CStdioFileEx::modeWriteUnicode), FALSE);
+    m_file.WriteString(OLESTR("ab\r\n"));
+    m_file.WriteString(OLESTR("c"));
+    m_file.Seek(0, CStdioFile::begin);
+    m_file.WriteString(OLESTR("Z"));
+    m_file.WriteString(nullptr);
+    m_file.Close();
+    EXPECT_EQ(m_folder.Bytes("out.txt"), Utf16(u"Zb\r\nc", true));
+
+    ASSERT_NE(m_file.Open(path.c_str(), create), FALSE);
+    m_file.WriteString(OLESTR("h\u00e9"));
+    m_file.Close();
+    EXPECT_EQ(m_folder.Bytes("out.txt"), "h\xC3\xA9");
+
+    m_file.SetCodePage(65001);
+    ASSERT_NE(m_file.Open(path.c_str(), create), FALSE);
+    m_file.WriteString(OLESTR("a"));
+    m_file.WriteString(OLESTR("b"));
+    m_file.Close();
+    EXPECT_EQ(m_folder.Bytes("out.txt"), "\xEF\xBB\xBF" "ab");
+}
+
+TEST_F(CStdioFileExTest, WrittenLongTextReadsBack) {
+    const WString text(6000, OLECHAR(0x00e9));
+    for (const UINT unicode : {0U, CStdioFileEx::modeWriteUnicode}) {
+        SCOPED_TRACE(unicode);
+        const WString path = m_folder.Path("long.txt");
+        ASSERT_NE(m_file.Open(path.c_str(), CStdioFile::modeWrite | CStdioFile::modeCreate | unicode), FALSE);
+        m_file.WriteString((text + OLESTR("\nend")).c_str());
+        m_file.Close();
+        EXPECT_EQ(m_folder.Bytes("long.txt").size(), unicode != 0 ? 2 + 2 * 6004U : 12004U);
+        ASSERT_NE(m_file.Open(path.c_str(), kImportFlags), FALSE);
+        EXPECT_EQ(ReadAll(), (std::vector<WString>{text, OLESTR("end")}));
+        m_file.Close();
+    }
+}
+
+TEST(CStdioFileExConversionTest, NullAndSizeRules) {
+    OLECHAR wide[6];
+    char narrow[6];
+    std::fill(std::begin(wide), std::end(wide), OLECHAR(0xAAAA));
+    EXPECT_EQ(CStdioFileEx::MultiByteToWide(nullptr, wide, 6, -1), 0);
+    EXPECT_EQ(CStdioFileEx::MultiByteToWide("a", nullptr, 6, -1), 0);
+    EXPECT_EQ(CStdioFileEx::MultiByteToWide("a", wide, 0, -1), 0);
+    EXPECT_EQ(CStdioFileEx::MultiByteToWide("hello", wide, 3, -1), 0);
+    EXPECT_EQ(CStdioFileEx::MultiByteToWide("h\xC3\xA9", wide, 6, 65001), 2);
+    EXPECT_EQ(WString(wide, 6), WString(u"h\u00e9\0\0\0\0", 6));
+    EXPECT_EQ(CStdioFileEx::WideToMultiByte(nullptr, narrow, 6, -1, '#'), 0);
+    EXPECT_EQ(CStdioFileEx::WideToMultiByte(OLESTR("a"), nullptr, 6, -1, '#'), 0);
+    EXPECT_EQ(CStdioFileEx::WideToMultiByte(OLESTR("a"), narrow, 0, -1, '#'), 0);
+    EXPECT_EQ(CStdioFileEx::WideToMultiByte(OLESTR("hello"), narrow, 3, -1, '#'), 0);
+    EXPECT_EQ(CStdioFileEx::WideToMultiByte(OLESTR("h\u00e9"), narrow, 6, -1, '#'), 3);
+    EXPECT_EQ(std::string(narrow, 6), std::string("h\xC3\xA9\0\0\0", 6));
+    // Lengths count the terminator.
+    EXPECT_EQ(CStdioFileEx::GetWideLength(nullptr, -1), 0);
+    EXPECT_EQ(CStdioFileEx::GetWideLength("h\xC3\xA9\xF0\x9F\x98\x80", -1), 5);
+    EXPECT_EQ(CStdioFileEx::GetMultiByteLength(nullptr, -1), 0);
+    EXPECT_EQ(CStdioFileEx::GetMultiByteLength(OLESTR("h\u00e9\U0001F600"), 65001), 8);
+}

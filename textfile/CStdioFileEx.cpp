@@ -1,0 +1,259 @@
+#include "textfile/CStdioFileEx.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "textfile/CTemplateSmartPtrArray.h"
+
+namespace {
+
+constexpr UINT kUtf8 = 65001;
+constexpr OLECHAR kLineFeed = 10;
+constexpr OLECHAR kCarriageReturn = 13;
+constexpr unsigned char kUtf16Mark[] = {0xFF, 0xFE};
+constexpr unsigned char kUtf8Mark[] = {0xEF, 0xBB, 0xBF};
+
+UINT ResolveCodePage(int codePage) {
+    return codePage == CStdioFileEx::kSystemCodePage ? GetACP() : static_cast<UINT>(codePage);
+}
+
+// Line buffers grow by at least 128 elements, and geometrically beyond, so
+// that a line of any length costs linear time.
+size_t GrownCapacity(size_t capacity) { return capacity + std::max<size_t>(128, capacity); }
+
+} // namespace
+
+CStdioFileEx::CStdioFileEx() noexcept
+    : m_bUnicode(false),
+      m_nOpenFlags(0),
+      m_nCodePage(kSystemCodePage),
+      m_cSubstitute('#'),
+      m_bWriteMark(true),
+      m_wideLine{},
+      m_narrowLine{},
+      m_bAtStart(true) {}
+
+BOOL CStdioFileEx::Open(const OLECHAR* fileName, UINT openFlags) {
+    m_bUnicode = (openFlags & modeWriteUnicode) != 0;
+    openFlags = (openFlags & ~UINT(typeText)) | typeBinary;
+    m_nOpenFlags = openFlags;
+    const BOOL opened = CStdioFile::Open(fileName, openFlags);
+    m_bAtStart = true;
+    if (!opened || (openFlags & (modeCreate | modeWrite)) != 0) {
+        return opened;
+    }
+    // Only a file of at least two bytes can hold the mark.
+    unsigned char mark[2];
+    m_bUnicode = Read(mark, 2) == 2 && mark[0] == kUtf16Mark[0] && mark[1] == kUtf16Mark[1];
+    Seek(0, begin);
+    return opened;
+}
+
+ULONGLONG CStdioFileEx::Seek(LONGLONG offset, UINT from) {
+    m_bAtStart = true;
+    return CStdioFile::Seek(offset, from);
+}
+
+bool CStdioFileEx::ReadString(WString& line) {
+    if (m_pStream == nullptr) {
+        line.clear();
+        return false;
+    }
+    if (m_bAtStart && GetPosition() == 0) {
+        unsigned char skipped[3];
+        if (m_bUnicode) {
+            Read(skipped, 2);
+        } else if (m_nCodePage == static_cast<int>(kUtf8)) {
+            // The field names UTF-8 explicitly: its mark is assumed present.
+            Read(skipped, 3);
+        }
+    }
+    if (!(m_bUnicode ? ReadWideLine(line) : ReadNarrowLine(line))) {
+        return false;
+    }
+    if (!line.empty() && line.back() == kCarriageReturn) {
+        line.pop_back();
+    }
+    m_bAtStart = false;
+    return true;
+}
+
+bool CStdioFileEx::ReadWideLine(WString& line) {
+    CTemplateSmartPtrArray<OLECHAR> buffer(m_wideLine);
+    size_t capacity = kLineBufferSize;
+    size_t count = 0;
+    bool anyUnit = false;
+    {
+        StreamLock lock(m_pStream);
+        OLECHAR unit = 0;
+        while (GetUnit(lock, unit)) {
+            anyUnit = true;
+            if (unit == kLineFeed) {
+                break;
+            }
+            if (count == capacity) {
+                const size_t grown = GrownCapacity(capacity);
+                buffer.Grow(grown, capacity);
+                capacity = grown;
+            }
+            buffer.Get()[count++] = unit;
+        }
+    }
+    if (!anyUnit) {
+        line.clear();
+        return false;
+    }
+    line.assign(buffer.Get(), count);
+    return true;
+}
+
+bool CStdioFileEx::ReadNarrowLine(WString& line) {
+    CTemplateSmartPtrArray<char> bytes(m_narrowLine);
+    size_t capacity = kLineBufferSize;
+    size_t count = 0;
+    bool anyByte = false;
+    {
+        StreamLock lock(m_pStream);
+        int byte;
+        while ((byte = lock.GetByte()) != EOF) {
+            anyByte = true;
+            if (byte == '\n') {
+                break;
+            }
+            // One element stays free for the terminator.
+            if (count + 1 == capacity) {
+                const size_t grown = GrownCapacity(capacity);
+                bytes.Grow(grown, capacity);
+                capacity = grown;
+            }
+            bytes.Get()[count++] = static_cast<char>(byte);
+        }
+    }
+    if (!anyByte) {
+        line.clear();
+        return false;
+    }
+    bytes.Get()[count] = '\0';
+    if (count == 0 || count >= static_cast<size_t>(INT_MAX)) {
+        line.clear();
+        return true;
+    }
+    // No code page yields more wide characters than bytes, so a line that fits
+    // the fixed buffer needs no length query.
+    const int needed =
+        count < kLineBufferSize ? static_cast<int>(count + 1) : GetWideLength(bytes.Get(), m_nCodePage);
+    if (needed < 1) {
+        line.clear();
+        return true;
+    }
+    // Nothing to keep: a longer target starts empty.
+    CTemplateSmartPtrArray<OLECHAR> wide(m_wideLine);
+    if (static_cast<size_t>(needed) > kLineBufferSize) {
+        wide.Grow(static_cast<size_t>(needed), 0);
+    }
+    const int converted = MultiByteToWide(bytes.Get(), wide.Get(), needed, m_nCodePage);
+    if (converted > 0) {
+        line.assign(wide.Get(), static_cast<size_t>(converted));
+    } else {
+        line.clear();
+    }
+    return true;
+}
+
+void CStdioFileEx::WriteString(const OLECHAR* text) {
+    if (text == nullptr) {
+        return;
+    }
+    const bool unicode = (m_nOpenFlags & modeWriteUnicode) != 0;
+    // The flag stays set: every write that starts at position 0 gets a mark.
+    if (m_bWriteMark && (m_pStream == nullptr || GetPosition() == 0)) {
+        if (unicode) {
+            Write(kUtf16Mark, sizeof kUtf16Mark);
+        } else if (m_nCodePage == static_cast<int>(kUtf8)) {
+            Write(kUtf8Mark, sizeof kUtf8Mark);
+        }
+    }
+    if (unicode) {
+        WriteUnits(text, std::char_traits<OLECHAR>::length(text));
+        return;
+    }
+    const int needed = GetMultiByteLength(text, m_nCodePage);
+    if (needed < 1) {
+        return;
+    }
+    CTemplateSmartPtrArray<char> bytes(m_narrowLine);
+    if (static_cast<size_t>(needed) > kLineBufferSize) {
+        bytes.Grow(static_cast<size_t>(needed), 0);
+    }
+    const int converted = WideToMultiByte(text, bytes.Get(), needed, m_nCodePage, m_cSubstitute);
+    if (converted > 0) {
+        Write(bytes.Get(), static_cast<UINT>(converted));
+    }
+}
+
+// Little-endian bytes whatever the host order, staged in the narrow buffer.
+void CStdioFileEx::WriteUnits(const OLECHAR* text, size_t length) {
+    constexpr size_t kUnitsPerChunk = kLineBufferSize / 2;
+    while (length > 0) {
+        const size_t chunk = std::min(length, kUnitsPerChunk);
+        for (size_t i = 0; i < chunk; ++i) {
+            const auto unit = static_cast<unsigned>(text[i]);
+            m_narrowLine[2 * i] = static_cast<char>(unit & 0xFFU);
+            m_narrowLine[2 * i + 1] = static_cast<char>((unit >> 8) & 0xFFU);
+        }
+        if (Write(m_narrowLine, static_cast<UINT>(2 * chunk)) != 2 * chunk) {
+            return;
+        }
+        text += chunk;
+        length -= chunk;
+    }
+}
+
+int CStdioFileEx::MultiByteToWide(const char* text, OLECHAR* target, int targetSize, int codePage) {
+    if (text == nullptr || target == nullptr || targetSize < 1) {
+        return 0;
+    }
+    std::memset(target, 0, static_cast<size_t>(targetSize) * sizeof(OLECHAR));
+    const UINT resolved = ResolveCodePage(codePage);
+    const DWORD flags = resolved == kUtf8 ? 0 : MB_PRECOMPOSED;
+    const int written = MultiByteToWideChar(resolved, flags, text, -1, target, targetSize);
+    return written < 1 ? written : written - 1;
+}
+
+int CStdioFileEx::GetWideLength(const char* text, int codePage) {
+    if (text == nullptr) {
+        return 0;
+    }
+    const UINT resolved = ResolveCodePage(codePage);
+    const DWORD flags = resolved == kUtf8 ? 0 : MB_PRECOMPOSED;
+    return MultiByteToWideChar(resolved, flags, text, -1, nullptr, 0);
+}
+
+int CStdioFileEx::WideToMultiByte(const OLECHAR* text, char* target, int targetSize, int codePage,
+                                  char substitute) {
+    if (text == nullptr || target == nullptr || targetSize < 1) {
+        return 0;
+    }
+    std::memset(target, 0, static_cast<size_t>(targetSize));
+    const UINT resolved = ResolveCodePage(codePage);
+    int written;
+    if (resolved == kUtf8) {
+        written = WideCharToMultiByte(resolved, 0, text, -1, target, targetSize, nullptr, nullptr);
+    } else {
+        const char substituteText[2] = {substitute, '\0'};
+        BOOL usedSubstitute = FALSE;
+        written = WideCharToMultiByte(resolved, WC_COMPOSITECHECK | WC_SEPCHARS, text, -1, target, targetSize,
+                                      substituteText, &usedSubstitute);
+    }
+    return written < 1 ? written : written - 1;
+}
+
+int CStdioFileEx::GetMultiByteLength(const OLECHAR* text, int codePage) {
+    if (text == nullptr) {
+        return 0;
+    }
+    const UINT resolved = ResolveCodePage(codePage);
+    const DWORD flags = resolved == kUtf8 ? 0 : WC_COMPOSITECHECK | WC_SEPCHARS;
+    return WideCharToMultiByte(resolved, flags, text, -1, nullptr, 0, nullptr, nullptr);
+}
