@@ -44,19 +44,23 @@ void CRecordItem::SplitNames(View text, PieceList& pieces) {
 }
 
 void CRecordItem::SplitValues(View text, PieceList& pieces) {
-    static constexpr OLECHAR kSeparator[] = OLESTR("|#|");
-    const View separator(kSeparator, 3);
-    std::size_t position = 0;
-    while (position <= text.size()) {
-        const std::size_t found = text.find(separator, position);
-        const std::size_t end = found == View::npos ? text.size() : found;
-        pieces.Add(position, end - position);
-        position = found == View::npos ? text.size() + 1 : found + separator.size();
+    // A plain scan for "|" followed by "#|": the general substring search
+    // costs more than the split itself on rows of short values.
+    const std::size_t size = text.size();
+    std::size_t start = 0;
+    for (std::size_t i = 0; i + 2 < size; ++i) {
+        if (text[i] == OLESTR('|') && text[i + 1] == OLESTR('#') && text[i + 2] == OLESTR('|')) {
+            pieces.Add(start, i - start);
+            start = i + 3;
+            i += 2;
+        }
     }
+    pieces.Add(start, size - start);
 }
 
 void CRecordItem::ClearFields() noexcept {
     nameIndex_.clear();
+    names_.clear();
     namesText_.clear();
     nameCount_ = 0;
     rowText_.clear();
@@ -74,11 +78,24 @@ STDMETHODIMP CRecordItem::GetDataValue(BSTR Field, BSTR* pVal) noexcept {
     if (!paired_) {
         return S_OK;
     }
-    const auto found = nameIndex_.find(field);
-    if (found == nameIndex_.end()) {
+    std::size_t index = nameCount_;
+    if (nameCount_ <= kScanLimit) {
+        // A few names are found faster by comparing than by hashing; from
+        // the back, so that a repeated name gives its last value.
+        for (std::size_t i = nameCount_; i-- > 0;) {
+            if (View(namesText_.data() + names_[i].offset, names_[i].length) == field) {
+                index = i;
+                break;
+            }
+        }
+    } else {
+        const auto found = nameIndex_.find(field);
+        if (found != nameIndex_.end()) index = found->second;
+    }
+    if (index == nameCount_) {
         return S_OK;
     }
-    const PieceList::Piece& value = values_[found->second];
+    const PieceList::Piece& value = values_[index];
     *pVal = SysAllocStringLen(rowText_.data() + value.offset, static_cast<UINT>(value.length));
     return *pVal != nullptr ? S_OK : E_OUTOFMEMORY;
 }
@@ -87,20 +104,25 @@ STDMETHODIMP CRecordItem::SetDataValue(BSTR Name, BSTR Value) noexcept {
     const View names = TextOf(Name);
     const View row = TextOf(Value);
     try {
-        // Split outside the lock; clear and fill under one holding of it.
+        // The values are split outside the lock; clearing and filling happen
+        // under one holding of it. The names of a row usually are those of
+        // the row before, so they are split only when the index is rebuilt.
         PieceList namePieces;
         PieceList valuePieces;
-        SplitNames(names, namePieces);
         SplitValues(row, valuePieces);
 
         ScopedLock<CriticalSection> guard(fieldLock_);
         try {
             paired_ = false;
             if (names != View(namesText_)) {
+                SplitNames(names, namePieces);
                 nameIndex_.clear();  // its keys view the old text
+                names_.clear();
                 nameCount_ = 0;
                 namesText_.assign(names);
                 for (std::size_t i = 0; i < namePieces.Size(); ++i) {
+                    names_.push_back(namePieces[i]);
+                    if (namePieces.Size() <= kScanLimit) continue;
                     const View name(namesText_.data() + namePieces[i].offset, namePieces[i].length);
                     nameIndex_.insert_or_assign(name, i);  // the last of a repeated name wins
                 }

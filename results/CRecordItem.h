@@ -53,8 +53,13 @@ private:
     // Rows of one result share their names: the name index is rebuilt only
     // when the column-name text changes, and a reload copies the row text
     // once into storage whose capacity is reused.
+    // Up to this many names are looked up by comparing them in turn; more
+    // go through the hash index.
+    static constexpr std::size_t kScanLimit = 8;
+
     WString namesText_;
-    std::unordered_map<View, std::size_t> nameIndex_;  // keys view namesText_
+    std::vector<PieceList::Piece> names_;              // pieces of namesText_
+    std::unordered_map<View, std::size_t> nameIndex_;  // keys view namesText_; filled above kScanLimit
     std::size_t nameCount_ = 0;
     WString rowText_;
     std::vector<PieceList::Piece> values_;  // pieces of rowText_

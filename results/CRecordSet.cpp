@@ -36,7 +36,7 @@ STDMETHODIMP CRecordSet::GetRecordCount(LONG* lRet) noexcept {
     if (lRet == nullptr) {
         return E_POINTER;
     }
-    *lRet = static_cast<LONG>(rows_.size());
+    *lRet = static_cast<LONG>(rows_.Size());
     return S_OK;
 }
 
@@ -45,27 +45,27 @@ STDMETHODIMP CRecordSet::GetRecordItem(LONG Index, IDispatch* RecordItem, VARIAN
         return E_POINTER;
     }
     *Succeeded = VARIANT_FALSE;
-    if (Index < 0 || static_cast<size_t>(Index) >= rows_.size() || RecordItem == nullptr) {
+    if (Index < 0 || static_cast<size_t>(Index) >= rows_.Size() || RecordItem == nullptr) {
         return S_OK;
     }
     ComPtr<IRecordItem> item;
     if (FAILED(RecordItem->QueryInterface(IID_IRecordItem, item.ReceiveVoid())) || !item) {
         return S_OK;
     }
+    BSTR row = rows_.Copy(static_cast<size_t>(Index));
+    if (row == nullptr) {
+        return E_OUTOFMEMORY;
+    }
     // The item's own result does not matter: the row was handed over.
-    item->SetDataValue(columnNames_.Get(), rows_[static_cast<size_t>(Index)].Get());
+    item->SetDataValue(columnNames_.Get(), row);
+    SysFreeString(row);
     *Succeeded = VARIANT_TRUE;
     return S_OK;
 }
 
 STDMETHODIMP CRecordSet::SetRecordItem(BSTR Record) noexcept {
-    ComBstr row;
-    HRESULT hr = row.Assign(Record != nullptr ? Record : OLESTR(""), SysStringLen(Record));
-    if (FAILED(hr)) {
-        return hr;
-    }
     try {
-        rows_.push_back(std::move(row));
+        rows_.Append(Record, SysStringLen(Record));
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
@@ -73,6 +73,6 @@ STDMETHODIMP CRecordSet::SetRecordItem(BSTR Record) noexcept {
 }
 
 STDMETHODIMP CRecordSet::SetColumnName(BSTR Name) noexcept {
-    rows_.clear();
+    rows_.Clear();
     return columnNames_.Assign(Name != nullptr ? Name : OLESTR(""), SysStringLen(Name));
 }

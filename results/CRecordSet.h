@@ -11,13 +11,13 @@
 #pragma once
 
 #include <span>
-#include <vector>
 
 #include "OBZeveVevuVAD.h"
 #include "com/ComBstr.h"
 #include "com/DispatchImpl.h"
 #include "com/InterfaceEntry.h"
 #include "com/ObjectRoot.h"
+#include "results/RowStore.h"
 
 class CRecordSet : public ObjectRoot, public DispatchImpl<IRecordSet> {
 public:
@@ -40,8 +40,9 @@ public:
     STDMETHODIMP SetColumnName(BSTR Name) noexcept override;
 
 private:
-    // Kept as BSTRs so that a row reaches the item without another copy:
-    // an [in] BSTR is never changed or freed by the callee.
+    // The names stay a BSTR, handed to every item as it is (an [in] BSTR is
+    // never changed or freed by the callee); each row is copied out of the
+    // packed store for the one call that hands it over.
     ComBstr columnNames_;
-    std::vector<ComBstr> rows_;
+    RowStore rows_;
 };

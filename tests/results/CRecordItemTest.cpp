@@ -59,6 +59,8 @@ TEST_F(CRecordItemTest, SetDataValuePairsNamesWithValues) {
         {"a", "x|#|y", {{"a", none}}},                       // a value holding "|#|" splits
         {"a,b", "1|#|#|2", {{"a", "1"}, {"b", "#|2"}}},      // the scan resumes after "|#|"
         {"Name", "v", {{"Name", "v"}, {"name", none}, {"Name ", none}}},  // exact names
+        {"a,b,c,d,e,f,g,h,i,a", "0|#|1|#|2|#|3|#|4|#|5|#|6|#|7|#|8|#|9",  // more names than are scanned
+         {{"a", "9"}, {"b", "1"}, {"i", "8"}, {"j", none}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.names) + " / " + c.row);

@@ -1,0 +1,277 @@
+#include "DatabaseFacade.h"
+
+#include <sqlite3.h>
+
+#include "BulkImporter.h"
+#include "ParamList.h"
+#include "RegistryValueReader.h"
+#include "SchemaCreator.h"
+#include "StatementText.h"
+#include "Utf8Text.h"
+#include "com/HostPath.h"
+#include "com/WideFormat.h"
+#include "sqlite/CppSQLite3DB.h"
+#include "sqlite/CppSQLite3Exception.h"
+#include "sqlite/CppSQLite3Query.h"
+
+namespace {
+const OLECHAR kEntrySeparator[] = OLESTR("|#|");
+const DWORD kRebuildPauseMs = 500;
+
+// Sets the recording flag again on every way out of a rebuild.
+class RecordingPause {
+public:
+    explicit RecordingPause(bool& flag) : flag_(flag) { flag_ = false; }
+    ~RecordingPause() { flag_ = true; }
+    RecordingPause(const RecordingPause&) = delete;
+    RecordingPause& operator=(const RecordingPause&) = delete;
+
+private:
+    bool& flag_;
+};
+
+int Exec(sqlite3* db, const WString& sql, char** errorText = nullptr) {
+    Utf8Text text(sql);
+    return sqlite3_exec(db, text.c_str(), nullptr, nullptr, errorText);
+}
+
+WString ErrorMessage(sqlite3* db) {
+    const void* message = sqlite3_errmsg16(db);
+    return message ? WString(static_cast<const OLECHAR*>(message)) : WString();
+}
+}  // namespace
+
+DatabaseFacade::DatabaseFacade(LogSink& log)
+    : log_(log),
+      dataFolder_(WString(OLESTR("C:\\ProgramData")) + OLESTR("\\Ombrel\\API\\DataBase\\")),
+      currentFileName_(OLESTR("API_db.db")),
+      pause_([](DWORD ms) { Sleep(ms); }) {}
+
+DatabaseFacade::~DatabaseFacade() { CloseTransactionConnection(); }
+
+void DatabaseFacade::CloseTransactionConnection() {
+    if (transaction_ != nullptr) sqlite3_close_v2(transaction_);
+    transaction_ = nullptr;
+}
+
+bool DatabaseFacade::FileExists(const WString& path) const {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void DatabaseFacade::ResolveCurrentPath() {
+    if (currentPath_.empty()) currentPath_ = dataFolder_ + currentFileName_;
+}
+
+LONG DatabaseFacade::Connect(const WString& hostAddress, const WString& systemName, const WString& versionText) {
+    systemName_ = systemName;
+    LONG outcome = 2;
+    if (connectionState_ != 2) {
+        connectionState_ = 2;
+        outcome = 1;
+    }
+    log_.WriteLog(WideFormat::Format(OLESTR("ZeveVevuVAD Connected, Version = %s"), {versionText}));
+    if (installFolder_.empty()) {
+        if (hostAddress.size() > 5) {
+            installFolder_ = hostAddress;
+        } else {
+            WString value = RegistryValueReader::Read(OLESTR("HKEY_LOCAL_MACHINE\\SOFTWARE\\VANTORIS\\") +
+                                                      systemName_ + OLESTR("\\Ombrel"));
+            if (value.empty())
+                value = RegistryValueReader::Read(OLESTR("HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\VANTORIS\\") +
+                                                  systemName_ + OLESTR("\\Ombrel"));
+            size_t last = value.rfind(OLESTR('\\'));
+            installFolder_ = last == WString::npos ? WString() : value.substr(0, last + 1);
+        }
+        if (!installFolder_.empty()) {
+            dataFolder_ = WideFormat::Format(OLESTR("%sData\\API\\"), {installFolder_});
+            log_.WriteLog(dataFolder_);
+        }
+    }
+    return outcome;
+}
+
+LONG DatabaseFacade::CreateDbFile(const WString& fileName, const WString& tableName, const WString& columnName) {
+    if (recording_)
+        creationList_.push_back(fileName + kEntrySeparator + tableName + kEntrySeparator + columnName);
+    if (!fileName.empty()) {
+        if (fileName[0] == OLESTR('*')) {
+            currentPath_ = fileName.substr(1);
+        } else {
+            currentFileName_ = fileName + OLESTR(".db");
+            currentPath_ = dataFolder_ + currentFileName_;
+        }
+    }
+    SchemaCreator::TableOptions options;
+    WString table = SchemaCreator::ParseTableArgument(tableName, options);
+    return SchemaCreator::CreateDB(log_, currentPath_, table, columnName, options) ? 1 : 0;
+}
+
+bool DatabaseFacade::Rebuild(const OLECHAR* missingFormat, const OLECHAR* failureFormat) {
+    log_.WriteLog(WideFormat::Format(missingFormat, {currentPath_}));
+    if (creationList_.empty()) return false;
+    bool replayed = false;
+    {
+        RecordingPause pause(recording_);
+        // The list does not change during the replay: replayed calls are not
+        // recorded. Iterate over a copy all the same, the call is external.
+        const std::vector<WString> entries = creationList_;
+        for (const WString& entry : entries) {
+            std::vector<WString> pieces = ParamList::SplitString(entry, kEntrySeparator);
+            if (pieces.size() != 3) continue;
+            replayed = true;
+            LONG value = createCall_ ? createCall_(pieces[0], pieces[1], pieces[2])
+                                     : CreateDbFile(pieces[0], pieces[1], pieces[2]);
+            if (value != 1) {
+                log_.WriteLog(WideFormat::Format(failureFormat, {value, pieces[1]}));
+                return false;
+            }
+        }
+    }
+    pause_(kRebuildPauseMs);
+    return replayed;
+}
+
+bool DatabaseFacade::DoExecSqlCommand(const WString& sql) {
+    ResolveCurrentPath();
+    if (!FileExists(currentPath_) &&
+        !Rebuild(OLESTR("File not exist:%s"), OLESTR("DoExecSqlCommand Error:%d, %s")))
+        return false;
+    try {
+        CppSQLite3DB db;
+        db.open(currentPath_.c_str());
+        db.executeStatement(sql.c_str());
+        db.close();
+        return true;
+    } catch (const CppSQLite3Exception& e) {
+        log_.WriteLog(WideFormat::Format(OLESTR("%s\r\n%s"), {e.message(), sql}));
+        return false;
+    }
+}
+
+LONG DatabaseFacade::RunSqlCommand(const WString& sql) {
+    if (inTransaction_) return Exec(transaction_, sql) == SQLITE_OK ? 1 : 0;
+    return DoExecSqlCommand(sql) ? 1 : 0;
+}
+
+bool DatabaseFacade::ExecSqlBatch(const WString& sql) {
+    ResolveCurrentPath();
+    return BulkImporter::ExecBatch(currentPath_, sql);
+}
+
+LONG DatabaseFacade::InsertDBRecord(const WString& table, const WString& column, const WString& value) {
+    return RunSqlCommand(StatementText::Insert(table, column, value));
+}
+
+LONG DatabaseFacade::UpdateDBRecord(const WString& table, const WString& conditionCol, const WString& conditionVal,
+                                    const WString& newCol, const WString& newVal) {
+    std::optional<WString> sql = StatementText::Update(table, conditionCol, conditionVal, newCol, newVal);
+    return sql ? RunSqlCommand(*sql) : 0;
+}
+
+LONG DatabaseFacade::DeleteDBRecord(const WString& table, const WString& conditionCol, const WString& conditionVal) {
+    return RunSqlCommand(StatementText::Delete(table, conditionCol, conditionVal));
+}
+
+bool DatabaseFacade::GetDBRecordSet(const WString& table, const WString& conditionCol, const WString& conditionVal,
+                                    IRecordSet* recordSet) {
+    if (recordSet == nullptr) return false;
+    WString sql = StatementText::Select(table, conditionCol, conditionVal);
+    ResolveCurrentPath();
+    if (!FileExists(currentPath_)) return false;
+    try {
+        CppSQLite3DB db;
+        db.open(currentPath_.c_str());
+        CppSQLite3Query query = db.executeQuery(sql.c_str());
+        const int columns = query.columnCount();
+        WString text;
+        for (int i = 0; i < columns; ++i) {
+            if (i > 0) text.push_back(OLESTR(','));
+            const OLECHAR* name = query.columnName(i);
+            if (name != nullptr) text.append(name);
+        }
+        BSTR names = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+        if (names == nullptr) throw std::bad_alloc();
+        recordSet->SetColumnName(names);
+        SysFreeString(names);
+        while (!query.isAtEnd()) {
+            text.clear();
+            for (int j = 0; j < columns; ++j) {
+                if (j > 0) text.append(kEntrySeparator);
+                const OLECHAR* value = query.columnText(j);
+                if (value != nullptr) text.append(value);
+            }
+            BSTR row = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+            if (row == nullptr) throw std::bad_alloc();
+            recordSet->SetRecordItem(row);
+            SysFreeString(row);
+            query.moveNext();
+        }
+        query.finalizeStatement();
+        db.close();
+        return true;
+    } catch (const CppSQLite3Exception& e) {
+        log_.WriteLog(WideFormat::Format(OLESTR("%s\r\n%s"), {e.message(), sql}));
+        return false;
+    }
+}
+
+HRESULT DatabaseFacade::BeginTransation() {
+    if (inTransaction_) return S_OK;  // joined: the open transaction is kept
+    ResolveCurrentPath();
+    if (!FileExists(currentPath_) &&
+        !Rebuild(OLESTR("BeginTransation File not exist:%s"), OLESTR("BeginTransation Error:%d, %s")))
+        return S_FALSE;
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(HostPath::ForOpenUtf8(currentPath_).c_str(), &db,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc == SQLITE_OK) rc = Exec(db, OLESTR("BEGIN TRANSACTION;"));
+    if (rc != SQLITE_OK) {
+        log_.WriteLog(WideFormat::Format(OLESTR("BeginTransation Error:%s"), {ErrorMessage(db)}));
+        sqlite3_close_v2(db);
+        return S_FALSE;
+    }
+    transaction_ = db;
+    inTransaction_ = true;
+    return S_OK;
+}
+
+HRESULT DatabaseFacade::CommitTransation() {
+    if (!inTransaction_) return S_OK;
+    if (Exec(transaction_, OLESTR("COMMIT TRANSACTION;")) != SQLITE_OK) {
+        // Kept open so that the client can retry; nothing is lost silently.
+        log_.WriteLog(WideFormat::Format(OLESTR("CommitTransation Error:%s"), {ErrorMessage(transaction_)}));
+        return S_FALSE;
+    }
+    CloseTransactionConnection();
+    inTransaction_ = false;
+    return S_OK;
+}
+
+HRESULT DatabaseFacade::DropTable(const WString& fileName, const WString& tableName, LONG* plRet) {
+    if (!fileName.empty()) {
+        // The named file becomes current: a call never acts on another file.
+        currentFileName_ = fileName + OLESTR(".db");
+        currentPath_ = dataFolder_ + currentFileName_;
+    }
+    ResolveCurrentPath();
+    if (tableName.empty()) {
+        DeleteFileW(currentPath_.c_str());
+        return S_OK;
+    }
+    if (!DoExecSqlCommand(WideFormat::Format(OLESTR("Drop Table %s;"), {tableName}))) return S_FALSE;
+    if (plRet != nullptr) *plRet = 1;
+    return S_OK;
+}
+
+LONG DatabaseFacade::ImportDbFile(const WString& filePath, const WString& tableName, const WString& columnName,
+                                  const WString& rowSplit, const WString& columnSplit) {
+    currentPath_ = dataFolder_ + currentFileName_;
+    SchemaCreator::TableOptions plain;
+    plain.primaryKey = false;
+    plain.caseSensitive = true;
+    if (!SchemaCreator::CreateDB(log_, currentPath_, tableName, columnName, plain)) return 0;
+    return BulkImporter::Import(currentPath_, filePath, tableName, rowSplit, columnSplit) ==
+                   BulkImporter::Outcome::Stored
+               ? 1
+               : 0;
+}

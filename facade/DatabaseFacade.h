@@ -1,0 +1,105 @@
+// The state and the operations behind the ZeveVevuVAD object: the data folder,
+// the one current database file, the creation list, the transaction, and every
+// data operation on wide working texts. The COM object CZeveVevuVAD owns one
+// and turns its BSTR arguments and outcomes into automation calls.
+// Ownership: owns the transaction connection; closes it without commit when
+// destroyed (SQLite then rolls the open transaction back).
+// Thread-safety: none; calls on one object must not overlap (its fields are
+// not guarded), as for the COM object that owns it.
+// Failures: operations answer outcomes and log through the LogSink; only
+// std::bad_alloc leaves them.
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include <OBZeveVevuVAD.h>
+
+#include "LogSink.h"
+#include "com/Platform.h"
+
+struct sqlite3;
+
+class DatabaseFacade {
+public:
+    // The replay path of a rebuild: a CreateDbFile call with its three
+    // arguments, answering the value it stores in plRet.
+    using CreateCall = std::function<LONG(const WString&, const WString&, const WString&)>;
+
+    explicit DatabaseFacade(LogSink& log);
+    ~DatabaseFacade();
+    DatabaseFacade(const DatabaseFacade&) = delete;
+    DatabaseFacade& operator=(const DatabaseFacade&) = delete;
+
+    // Connect: stores the system name, answers 1 (newly connected) or 2
+    // (already), logs the version line and, once, finds the install folder.
+    LONG Connect(const WString& hostAddress, const WString& systemName, const WString& versionText);
+    void Disconnect() { connectionState_ = 0; }
+
+    // Schema creation: records the call (while recording), selects the file,
+    // creates folders, file, table and indexes. 1 on success, 0 otherwise.
+    LONG CreateDbFile(const WString& fileName, const WString& tableName, const WString& columnName);
+
+    // Execution core.
+    bool DoExecSqlCommand(const WString& sql);
+    LONG RunSqlCommand(const WString& sql);
+    bool ExecSqlBatch(const WString& sql);
+    bool Rebuild(const OLECHAR* missingFormat, const OLECHAR* failureFormat);
+
+    // Record writing: 1 when the statement ran, 0 otherwise.
+    LONG InsertDBRecord(const WString& table, const WString& column, const WString& value);
+    LONG UpdateDBRecord(const WString& table, const WString& conditionCol, const WString& conditionVal,
+                        const WString& newCol, const WString& newVal);
+    LONG DeleteDBRecord(const WString& table, const WString& conditionCol, const WString& conditionVal);
+
+    // Record query into a RecordSet; true when every row was delivered.
+    bool GetDBRecordSet(const WString& table, const WString& conditionCol, const WString& conditionVal,
+                        IRecordSet* recordSet);
+
+    // Transactions and table removal (HRESULTs as the methods return them).
+    HRESULT BeginTransation();
+    HRESULT CommitTransation();
+    HRESULT DropTable(const WString& fileName, const WString& tableName, LONG* plRet);
+
+    // Bulk import of a delimited text file: 1 when every row was stored.
+    LONG ImportDbFile(const WString& filePath, const WString& tableName, const WString& columnName,
+                      const WString& rowSplit, const WString& columnSplit);
+
+    // Current database path: data folder + current file name when empty.
+    void ResolveCurrentPath();
+
+    // Seams: how a rebuild replays CreateDbFile (the COM object routes it
+    // through its own interface) and how it pauses (tests observe the pause).
+    void SetCreateCall(CreateCall call) { createCall_ = std::move(call); }
+    void SetPause(std::function<void(DWORD)> pause) { pause_ = std::move(pause); }
+
+    // Read access for the owner and for tests.
+    LONG ConnectionState() const { return connectionState_; }
+    const WString& DataFolder() const { return dataFolder_; }
+    const WString& CurrentFileName() const { return currentFileName_; }
+    const WString& CurrentPath() const { return currentPath_; }
+    const WString& InstallFolder() const { return installFolder_; }
+    const std::vector<WString>& CreationList() const { return creationList_; }
+    bool InTransaction() const { return inTransaction_; }
+    bool Recording() const { return recording_; }
+
+private:
+    bool FileExists(const WString& path) const;
+    void CloseTransactionConnection();
+
+    LogSink& log_;
+    // Fields in the order the object declares them.
+    LONG connectionState_ = 0;
+    WString dataFolder_;
+    WString currentFileName_;
+    WString currentPath_;
+    WString installFolder_;
+    std::vector<WString> creationList_;
+    sqlite3* transaction_ = nullptr;
+    bool inTransaction_ = false;
+    bool recording_ = true;
+    WString systemName_;
+
+    CreateCall createCall_;
+    std::function<void(DWORD)> pause_;
+};

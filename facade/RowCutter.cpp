@@ -1,0 +1,34 @@
+#include "RowCutter.h"
+
+void RowCutter::Append(const WString& piece) {
+    // Dropping the handed-out prefix only once it is at least half of the
+    // buffer keeps the copying linear overall.
+    if (start_ > 0 && start_ >= pending_.size() / 2) {
+        pending_.erase(0, start_);
+        searchFrom_ -= start_;
+        start_ = 0;
+    }
+    pending_.append(piece);
+}
+
+bool RowCutter::Next(View& row) {
+    if (separator_.empty()) return false;
+    const size_t hit = pending_.find(separator_, searchFrom_);
+    if (hit == WString::npos) {
+        // A separator may still begin in the last units, completed by the
+        // next piece.
+        const size_t tail = separator_.size() - 1;
+        if (pending_.size() > searchFrom_ + tail) searchFrom_ = pending_.size() - tail;
+        return false;
+    }
+    row = View(pending_).substr(start_, hit - start_);
+    start_ = searchFrom_ = hit + separator_.size();
+    return true;
+}
+
+bool RowCutter::Finish(View& row) {
+    if (start_ >= pending_.size()) return false;
+    row = View(pending_).substr(start_);
+    start_ = pending_.size();
+    return true;
+}

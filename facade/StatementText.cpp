@@ -1,0 +1,124 @@
+#include "StatementText.h"
+
+#include "ParamList.h"
+
+namespace {
+const WString kComma = OLESTR(",");
+const WString kSuffixMarker = OLESTR("||");
+
+// Cuts text at its first "||"; the rest becomes the separator when not empty.
+WString CutSeparatorSuffix(WString& text) {
+    size_t at = text.find(kSuffixMarker);
+    if (at == WString::npos) return kComma;
+    WString separator = text.substr(at + kSuffixMarker.size());
+    text.erase(at);
+    return separator.empty() ? kComma : separator;
+}
+
+void AppendQuoted(WString& sql, const WString& value) {
+    sql.push_back(OLESTR('\''));
+    sql.append(value);
+    sql.push_back(OLESTR('\''));
+}
+}  // namespace
+
+WString StatementText::Insert(const WString& table, const WString& columns, const WString& values) {
+    WString valueText = values;
+    WString separator = CutSeparatorSuffix(valueText);
+    valueText = ParamList::DoubleQuotes(valueText);
+
+    WString sql;
+    sql.reserve(table.size() + columns.size() + valueText.size() * 2 + 32);
+    sql.append(OLESTR("REPLACE INTO ")).append(table).append(OLESTR(" (")).append(columns).append(
+        OLESTR(") VALUES ("));
+    bool first = true;
+    for (const WString& piece : ParamList::SplitString(valueText, separator)) {
+        if (!first) sql.push_back(OLESTR(','));
+        AppendQuoted(sql, piece);
+        first = false;
+    }
+    sql.append(OLESTR(");"));
+    return sql;
+}
+
+std::optional<WString> StatementText::Update(const WString& table, const WString& conditionColumns,
+                                             const WString& conditionValues, const WString& newColumns,
+                                             const WString& newValues) {
+    WString columns = newColumns;
+    WString separator = CutSeparatorSuffix(columns);
+    std::vector<WString> columnPieces = ParamList::SplitString(columns, separator);
+    std::vector<WString> valuePieces = ParamList::SplitString(ParamList::DoubleQuotes(newValues), separator);
+    if (columnPieces.size() != valuePieces.size()) return std::nullopt;
+
+    WString sql = OLESTR("UPDATE ") + table + OLESTR(" SET ");
+    for (size_t i = 0; i < columnPieces.size(); ++i) {
+        if (i > 0) sql.append(OLESTR(", "));
+        sql.append(columnPieces[i]).push_back(OLESTR('='));
+        AppendQuoted(sql, valuePieces[i]);
+    }
+    if (!conditionColumns.empty()) {
+        std::vector<WString> conditionPieces = ParamList::SplitString(conditionColumns, kComma);
+        std::vector<WString> conditionValuePieces =
+            ParamList::SplitString(ParamList::DoubleQuotes(conditionValues), kComma);
+        if (conditionPieces.size() != conditionValuePieces.size()) return std::nullopt;
+        for (size_t i = 0; i < conditionPieces.size(); ++i) {
+            sql.append(i == 0 ? OLESTR(" WHERE ") : OLESTR(" AND ")).append(conditionPieces[i]).push_back(
+                OLESTR('='));
+            AppendQuoted(sql, conditionValuePieces[i]);
+        }
+    }
+    sql.push_back(OLESTR(';'));
+    return sql;
+}
+
+bool StatementText::AppendPatternPairs(WString& sql, const WString& columns, const WString& quotedValues) {
+    std::vector<WString> columnPieces = ParamList::SplitString(columns, kComma);
+    std::vector<WString> valuePieces = ParamList::SplitString(quotedValues, kComma);
+    if (columnPieces.size() != valuePieces.size()) return false;
+    for (size_t i = 0; i < columnPieces.size(); ++i) {
+        if (i > 0) sql.append(OLESTR(" AND "));
+        sql.append(columnPieces[i]);
+        sql.append(valuePieces[i].find(OLESTR('%')) != WString::npos ? OLESTR(" like ") : OLESTR(" = "));
+        AppendQuoted(sql, valuePieces[i]);
+    }
+    sql.push_back(OLESTR(';'));
+    return true;
+}
+
+WString StatementText::Delete(const WString& table, const WString& conditionColumns,
+                              const WString& conditionValues) {
+    WString quotedValues = ParamList::DoubleQuotes(conditionValues);
+    if (conditionColumns.empty()) return OLESTR("DELETE FROM ") + table + OLESTR(";");
+    if (quotedValues.empty()) {
+        if (conditionColumns.find(OLESTR(';')) != WString::npos) return WString();
+        return OLESTR("DELETE FROM ") + table + OLESTR(" WHERE ") + conditionColumns + OLESTR(";");
+    }
+    WString sql = OLESTR("DELETE FROM ") + table + OLESTR(" where ");
+    AppendPatternPairs(sql, conditionColumns, quotedValues);  // counts differ: left incomplete on purpose
+    return sql;
+}
+
+WString StatementText::Select(const WString& tableArg, const WString& conditionColumns,
+                              const WString& conditionValues) {
+    WString quotedValues = ParamList::DoubleQuotes(conditionValues);
+    WString table = tableArg;
+    WString selectList = OLESTR("*");
+    if (tableArg.find(OLESTR("#*#")) != WString::npos) {
+        std::vector<WString> pieces = ParamList::SplitString(tableArg, OLESTR("#*#"));
+        if (pieces.size() >= 2) {
+            table = pieces[0];
+            selectList = pieces[1];
+        } else {
+            selectList.clear();
+        }
+    }
+    if (conditionColumns.empty()) return OLESTR("SELECT ") + selectList + OLESTR(" FROM ") + table + OLESTR(";");
+    if (quotedValues.empty()) {
+        if (conditionColumns.find(OLESTR(';')) != WString::npos) return WString();
+        return OLESTR("SELECT ") + selectList + OLESTR(" FROM ") + table + OLESTR(" WHERE ") + conditionColumns +
+               OLESTR(";");
+    }
+    WString sql = OLESTR("SELECT ") + selectList + OLESTR(" FROM ") + table + OLESTR(" WHERE ");
+    AppendPatternPairs(sql, conditionColumns, quotedValues);  // counts differ: left incomplete on purpose
+    return sql;
+}

@@ -1,0 +1,40 @@
+// Builds the SQL texts of the facade's record operations from their string
+// arguments: REPLACE INTO for inserts, UPDATE, DELETE and SELECT. Table names,
+// column names, select lists and raw conditions enter the text verbatim;
+// values enter in single quotes after every quote is doubled.
+// Thread-safety: stateless. Throws only std::bad_alloc.
+#pragma once
+
+#include <optional>
+
+#include "com/Platform.h"
+
+class StatementText {
+public:
+    // "REPLACE INTO T (cols) VALUES ('v1','v2');". A "||" in value makes the
+    // text after its first occurrence the separator of the values; an empty
+    // suffix leaves the separator ",".
+    static WString Insert(const WString& table, const WString& columns, const WString& values);
+
+    // "UPDATE T SET a='1', b='2' WHERE id='7' AND k='x';". Nothing (nullopt)
+    // when the new columns and values, or the condition columns and values,
+    // differ in count: such a call runs nothing.
+    static std::optional<WString> Update(const WString& table, const WString& conditionColumns,
+                                         const WString& conditionValues, const WString& newColumns,
+                                         const WString& newValues);
+
+    // "DELETE FROM T;", "DELETE FROM T WHERE raw;" or paired conditions with
+    // " like " for values holding "%". A raw condition holding ";" gives the
+    // empty text, which runs nothing.
+    static WString Delete(const WString& table, const WString& conditionColumns, const WString& conditionValues);
+
+    // "SELECT list FROM T ...;" where tableArg may carry "#*#" and a select
+    // list. A raw condition holding ";" gives the empty text.
+    static WString Select(const WString& tableArg, const WString& conditionColumns,
+                          const WString& conditionValues);
+
+private:
+    // Appends " col = 'v' AND col like 'v%'"-style pairs; false when the
+    // counts differ (nothing appended).
+    static bool AppendPatternPairs(WString& sql, const WString& columns, const WString& quotedValues);
+};

@@ -1,0 +1,177 @@
+#include "facade/BulkImporter.h"
+
+#include <vector>
+
+#include "ImportFixture.h"
+#include "facade/DatabaseFacade.h"
+
+namespace {
+using Outcome = BulkImporter::Outcome;
+
+const char* const kTextTable = "CREATE TABLE T(a TEXT, b TEXT); INSERT INTO T VALUES ('old', 'row');";
+const char* const kKeyTable = "CREATE TABLE T(a TEXT PRIMARY KEY, b TEXT); INSERT INTO T VALUES ('k1', 'old');";
+const char* const kPlainTable = "CREATE TABLE T(a, b);";
+
+struct Case {
+    const char* name;
+    const char* setup;
+    std::string file;  // bytes of the text file
+    const char* rowSplit;
+    const char* columnSplit;
+    Outcome outcome;
+    const char* rows = nullptr;  // expected rows of T after a stored import (rowid first)
+    const char* table = "T";
+};
+
+std::string Utf16File(const std::u16string& text) {
+    std::string bytes = "\xFF\xFE";
+    for (char16_t unit : text) {
+        bytes.push_back(static_cast<char>(unit & 0xFF));
+        bytes.push_back(static_cast<char>(unit >> 8));
+    }
+    return bytes;
+}
+
+const std::vector<Case>& Cases() {
+    static const std::vector<Case> cases = {
+        {"example", "CREATE TABLE T(a TEXT, b TEXT);", "'k1'#'Ann';\n'k2'#'Bob';\n", ";", "#", Outcome::Stored,
+         "int:1 text:'k1' text:'Ann' \nint:2 text:'k2' text:'Bob' \n"},
+        {"lastRowWithoutSeparator", kTextTable, "'a'#'b';\r\n'c'#\n'd'", ";", "#", Outcome::Stored,
+         "int:1 text:'old' text:'row' \nint:2 text:'a' text:'b' \nint:3 text:'c' text:'d' \n"},
+        {"quoteSpansRows", kTextTable, "'a;b'#'c';", ";", "#", Outcome::Stored,
+         "int:1 text:'old' text:'row' \nint:2 text:'a),(b' text:'c' \n"},
+        {"commentSpansRows", kPlainTable, "1#/* x;*/2;3#4;", ";", "#", Outcome::Stored,
+         "int:1 int:1 int:2 \nint:2 int:3 int:4 \n"},
+        {"columnSplitInsideQuotes", kTextTable, "'a#b'#'c';", ";", "#", Outcome::Stored,
+         "int:1 text:'old' text:'row' \nint:2 text:'a,b' text:'c' \n"},
+        {"escapedQuotes", kPlainTable, "'it''s'#'''';''#' ';", ";", "#", Outcome::Stored,
+         "int:1 text:'it's' text:''' \nint:2 text:'' text:' ' \n"},
+        {"expressionAndNull", kPlainTable, "(1+1)#NULL;null#abs(-3);", ";", "#", Outcome::Stored,
+         "int:1 int:2 null \nint:2 null int:3 \n"},
+        {"numbersAndBlobs", kPlainTable,
+         "1.5#-2;0x10#+ 3;9223372036854775808#-9223372036854775808;X'00ff'#.5e1;-0#1e2;007#-.5", ";", "#",
+         Outcome::Stored,
+         "int:1 real:0x1.8p+0 int:-2 \nint:2 int:16 int:3 \nint:3 real:0x1p+63 int:-9223372036854775808 \n"
+         "int:4 blob:00ff real:0x1.4p+2 \nint:5 int:0 real:0x1.9p+6 \nint:6 int:7 real:-0x1p-1 \n"},
+        {"numbersIntoText", kTextTable, "1.50#-2;", ";", "#", Outcome::Stored,
+         "int:1 text:'old' text:'row' \nint:2 text:'1.5' text:'-2' \n"},
+        {"smuggledStatement", kTextTable, "'a'#'b'); DELETE FROM T; INSERT INTO T VALUES ('x'#'y'|'c'#'d'|", "|",
+         "#", Outcome::Stored, "int:1 text:'x' text:'y' \nint:2 text:'c' text:'d' \n"},
+        {"laterRowAddsOnConflict", kKeyTable, "'k1'#'new'|'k2'#'z') ON CONFLICT DO NOTHING; --|", "|", "#",
+         Outcome::Stored, "int:1 text:'k1' text:'old' \nint:2 text:'k2' text:'z' \n"},
+        {"rowsOfDifferentLengths", kTextTable, "'a'#'b';'c';", ";", "#", Outcome::Failed},
+        {"tooFewValuesForTable", kTextTable, "'a';'c';", ";", "#", Outcome::Failed},
+        {"collisionWithExistingKey", kKeyTable, "'k0'#'x';'k1'#'new';", ";", "#", Outcome::Failed},
+        {"collisionInsideFile", kKeyTable, "'k'#'1';'k'#'2';'k3'#3.5;", ";", "#", Outcome::Failed},
+        {"emptyFile", kTextTable, "", ";", "#", Outcome::Failed},
+        {"onlySeparators", kTextTable, ";;", ";", "#", Outcome::Failed},
+        {"emptyRowBetween", kTextTable, "'a'#'b';;'c'#'d';", ";", "#", Outcome::Failed},
+        {"bareWord", kTextTable, "abc#'b';", ";", "#", Outcome::Failed},
+        {"unterminatedQuote", kTextTable, "'a'#'b;", ";", "#", Outcome::Failed},
+        {"hexTooBig", kTextTable, "'a'#'b';0x1ffffffffffffffff#1;", ";", "#", Outcome::Failed},
+        {"verticalTab", kTextTable, "'a'\v#'b';", ";", "#", Outcome::Failed},
+        {"rowSplitIsLineBreak", "CREATE TABLE T(a, b, c);", "'a'#'b'\n'c'#'d'\n", "\n", "#", Outcome::Stored,
+         "int:1 text:'a' text:'b'c' text:'d' \n"},
+        {"emptyRowSplit", kTextTable, "'a'#'b';", "", "#", Outcome::Failed},
+        {"emptyRowSplitOneRow", kTextTable, "'a'#'b'", "", "#", Outcome::Stored,
+         "int:1 text:'old' text:'row' \nint:2 text:'a' text:'b' \n"},
+        {"emptyColumnSplit", kTextTable, "'a','b';", ";", "", Outcome::Stored,
+         "int:1 text:'old' text:'row' \nint:2 text:'a' text:'b' \n"},
+        {"rowSplitAcrossLines", kTextTable, "'a'#'b'<>\n<'c'#'d'<><", "<><", "#", Outcome::Stored,
+         "int:1 text:'old' text:'row' \nint:2 text:'a' text:'b' \nint:3 text:'c' text:'d' \n"},
+        {"utf8Text", kPlainTable, "'\xC3\xA9\xE2\x82\xAC'#'\xF0\x9F\x98\x80';", ";", "#", Outcome::Stored,
+         "int:1 text:'\xC3\xA9\xE2\x82\xAC' text:'\xF0\x9F\x98\x80' \n"},
+        {"utf16Text", kPlainTable,
+         Utf16File(u"'\u00e9\u20ac'#'\U0001F600';\r\n'x'#'" + std::u16string(1, char16_t(0xD800)) + u"';"), ";", "#",
+         Outcome::Stored,
+         "int:1 text:'\xC3\xA9\xE2\x82\xAC' text:'\xF0\x9F\x98\x80' \nint:2 text:'x' text:'\xEF\xBF\xBD' \n"},
+        {"zeroUnitEndsStatement", kPlainTable, Utf16File(std::u16string(u"'a'#'b';'c\0d'#'e';", 18)), ";", "#",
+         Outcome::Failed},
+        {"tableWithColumnList", kTextTable, "'x';", ";", "#", Outcome::Stored,
+         "int:1 text:'old' text:'row' \nint:2 null text:'x' \n", "T(b)"},
+        {"bracketedTable", kTextTable, "'x'#'y';", ";", "#", Outcome::Stored,
+         "int:1 text:'old' text:'row' \nint:2 text:'x' text:'y' \n", "[T]"},
+        {"missingTable", kTextTable, "'x'#'y';", ";", "#", Outcome::Failed, nullptr, "U"},
+        {"triggerSeesStatements",
+         "CREATE TABLE T(a, b); CREATE TABLE L(n); "
+         "CREATE TRIGGER G AFTER INSERT ON T BEGIN INSERT INTO L VALUES (changes()); END;",
+         "1#2;3#4;", ";", "#", Outcome::Stored},
+    };
+    return cases;
+}
+
+class BulkImporterTest : public ImportFixture {};
+
+// Every case gives the one statement's outcome and database, a failure
+// leaves the database as it was, and the named results are the expected ones.
+TEST_F(BulkImporterTest, MatchesTheOneStatementOnHandWrittenInputs) {
+    int n = 0;
+    for (const Case& c : Cases()) {
+        SCOPED_TRACE(c.name);
+        const std::string file = WriteFile("in" + std::to_string(n) + ".txt", c.file);
+        const std::string before = Dump(MakeDb("before" + std::to_string(n) + ".db", c.setup));
+        const std::string fast = MakeDb("fast" + std::to_string(n) + ".db", c.setup);
+        const std::string one = MakeDb("one" + std::to_string(n) + ".db", c.setup);
+        ++n;
+        const Outcome fastOutcome =
+            BulkImporter::Import(Wide(fast), Wide(file), Wide(c.table), Wide(c.rowSplit), Wide(c.columnSplit));
+        const Outcome oneOutcome = BulkImporter::ImportOneStatement(Wide(one), Wide(file), Wide(c.table),
+                                                                    Wide(c.rowSplit), Wide(c.columnSplit));
+        EXPECT_EQ(fastOutcome, c.outcome);
+        EXPECT_EQ(oneOutcome, c.outcome);
+        EXPECT_EQ(Dump(fast), Dump(one));
+        if (fastOutcome != Outcome::Stored) {
+            EXPECT_EQ(Dump(fast), before);
+        }
+        if (c.rows != nullptr) {
+            EXPECT_EQ(Dump(fast), "[T]\n" + std::string(c.rows));
+        }
+    }
+}
+
+TEST_F(BulkImporterTest, MissingTextFileOrDatabase) {
+    const std::string db = MakeDb("a.db", kTextTable);
+    const std::string file = WriteFile("in.txt", "'a'#'b';");
+    EXPECT_EQ(BulkImporter::Import(Wide(db), Wide((dir / "none.txt").string()), OLESTR("T"), OLESTR(";"),
+                                   OLESTR("#")),
+              Outcome::FileNotOpened);
+    const WString missingDb = Wide((dir / "none.db").string());
+    EXPECT_EQ(BulkImporter::Import(missingDb, Wide(file), OLESTR("T"), OLESTR(";"), OLESTR("#")), Outcome::Failed);
+    EXPECT_FALSE(std::filesystem::exists(dir / "none.db"));
+}
+
+// A database locked by another connection refuses the batch at once, and
+// the rows read so far are not kept.
+TEST_F(BulkImporterTest, LockedDatabaseFailsAndKeepsNothing) {
+    const std::string db = MakeDb("a.db", kTextTable);
+    const std::string before = Dump(db);
+    const std::string file = WriteFile("in.txt", "'a'#'b';'c'#'d';");
+    sqlite3* holder = nullptr;
+    ASSERT_EQ(sqlite3_open(db.c_str(), &holder), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(BulkImporter::Import(Wide(db), Wide(file), OLESTR("T"), OLESTR(";"), OLESTR("#")), Outcome::Failed);
+    sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(holder);
+    EXPECT_EQ(Dump(db), before);
+}
+
+class NullLog : public LogSink {
+public:
+    void WriteLog(const WString&) noexcept override {}
+};
+
+// Through the facade: the table is created plain in the data folder's
+// current file, and a missing text file still leaves it created.
+TEST_F(BulkImporterTest, FacadeCreatesThePlainTableAndImports) {
+    NullLog log;
+    DatabaseFacade facade(log);
+    const std::string file = WriteFile("in.txt", "'k1'#'Ann';\n'k2'#'Bob';\n");
+    EXPECT_EQ(facade.ImportDbFile(Wide(file), OLESTR("T"), OLESTR("k,name"), OLESTR(";"), OLESTR("#")), 1);
+    const std::string db = (dir / "prefix/drive_c/ProgramData/Ombrel/API/DataBase/API_db.db").string();
+    EXPECT_EQ(Dump(db), "[T]\nint:1 text:'k1' text:'Ann' \nint:2 text:'k2' text:'Bob' \n");
+    EXPECT_EQ(facade.ImportDbFile(Wide((dir / "none.txt").string()), OLESTR("U"), OLESTR("x"), OLESTR(";"),
+                                  OLESTR("#")),
+              0);
+    EXPECT_EQ(Dump(db), "[T]\nint:1 text:'k1' text:'Ann' \nint:2 text:'k2' text:'Bob' \n[U]\n");
+}
+}  // namespace

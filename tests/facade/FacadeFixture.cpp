@@ -1,0 +1,121 @@
+#include "FacadeFixture.h"
+
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+// A RecordSet that records what the query streams into it.
+class RecordingSet final : public IRecordSet {
+public:
+    STDMETHODIMP QueryInterface(REFIID, void** ppv) override {
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetRecordCount(LONG*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetRecordItem(LONG, IDispatch*, VARIANT_BOOL*) override { return E_NOTIMPL; }
+    STDMETHODIMP SetRecordItem(BSTR record) override {
+        rows.emplace_back(record, SysStringLen(record));
+        return S_OK;
+    }
+    STDMETHODIMP SetColumnName(BSTR name) override {
+        names = WString(name, SysStringLen(name));
+        rows.clear();
+        return S_OK;
+    }
+
+    std::optional<WString> names;
+    std::vector<WString> rows;
+};
+}  // namespace
+
+void FacadeFixture::SetUp() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir = fs::temp_directory_path() /
+          ("obz-facade-" + std::to_string(getpid()) + "-" + info->test_suite_name() + "-" + info->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    prefix = dir / "prefix";
+    setenv("COMRT_PREFIX", prefix.c_str(), 1);
+    MakeFacade();
+}
+
+void FacadeFixture::TearDown() {
+    facade.reset();
+    fs::remove_all(dir);
+}
+
+void FacadeFixture::MakeFacade() {
+    facade.reset();
+    facade = std::make_unique<DatabaseFacade>(log);
+    facade->SetPause([this](DWORD ms) { pauses.push_back(ms); });
+}
+
+fs::path FacadeFixture::DefaultDataFolder() const { return prefix / "drive_c/ProgramData/Ombrel/API/DataBase"; }
+
+WString FacadeFixture::HostFile(const std::string& name) const { return Wide((dir / name).string()); }
+
+std::vector<std::string> FacadeFixture::Rows(const fs::path& file, const std::string& sql) {
+    std::vector<std::string> rows;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        ADD_FAILURE() << "cannot open " << file;
+        return rows;
+    }
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+        ADD_FAILURE() << sqlite3_errmsg(db) << " in " << sql;
+    } else {
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            std::string row;
+            for (int i = 0; i < sqlite3_column_count(st); ++i) {
+                const unsigned char* t = sqlite3_column_text(st, i);
+                row += (i ? "|" : "") + (t ? std::string(reinterpret_cast<const char*>(t)) : std::string("~"));
+            }
+            rows.push_back(row);
+        }
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return rows;
+}
+
+std::string FacadeFixture::Bytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+FacadeFixture::QueryResult FacadeFixture::Query(const WString& table, const WString& conditionCol,
+                                                const WString& conditionVal) {
+    RecordingSet set;
+    QueryResult result;
+    result.succeeded = facade->GetDBRecordSet(table, conditionCol, conditionVal, &set);
+    result.names = set.names;
+    result.rows = set.rows;
+    return result;
+}
+
+std::string FacadeFixture::Narrow(const WString& text) {
+    if (text.empty()) return std::string();
+    const int units = static_cast<int>(text.size());
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), units, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), units, out.data(), bytes, nullptr, nullptr);
+    return out;
+}

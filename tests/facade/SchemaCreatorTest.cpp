@@ -1,0 +1,154 @@
+#include "facade/SchemaCreator.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+namespace fs = std::filesystem;
+
+class RecordingLog : public LogSink {
+public:
+    void WriteLog(const WString& text) noexcept override { lines.push_back(text); }
+    std::vector<WString> lines;
+};
+
+WString Wide(const std::string& s) { return WString(s.begin(), s.end()); }
+
+// Reads sqlite_master through SQLite itself, not through the component.
+std::vector<std::string> Master(const fs::path& file, const char* sql) {
+    std::vector<std::string> rows;
+    sqlite3* db = nullptr;
+    EXPECT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    sqlite3_stmt* st = nullptr;
+    EXPECT_EQ(sqlite3_prepare_v2(db, sql, -1, &st, nullptr), SQLITE_OK);
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        std::string row;
+        for (int i = 0; i < sqlite3_column_count(st); ++i) {
+            const unsigned char* t = sqlite3_column_text(st, i);
+            row += (i ? "|" : "") + std::string(t ? reinterpret_cast<const char*>(t) : "");
+        }
+        rows.push_back(row);
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return rows;
+}
+
+class SchemaCreatorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("obz-schema-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                                           "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        setenv("COMRT_PREFIX", (dir / "prefix").c_str(), 1);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    bool Create(const char* file, const char* tableArgument, const char* columns) {
+        SchemaCreator::TableOptions options;
+        WString table = SchemaCreator::ParseTableArgument(Wide(tableArgument), options);
+        return SchemaCreator::CreateDB(log, Wide((dir / file).string()), table, Wide(columns), options);
+    }
+
+    fs::path dir;
+    RecordingLog log;
+};
+
+struct SchemaCase {
+    const char* tableArgument;
+    const char* table;
+    std::vector<std::string> indexes;  // name|sql-column-part
+};
+
+TEST_F(SchemaCreatorTest, CreatesExactTableAndIndexTexts) {
+    const SchemaCase cases[] = {
+        {"T", "CREATE TABLE T(id TEXT PRIMARY KEY COLLATE NOCASE, name TEXT, age TEXT)", {}},
+        {"T|0|1", "CREATE TABLE T(id TEXT, name TEXT, age TEXT)", {}},
+        {"T|1|1", "CREATE TABLE T(id TEXT PRIMARY KEY, name TEXT, age TEXT)", {}},
+        {"T|1|0|1", "CREATE TABLE T(id TEXT PRIMARY KEY COLLATE NOCASE, name TEXT, age TEXT)", {"T-1|id"}},
+        {"T|1|0|2|2",
+         "CREATE TABLE T(id TEXT COLLATE NOCASE, name TEXT, age TEXT, PRIMARY KEY (id, name))",
+         {"T-0|id", "T-1|name", "T-2|id,name"}},
+    };
+    int n = 0;
+    for (const SchemaCase& c : cases) {
+        std::string file = "case" + std::to_string(n++) + ".db";
+        ASSERT_TRUE(Create(("sub/dir/" + file).c_str(), c.tableArgument, "id,name,age")) << c.tableArgument;
+        fs::path path = dir / "sub/dir" / file;
+        EXPECT_EQ(Master(path, "SELECT sql FROM sqlite_master WHERE type='table'"),
+                  std::vector<std::string>{c.table})
+            << c.tableArgument;
+        std::vector<std::string> indexes;
+        for (const std::string& name : Master(path, "SELECT name FROM sqlite_master WHERE type='index' AND sql IS NOT NULL ORDER BY name")) {
+            std::string columns;
+            for (const std::string& col :
+                 Master(path, ("SELECT name FROM pragma_index_info('" + name + "') ORDER BY seqno").c_str()))
+                columns += (columns.empty() ? "" : ",") + col;
+            indexes.push_back(name + "|" + columns);
+        }
+        EXPECT_EQ(indexes, c.indexes) << c.tableArgument;
+    }
+    EXPECT_TRUE(log.lines.empty());
+}
+
+TEST_F(SchemaCreatorTest, OptionReadingRules) {
+    SchemaCreator::TableOptions o;
+    EXPECT_EQ(SchemaCreator::ParseTableArgument(u"T|", o), u"T|");  // one piece: name unchanged
+    EXPECT_TRUE(o.primaryKey);
+    EXPECT_EQ(SchemaCreator::ParseTableArgument(u"T||1", o), u"T");
+    EXPECT_TRUE(o.primaryKey);
+    EXPECT_TRUE(o.caseSensitive);
+    EXPECT_EQ(SchemaCreator::ParseTableArgument(u"T|0", o), u"T");
+    EXPECT_FALSE(o.primaryKey);
+    EXPECT_FALSE(o.caseSensitive);
+    SchemaCreator::ParseTableArgument(u"T|1|0|0|-1|ignored", o);
+    EXPECT_EQ(o.keyCount, -1);
+    EXPECT_EQ(SchemaCreator::TableStatement(u"T", {u"id", u"v"}, o), u"CREATE TABLE T(id TEXT COLLATE NOCASE, v TEXT);");
+
+    const std::pair<const char16_t*, int> counts[] = {
+        {u"", 0}, {u"12", 12}, {u"  7x", 7}, {u"-3", -3}, {u"+4", 4}, {u"x1", 0}, {u"\t\n 9", 9}, {u"99999999999", 2147483647}};
+    for (const auto& [text, value] : counts) EXPECT_EQ(SchemaCreator::ReadCount(text), value);
+
+    // Index count above the column count indexes every column and numbers the
+    // combined index with the count.
+    EXPECT_EQ(SchemaCreator::IndexStatements(u"T", {u"a", u"b"}, 3),
+              (std::vector<WString>{u"CREATE INDEX `T-0` ON `T` ('a');", u"CREATE INDEX `T-1` ON `T` ('b');",
+                                    u"CREATE INDEX `T-3` ON `T` ('a', 'b');"}));
+}
+
+TEST_F(SchemaCreatorTest, ExistingTableUntouchedAndFailuresLogged) {
+    ASSERT_TRUE(Create("a.db", "T", "id,name"));
+    ASSERT_TRUE(Create("a.db", "T|0|1|3", "x,y,z"));  // exists: nothing changes
+    EXPECT_EQ(Master(dir / "a.db", "SELECT count(*) FROM sqlite_master"), std::vector<std::string>{"2"});
+
+    EXPECT_FALSE(Create("a.db", "U", ""));
+    ASSERT_EQ(log.lines.size(), 1u);
+    EXPECT_EQ(log.lines[0], u"CreateDB Parma error:");
+    EXPECT_TRUE(Create("a.db", "V", "id,,name"));  // statement fails unreported
+    EXPECT_EQ(log.lines.size(), 1u);
+
+    EXPECT_FALSE(Create("a.db", "it's", "a"));  // the table-exists query does not compile
+    ASSERT_EQ(log.lines.size(), 2u);
+    // The rest is the tail SQLite reports, which differs between its versions
+    // ("s'" or "'"): some end of the query text.
+    const WString query = u"SELECT count(*) FROM sqlite_master WHERE type='table' AND name='it's'";
+    const WString head = u"CreateDB Error:1, ";
+    ASSERT_EQ(log.lines[1].substr(0, head.size()), head);
+    const WString rest = log.lines[1].substr(head.size());
+    EXPECT_FALSE(rest.empty());
+    EXPECT_TRUE(query.ends_with(rest)) << std::string(rest.begin(), rest.end());
+
+    fs::create_directories(dir / "folder.db");
+    SchemaCreator::TableOptions options;
+    EXPECT_FALSE(SchemaCreator::CreateDB(log, Wide((dir / "folder.db").string()), u"T", u"a", options));
+    ASSERT_EQ(log.lines.size(), 3u);
+    EXPECT_EQ(log.lines[2], u"CreateDB open fail:14");
+    EXPECT_FALSE(SchemaCreator::CreateDB(log, u"", u"T", u"a", options));
+    EXPECT_EQ(log.lines.size(), 3u);
+}
+}  // namespace
