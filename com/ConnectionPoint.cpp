@@ -204,7 +204,8 @@ HRESULT ConnectionPoint::CallSink(IDispatch* dispatch, DISPID id, const VARIANT*
     UINT copied = 0;
     for (; copied < count; ++copied) {
         VariantInit(&args[copied]);
-        hr = VariantCopy(&args[copied], &argsReversed[copied]);
+        // mingw-w64 declares the source parameter without const; it is only read.
+        hr = VariantCopy(&args[copied], const_cast<VARIANT*>(&argsReversed[copied]));
         if (FAILED(hr)) {
             break;
         }

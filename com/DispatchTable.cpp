@@ -67,7 +67,8 @@ const VARIANT* Coerce(const VARIANT* arg, VARTYPE type, VARIANT& temp, VARIANT& 
         temp.pdispVal = nullptr;
         return &temp;
     }
-    const HRESULT changed = VariantChangeType(&temp, value, 0, type);
+    // mingw-w64 declares the source parameter without const; it is only read.
+    const HRESULT changed = VariantChangeType(&temp, const_cast<VARIANT*>(value), 0, type);
     if (FAILED(changed)) {
         VariantInit(&temp);
         *hr = (changed == E_OUTOFMEMORY || changed == DISP_E_OVERFLOW) ? changed : DISP_E_TYPEMISMATCH;

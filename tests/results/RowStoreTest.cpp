@@ -25,10 +25,10 @@ TEST(RowStoreTest, GivesBackEveryTextAsStored) {
         WString(OLESTR("caf\u00e9 \u00ff")),             // one byte per unit
         WString(OLESTR("\u0100 wide")),                 // first unit above 0xFF
         WString(OLESTR("odd\u20ac")),                    // a wide text after a narrow one of odd length
-        WString(1, char16_t(0xD800)) + OLESTR("lone"),  // a lone surrogate stays as it is
-        WString(OLESTR("nul")) + char16_t(0) + OLESTR("inside"),
+        WString(1, OLECHAR(0xD800)) + OLESTR("lone"),  // a lone surrogate stays as it is
+        WString(OLESTR("nul")) + OLECHAR(0) + OLESTR("inside"),
         WString(std::size_t{1} << 20, OLESTR('n')),     // longer than a block
-        WString(std::size_t{600000}, char16_t(0x4E2D)),  // wide, longer than a block
+        WString(std::size_t{600000}, OLECHAR(0x4E2D)),  // wide, longer than a block
         WString(OLESTR("after the long ones")),
     };
     RowStore store;

@@ -207,7 +207,7 @@ TEST(CStdioFileExConversionTest, NullAndSizeRules) {
     EXPECT_EQ(CStdioFileEx::MultiByteToWide("a", wide, 0, -1), 0);
     EXPECT_EQ(CStdioFileEx::MultiByteToWide("hello", wide, 3, -1), 0);
     EXPECT_EQ(CStdioFileEx::MultiByteToWide("h\xC3\xA9", wide, 6, 65001), 2);
-    EXPECT_EQ(WString(wide, 6), WString(u"h\u00e9\0\0\0\0", 6));
+    EXPECT_EQ(WString(wide, 6), WString(OLESTR("h\u00e9\0\0\0\0"), 6));
     EXPECT_EQ(CStdioFileEx::WideToMultiByte(nullptr, narrow, 6, -1, '#'), 0);
     EXPECT_EQ(CStdioFileEx::WideToMultiByte(OLESTR("a"), nullptr, 6, -1, '#'), 0);
     EXPECT_EQ(CStdioFileEx::WideToMultiByte(OLESTR("a"), narrow, 0, -1, '#'), 0);

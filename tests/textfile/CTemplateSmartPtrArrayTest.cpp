@@ -14,6 +14,6 @@ TEST(CTemplateSmartPtrArrayTest, GrowsOnlyWhenNeededAndKeepsTheContents) {
     holder.Grow(6, 3);
     holder.Grow(9, 6);
     EXPECT_TRUE(holder.IsOwned());
-    EXPECT_EQ(WString(holder.Get(), 9), WString(u"xyz\0\0\0\0\0\0", 9));
-    EXPECT_EQ(WString(fixed), u"xyz");
+    EXPECT_EQ(WString(holder.Get(), 9), WString(OLESTR("xyz\0\0\0\0\0\0"), 9));
+    EXPECT_EQ(WString(fixed), OLESTR("xyz"));
 }

@@ -1,0 +1,77 @@
+// obz-example: a client program of the OBZeveVevuVAD component. It creates
+// the component's three classes by ProgID through the COM runtime,
+// subscribes its own event sink, and runs a store-and-query session:
+// tables, inserts, updates, deletes, queries read row by row, a transaction,
+// an import, a reported failure and a dropped table.
+//
+// The component must be registered (comrt-regsvr OBZeveVevuVAD64.so). The
+// runtime's prefix is $COMRT_PREFIX, or ~/.local/share/comrt by default; the
+// database lands in its drive_c/ProgramData/Ombrel/API/DataBase/.
+// Exit status: 0 when every outcome was the expected one, 1 otherwise, 2 when
+// the component cannot be created.
+#include <OBZeveVevuVAD.h>
+
+#include <iostream>
+#include <string>
+
+#include "ComRef.h"
+#include "EventPrinter.h"
+#include "EventSubscription.h"
+#include "ExampleSession.h"
+#include "OleText.h"
+
+namespace {
+
+// Creates an object of the class that progId names and asks it for iid.
+HRESULT CreateByProgId(const char* progId, REFIID iid, void** object) {
+    CLSID clsid{};
+    HRESULT hr = CLSIDFromProgID(OleText(progId).Get(), &clsid);
+    if (SUCCEEDED(hr)) hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, object);
+    if (FAILED(hr)) {
+        std::cerr << "cannot create " << progId << ": HRESULT 0x" << std::hex << static_cast<unsigned>(hr) << std::dec
+                  << (hr == REGDB_E_CLASSNOTREG || hr == CO_E_CLASSSTRING
+                          ? " (not registered: run comrt-regsvr OBZeveVevuVAD64.so)"
+                          : "")
+                  << "\n";
+    }
+    return hr;
+}
+
+int RunClient() {
+    ComRef<IZeveVevuVAD> db;
+    ComRef<IRecordSet> records;
+    ComRef<IRecordItem> item;
+    if (FAILED(CreateByProgId("Ombrel.ZeveVevuVAD", IID_IZeveVevuVAD, db.Put())) ||
+        FAILED(CreateByProgId("Ombrel.RecordSet", IID_IRecordSet, records.Put())) ||
+        FAILED(CreateByProgId("Ombrel.RecordItem", IID_IRecordItem, item.Put())))
+        return 2;
+
+    // Subscribe before Connect: events are not queued for late subscribers.
+    ComRef<EventPrinter> events(new EventPrinter());
+    const EventSubscription subscription(db.Get(), events.Get());
+    if (FAILED(subscription.Result())) {
+        std::cerr << "cannot subscribe to the events: HRESULT 0x" << std::hex
+                  << static_cast<unsigned>(subscription.Result()) << "\n";
+        return 2;
+    }
+
+    ExampleSession session(db.Get(), records.Get(), item.Get(), *events.Get());
+    const unsigned unexpected = session.Run();
+    std::cout << "\n"
+              << (unexpected == 0 ? "every outcome was the expected one" : "unexpected outcomes: ")
+              << (unexpected == 0 ? "" : std::to_string(unexpected)) << "\n"
+              << "the data is in C:\\ProgramData\\Ombrel\\API\\DataBase\\Demo.db under the runtime prefix\n";
+    return unexpected == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main() {
+    if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
+        std::cerr << "cannot initialise COM\n";
+        return 2;
+    }
+    const int status = RunClient();  // every object is released before CoUninitialize
+    CoUninitialize();
+    return status;
+}

@@ -1,0 +1,105 @@
+// The server library as clients reach it: registered in a prefix, found by
+// ProgID and loaded by the runtime's class loader.
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include <OBZeveVevuVAD.h>
+
+#include "server/ServerExports.h"
+#include "tests/comrt/ScratchPrefix.h"
+
+namespace {
+
+class LoaderTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(DllRegisterServer(), S_OK); }
+    void TearDown() override { CoFreeUnusedLibraries(); }
+
+    static HRESULT CreateByProgId(const char16_t* progId, REFIID riid, void** ppv) {
+        CLSID clsid;
+        const HRESULT hr = CLSIDFromProgID(progId, &clsid);
+        if (FAILED(hr)) return hr;
+        return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, riid, ppv);
+    }
+
+    ScratchPrefix prefix_;
+};
+
+TEST_F(LoaderTest, ProgIdsNameTheClasses) {
+    const struct {
+        const char16_t* progId;
+        const CLSID* clsid;
+        const IID* iid;
+    } cases[] = {
+        {u"Ombrel.ZeveVevuVAD", &CLSID_ZeveVevuVAD, &IID_IZeveVevuVAD},
+        {u"Ombrel.ZeveVevuVAD.1", &CLSID_ZeveVevuVAD, &IID_IZeveVevuVAD},
+        {u"Ombrel.RecordSet", &CLSID_RecordSet, &IID_IRecordSet},
+        {u"Ombrel.RecordSet.1", &CLSID_RecordSet, &IID_IRecordSet},
+        {u"Ombrel.RecordItem", &CLSID_RecordItem, &IID_IRecordItem},
+        {u"Ombrel.RecordItem.1", &CLSID_RecordItem, &IID_IRecordItem},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::u16string(c.progId).size());
+        CLSID clsid;
+        ASSERT_EQ(CLSIDFromProgID(c.progId, &clsid), S_OK);
+        EXPECT_EQ(clsid, *c.clsid);
+        IUnknown* object = nullptr;
+        ASSERT_EQ(CreateByProgId(c.progId, *c.iid, reinterpret_cast<void**>(&object)), S_OK);
+        EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
+        EXPECT_EQ(object->Release(), 0u);
+    }
+    EXPECT_EQ(DllCanUnloadNow(), S_OK);
+}
+
+TEST_F(LoaderTest, LoadedObjectsWorkTogether) {
+    IRecordSet* set = nullptr;
+    IRecordItem* item = nullptr;
+    ASSERT_EQ(CreateByProgId(u"Ombrel.RecordSet", IID_IRecordSet, reinterpret_cast<void**>(&set)), S_OK);
+    ASSERT_EQ(CreateByProgId(u"Ombrel.RecordItem", IID_IRecordItem, reinterpret_cast<void**>(&item)), S_OK);
+    // Unloading is refused while objects live; they keep working.
+    CoFreeUnusedLibraries();
+    BSTR names = SysAllocString(u"a,b");
+    BSTR row = SysAllocString(u"1|#|2");
+    EXPECT_EQ(set->SetColumnName(names), S_OK);
+    EXPECT_EQ(set->SetRecordItem(row), S_OK);
+    SysFreeString(names);
+    SysFreeString(row);
+    VARIANT_BOOL ok = VARIANT_FALSE;
+    EXPECT_EQ(set->GetRecordItem(0, item, &ok), S_OK);
+    EXPECT_EQ(ok, VARIANT_TRUE);
+    BSTR field = SysAllocString(u"b");
+    BSTR value = nullptr;
+    EXPECT_EQ(item->GetDataValue(field, &value), S_OK);
+    EXPECT_EQ(std::u16string(value == nullptr ? u"" : value), u"2");
+    SysFreeString(field);
+    SysFreeString(value);
+    EXPECT_EQ(item->Release(), 0u);
+    EXPECT_EQ(set->Release(), 0u);
+    EXPECT_EQ(DllCanUnloadNow(), S_OK);
+}
+
+TEST_F(LoaderTest, CreationThroughTheLoaderPassesTheOuterUnknownOn) {
+    struct Outer final : IUnknown {
+        STDMETHODIMP QueryInterface(REFIID, void**) noexcept override { return E_NOINTERFACE; }
+        STDMETHODIMP_(ULONG) AddRef() noexcept override { return 2; }
+        STDMETHODIMP_(ULONG) Release() noexcept override { return 1; }
+    } outer;
+    void* inner = reinterpret_cast<void*>(0x1);
+    EXPECT_EQ(CoCreateInstance(CLSID_RecordItem, &outer, CLSCTX_INPROC_SERVER, IID_IRecordItem, &inner),
+              CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(inner, nullptr);
+    ASSERT_EQ(CoCreateInstance(CLSID_RecordItem, &outer, CLSCTX_INPROC_SERVER, IID_IUnknown, &inner), S_OK);
+    EXPECT_EQ(static_cast<IUnknown*>(inner)->Release(), 0u);
+}
+
+TEST_F(LoaderTest, UnregisteredServerIsNoLongerFound) {
+    ASSERT_EQ(DllUnregisterServer(), S_OK);
+    CLSID clsid;
+    EXPECT_EQ(CLSIDFromProgID(u"Ombrel.RecordSet", &clsid), CO_E_CLASSSTRING);
+    void* object = nullptr;
+    EXPECT_EQ(CoCreateInstance(CLSID_RecordSet, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object),
+              REGDB_E_CLASSNOTREG);
+}
+
+}  // namespace

@@ -1,0 +1,192 @@
+// Self-registration of the server library: the keys written machine-wide and
+// per user, re-registration, unregistration and DllInstall's command line.
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <OBZeveVevuVAD.h>
+
+#include "RegistryReader.h"
+#include "server/ServerExports.h"
+#include "tests/comrt/ScratchPrefix.h"
+
+namespace {
+
+const std::u16string kMachine = u"Software\\Classes";
+const std::u16string kLibId = u"{39285B56-06B4-42B1-954F-13D14986149A}";
+const std::u16string kClsidZeveVevuVAD = u"{F59CFD47-99A5-4BFA-B936-C03A62C53679}";
+
+struct ClassRow {
+    std::u16string clsid, description, progId, independentProgId;
+};
+const ClassRow kClasses[] = {
+    {kClsidZeveVevuVAD, u"ZeveVevuVAD Class", u"Ombrel.ZeveVevuVAD.1", u"Ombrel.ZeveVevuVAD"},
+    {u"{5195E675-2327-4CAC-9B2F-61BB6EEA33AE}", u"RecordSet Class", u"Ombrel.RecordSet.1", u"Ombrel.RecordSet"},
+    {u"{D8995745-29D3-423C-8FF6-BE964C5B36C9}", u"RecordItem Class", u"Ombrel.RecordItem.1", u"Ombrel.RecordItem"},
+};
+
+struct InterfaceRow {
+    std::u16string iid, name, marshaler;
+};
+const InterfaceRow kInterfaces[] = {
+    {u"{7917B64A-4E00-4F07-B804-230A95F98826}", u"IZeveVevuVAD", u"{00020424-0000-0000-C000-000000000046}"},
+    {u"{3898D86F-D9DE-41F2-A022-60BB202809F6}", u"IRecordSet", u"{00020424-0000-0000-C000-000000000046}"},
+    {u"{BC0FF046-0873-40D1-BDA9-9F76D8789691}", u"IRecordItem", u"{00020424-0000-0000-C000-000000000046}"},
+    {u"{A2FC4706-ECE8-4BFF-A657-9831C90BC13C}", u"_IZeveVevuVADEvents", u"{00020420-0000-0000-C000-000000000046}"},
+};
+
+std::u16string ModulePath() {
+    HMODULE module = nullptr;
+    EXPECT_TRUE(GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                   reinterpret_cast<LPCWSTR>(reinterpret_cast<void*>(&DllRegisterServer)), &module));
+    char16_t path[4096] = {};
+    EXPECT_GT(GetModuleFileNameW(module, path, 4096), 0u);
+    return path;
+}
+
+// Every key that registration writes, relative to a classes root.
+std::set<std::u16string> ExpectedKeys() {
+    std::set<std::u16string> keys{u"CLSID", u"TypeLib", u"Interface"};
+    for (const ClassRow& c : kClasses) {
+        const std::u16string g = u"CLSID\\" + c.clsid;
+        for (const std::u16string& key :
+             {c.progId, c.progId + u"\\CLSID", c.independentProgId, c.independentProgId + u"\\CurVer", g,
+              g + u"\\ProgID", g + u"\\VersionIndependentProgID", g + u"\\Programmable", g + u"\\InprocServer32",
+              g + u"\\TypeLib", g + u"\\Version"}) {
+            keys.insert(key);
+        }
+    }
+    const std::u16string lib = u"TypeLib\\" + kLibId;
+    for (const std::u16string& key : {lib, lib + u"\\1.0", lib + u"\\1.0\\409", lib + u"\\1.0\\409\\win64",
+                                      lib + u"\\1.0\\FLAGS", lib + u"\\1.0\\HELPDIR"}) {
+        keys.insert(key);
+    }
+    for (const InterfaceRow& i : kInterfaces) {
+        const std::u16string key = u"Interface\\" + i.iid;
+        for (const std::u16string& sub :
+             {key, key + u"\\ProxyStubClsid", key + u"\\ProxyStubClsid32", key + u"\\TypeLib"}) {
+            keys.insert(sub);
+        }
+    }
+    return keys;
+}
+
+// Checks every value that registration writes below a classes root.
+void ExpectValues(HKEY root, const std::u16string& classes) {
+    const std::u16string module = ModulePath();
+    auto at = [&](const std::u16string& key) { return classes + u"\\" + key; };
+    for (const ClassRow& c : kClasses) {
+        SCOPED_TRACE(std::string(c.progId.begin(), c.progId.end()));
+        const std::u16string g = u"CLSID\\" + c.clsid;
+        EXPECT_EQ(RegistryReader::String(root, at(c.progId)), c.description);
+        EXPECT_EQ(RegistryReader::String(root, at(c.progId + u"\\CLSID")), c.clsid);
+        EXPECT_EQ(RegistryReader::String(root, at(c.independentProgId)), c.description);
+        EXPECT_EQ(RegistryReader::String(root, at(c.independentProgId + u"\\CurVer")), c.progId);
+        EXPECT_EQ(RegistryReader::String(root, at(g)), c.description);
+        EXPECT_EQ(RegistryReader::String(root, at(g + u"\\ProgID")), c.progId);
+        EXPECT_EQ(RegistryReader::String(root, at(g + u"\\VersionIndependentProgID")), c.independentProgId);
+        EXPECT_EQ(RegistryReader::String(root, at(g + u"\\Programmable")), std::nullopt);
+        EXPECT_EQ(RegistryReader::String(root, at(g + u"\\InprocServer32")), module);
+        EXPECT_EQ(RegistryReader::String(root, at(g + u"\\InprocServer32"), u"ThreadingModel"), u"Free");
+        EXPECT_EQ(RegistryReader::String(root, at(g + u"\\TypeLib")), kLibId);
+        EXPECT_EQ(RegistryReader::String(root, at(g + u"\\Version")), u"1.0");
+    }
+    const std::u16string lib = u"TypeLib\\" + kLibId + u"\\1.0";
+    EXPECT_EQ(RegistryReader::String(root, at(lib)), u"OBZeveVevuVAD 1.0 Type Library");
+    EXPECT_EQ(RegistryReader::String(root, at(lib + u"\\409\\win64")), module);
+    EXPECT_EQ(RegistryReader::String(root, at(lib + u"\\FLAGS")), u"0");
+    EXPECT_EQ(RegistryReader::String(root, at(lib + u"\\HELPDIR")), module.substr(0, module.rfind(u'/') + 1));
+    for (const InterfaceRow& i : kInterfaces) {
+        const std::u16string key = u"Interface\\" + i.iid;
+        EXPECT_EQ(RegistryReader::String(root, at(key)), i.name);
+        EXPECT_EQ(RegistryReader::String(root, at(key + u"\\ProxyStubClsid")), i.marshaler);
+        EXPECT_EQ(RegistryReader::String(root, at(key + u"\\ProxyStubClsid32")), i.marshaler);
+        EXPECT_EQ(RegistryReader::String(root, at(key + u"\\TypeLib")), kLibId);
+        EXPECT_EQ(RegistryReader::String(root, at(key + u"\\TypeLib"), u"Version"), u"1.0");
+    }
+}
+
+std::set<std::u16string> MachineKeys() { return RegistryReader::KeysBelow(HKEY_LOCAL_MACHINE, kMachine); }
+std::set<std::u16string> UserKeys() { return RegistryReader::KeysBelow(HKEY_CURRENT_USER, kMachine); }
+
+// The keys that stay after unregistration: the shared parents.
+const std::set<std::u16string> kLeftAfterUnregistration{u"CLSID", u"TypeLib", u"Interface"};
+
+class RegistrationTest : public ::testing::Test {
+protected:
+    ScratchPrefix prefix_;
+};
+
+TEST_F(RegistrationTest, RegisterServerWritesTheClassesAndTheTypeLibraryMachineWide) {
+    ASSERT_EQ(DllRegisterServer(), S_OK);
+    EXPECT_EQ(MachineKeys(), ExpectedKeys());
+    ExpectValues(HKEY_LOCAL_MACHINE, kMachine);
+    EXPECT_TRUE(UserKeys().empty());
+}
+
+TEST_F(RegistrationTest, RegisteringTwiceLeavesOneSetAndRewritesEachClassKeyWhole) {
+    ASSERT_EQ(DllRegisterServer(), S_OK);
+    HKEY stray = nullptr;
+    const std::u16string strayKey = kMachine + u"\\CLSID\\" + kClsidZeveVevuVAD + u"\\Stale";
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, strayKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &stray,
+                              nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(stray);
+    ASSERT_EQ(DllRegisterServer(), S_OK);
+    EXPECT_EQ(MachineKeys(), ExpectedKeys());
+    ExpectValues(HKEY_LOCAL_MACHINE, kMachine);
+}
+
+TEST_F(RegistrationTest, UnregisterRemovesAllButTheSharedParentKeys) {
+    HKEY other = nullptr;
+    const std::u16string otherClass = kMachine + u"\\CLSID\\{00000000-1111-2222-3333-444444444444}";
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, otherClass.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &other,
+                              nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(other);
+    ASSERT_EQ(DllRegisterServer(), S_OK);
+    ASSERT_EQ(DllUnregisterServer(), S_OK);
+    std::set<std::u16string> left = kLeftAfterUnregistration;
+    left.insert(u"CLSID\\{00000000-1111-2222-3333-444444444444}");
+    EXPECT_EQ(MachineKeys(), left);
+    // Unregistering what is not registered succeeds.
+    EXPECT_EQ(DllUnregisterServer(), S_OK);
+}
+
+TEST_F(RegistrationTest, InstallWithUserCommandLineRegistersPerUserOnly) {
+    for (const char16_t* commandLine : {u"USER", u"User"}) {
+        SCOPED_TRACE(std::u16string(commandLine).size());
+        ScratchPrefix fresh;
+        ASSERT_EQ(DllInstall(TRUE, commandLine), S_OK);
+        EXPECT_EQ(UserKeys(), ExpectedKeys());
+        ExpectValues(HKEY_CURRENT_USER, kMachine);
+        EXPECT_TRUE(MachineKeys().empty());
+        // The switch lasts for the one call.
+        ASSERT_EQ(DllRegisterServer(), S_OK);
+        EXPECT_EQ(MachineKeys(), ExpectedKeys());
+    }
+}
+
+TEST_F(RegistrationTest, InstallWithAnyOtherCommandLineRegistersMachineWide) {
+    for (const char16_t* commandLine : {u"users", u"use", u"", static_cast<const char16_t*>(nullptr)}) {
+        SCOPED_TRACE(commandLine == nullptr ? -1 : static_cast<int>(std::u16string(commandLine).size()));
+        ScratchPrefix fresh;
+        ASSERT_EQ(DllInstall(TRUE, commandLine), S_OK);
+        EXPECT_EQ(MachineKeys(), ExpectedKeys());
+        EXPECT_TRUE(UserKeys().empty());
+    }
+}
+
+TEST_F(RegistrationTest, UninstallWithUserCommandLineUnregistersPerUser) {
+    ASSERT_EQ(DllInstall(TRUE, u"user"), S_OK);
+    ASSERT_EQ(DllRegisterServer(), S_OK);
+    ASSERT_EQ(DllInstall(FALSE, u"user"), S_OK);
+    EXPECT_EQ(UserKeys(), kLeftAfterUnregistration);
+    EXPECT_EQ(MachineKeys(), ExpectedKeys());
+    ASSERT_EQ(DllInstall(FALSE, nullptr), S_OK);
+    EXPECT_EQ(MachineKeys(), kLeftAfterUnregistration);
+}
+
+}  // namespace

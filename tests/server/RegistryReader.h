@@ -1,0 +1,17 @@
+// Reads registry trees back for the registration tests.
+#pragma once
+
+#include <optional>
+#include <set>
+#include <string>
+
+#include <comrt/comrt.h>
+
+class RegistryReader {
+public:
+    // Every key below root\path, as paths relative to it; empty when missing.
+    static std::set<std::u16string> KeysBelow(HKEY root, const std::u16string& path);
+    static bool KeyExists(HKEY root, const std::u16string& path);
+    // A REG_SZ value (null name: the default value); nullopt when missing.
+    static std::optional<std::u16string> String(HKEY root, const std::u16string& path, const char16_t* name = nullptr);
+};

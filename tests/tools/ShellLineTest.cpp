@@ -1,0 +1,59 @@
+#include <gtest/gtest.h>
+
+#include "tools/ShellLine.h"
+
+namespace {
+
+using Word = ShellLine::Word;
+
+Word Text(std::string text) { return Word{std::move(text), false}; }
+Word Ref(std::string name) { return Word{std::move(name), true}; }
+
+struct SplitCase {
+    const char* line;
+    std::vector<Word> words;
+};
+
+class ShellLineSplit : public testing::TestWithParam<SplitCase> {};
+
+TEST_P(ShellLineSplit, GivesTheWordsAShellWould) {
+    const ShellLine parsed = ShellLine::Parse(GetParam().line);
+    ASSERT_TRUE(parsed.Ok()) << parsed.Error();
+    EXPECT_EQ(parsed.Words(), GetParam().words);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, ShellLineSplit,
+    testing::Values(
+        SplitCase{"", {}}, SplitCase{"   \t ", {}}, SplitCase{"# a comment 'unclosed", {}},
+        SplitCase{"   # indented comment", {}},
+        SplitCase{"InsertDBRecord People id,name 1,Ann",
+                  {Text("InsertDBRecord"), Text("People"), Text("id,name"), Text("1,Ann")}},
+        SplitCase{"  a \t b  ", {Text("a"), Text("b")}}, SplitCase{"a\r", {Text("a")}},
+        // Empty arguments and blanks inside quotes.
+        SplitCase{"f '' \"\" 'x y'", {Text("f"), Text(""), Text(""), Text("x y")}},
+        // A quote inside the other kind of quotes, and a doubled-up word.
+        SplitCase{"f \"O'Brien\" 'say \"hi\"' it\\'s", {Text("f"), Text("O'Brien"), Text("say \"hi\""), Text("it's")}},
+        SplitCase{"f a'b c'\"d\"", {Text("f"), Text("ab cd")}},
+        // Backslashes: kept in single quotes, only before $ ` \" \\ dropped in double quotes.
+        SplitCase{"f '\\n' \"a\\\"b\\\\c\\d\" x\\ y", {Text("f"), Text("\\n"), Text("a\"b\\c\\d"), Text("x y")}},
+        // '#' past the start of a line is text: select lists and separators.
+        SplitCase{
+            "GetDBRecordSet People#*#name,city # not a comment",
+            {Text("GetDBRecordSet"), Text("People#*#name,city"), Text("#"), Text("not"), Text("a"), Text("comment")}},
+        // Only a whole unquoted $name is a reference.
+        SplitCase{"f $rs $_x1", {Text("f"), Ref("rs"), Ref("_x1")}},
+        SplitCase{"f '$rs' \"$rs\" \\$rs $ $1 $a-b a$b 100$",
+                  {Text("f"), Text("$rs"), Text("$rs"), Text("$rs"), Text("$"), Text("$1"), Text("$a-b"), Text("a$b"),
+                   Text("100$")}}));
+
+TEST(ShellLine, MalformedLinesGiveAnErrorAndNoWords) {
+    for (const char* line : {"f 'open", "f \"open", "f \"a\\\"", "f a\\"}) {
+        const ShellLine parsed = ShellLine::Parse(line);
+        EXPECT_FALSE(parsed.Ok()) << line;
+        EXPECT_FALSE(parsed.Error().empty()) << line;
+        EXPECT_TRUE(parsed.Words().empty()) << line;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,218 @@
+#include "ObzShellSession.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "ObzShellArguments.h"
+#include "ObzShellText.h"
+
+namespace {
+
+const char* const kDatabaseVariable = "db";
+const char* const kDatabaseProgId = "Ombrel.ZeveVevuVAD";
+
+std::string Hex(HRESULT hr) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
+    return text;
+}
+
+// The symbolic name of the HRESULTs a shell user is likely to meet.
+const char* HresultName(HRESULT hr) {
+    switch (hr) {
+        case E_NOTIMPL:
+            return "E_NOTIMPL";
+        case E_NOINTERFACE:
+            return "E_NOINTERFACE";
+        case E_POINTER:
+            return "E_POINTER";
+        case E_FAIL:
+            return "E_FAIL";
+        case E_OUTOFMEMORY:
+            return "E_OUTOFMEMORY";
+        case E_INVALIDARG:
+            return "E_INVALIDARG";
+        case REGDB_E_CLASSNOTREG:
+            return "REGDB_E_CLASSNOTREG (class not registered)";
+        case CO_E_CLASSSTRING:
+            return "CO_E_CLASSSTRING (unknown ProgID)";
+        case CO_E_DLLNOTFOUND:
+            return "CO_E_DLLNOTFOUND";
+        case CO_E_ERRORINDLL:
+            return "CO_E_ERRORINDLL";
+        case CO_E_NOTINITIALIZED:
+            return "CO_E_NOTINITIALIZED";
+        case CLASS_E_CLASSNOTAVAILABLE:
+            return "CLASS_E_CLASSNOTAVAILABLE";
+        case DISP_E_UNKNOWNNAME:
+            return "DISP_E_UNKNOWNNAME (no such method)";
+        case DISP_E_MEMBERNOTFOUND:
+            return "DISP_E_MEMBERNOTFOUND";
+        case DISP_E_BADPARAMCOUNT:
+            return "DISP_E_BADPARAMCOUNT (wrong number of arguments)";
+        case DISP_E_TYPEMISMATCH:
+            return "DISP_E_TYPEMISMATCH";
+        case DISP_E_OVERFLOW:
+            return "DISP_E_OVERFLOW";
+        case DISP_E_NONAMEDARGS:
+            return "DISP_E_NONAMEDARGS";
+        case DISP_E_EXCEPTION:
+            return "DISP_E_EXCEPTION";
+        case CONNECT_E_CANNOTCONNECT:
+            return "CONNECT_E_CANNOTCONNECT";
+        case CONNECT_E_NOCONNECTION:
+            return "CONNECT_E_NOCONNECTION";
+        default:
+            return "";
+    }
+}
+
+}  // namespace
+
+ObzShellSession::~ObzShellSession() {
+    if (events_ && cookie_ != 0) events_->Unadvise(cookie_);
+}
+
+bool ObzShellSession::Start() {
+    if (!Create(kDatabaseVariable, kDatabaseProgId)) {
+        out_ << "   (is the component registered? comrt-regsvr OBZeveVevuVAD64.so)" << std::endl;
+        return false;
+    }
+    ObzShellRef<IConnectionPointContainer> container;
+    HRESULT hr = objects_[kDatabaseVariable]->QueryInterface(IID_IConnectionPointContainer, container.PutVoid());
+    if (SUCCEEDED(hr)) hr = container->FindConnectionPoint(DIID__IZeveVevuVADEvents, events_.Put());
+    if (FAILED(hr)) return Failed(hr, "cannot find the event connection point");
+    ObzShellRef<ObzShellSink> sink(new ObzShellSink(out_));
+    hr = events_->Advise(sink.Get(), &cookie_);
+    if (FAILED(hr)) return Failed(hr, "cannot subscribe to the events");
+    return true;
+}
+
+bool ObzShellSession::Run(const ShellCommand& command) {
+    switch (command.GetKind()) {
+        case ShellCommand::Kind::Nothing:
+            return true;
+        case ShellCommand::Kind::Invalid:
+            return Fail(command.Error());
+        case ShellCommand::Kind::New:
+            if (command.Target() == kDatabaseVariable) return Fail("db is the database object; pick another name");
+            return Create(command.Target(), command.Name());
+        case ShellCommand::Kind::Print:
+            out_ << command.Name() << std::endl;
+            return true;
+        case ShellCommand::Kind::Expect:
+            return Expect(command.Name());
+        case ShellCommand::Kind::Quit:
+            quit_ = true;
+            return true;
+        case ShellCommand::Kind::Call:
+            return Call(command);
+    }
+    return Fail("unknown command");
+}
+
+bool ObzShellSession::Create(const std::string& variable, const std::string& progId) {
+    const OleString name = ToOle(progId);
+    CLSID clsid{};
+    HRESULT hr = !progId.empty() && progId[0] == '{' ? CLSIDFromString(name.c_str(), &clsid)
+                                                     : CLSIDFromProgID(name.c_str(), &clsid);
+    if (FAILED(hr)) return Failed(hr, "cannot find the class " + progId);
+    ObzShellRef<IDispatch> object;
+    hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.PutVoid());
+    if (FAILED(hr)) return Failed(hr, "cannot create " + progId);
+    objects_[variable] = object;
+    OLECHAR clsidText[40];
+    const int length = StringFromGUID2(clsid, clsidText, 40);
+    lastOutcome_ = "S_OK";
+    out_ << "=> " << variable << " = " << progId << " " << ToUtf8(clsidText, length > 0 ? length - 1 : 0) << std::endl;
+    return true;
+}
+
+bool ObzShellSession::Call(const ShellCommand& command) {
+    const std::string variable = command.Target().empty() ? kDatabaseVariable : command.Target();
+    const auto target = objects_.find(variable);
+    if (target == objects_.end()) return Fail("no object named " + variable);
+
+    OleString method = ToOle(command.Name());
+    LPOLESTR names[] = {method.data()};
+    DISPID id = DISPID_UNKNOWN;
+    HRESULT hr = target->second->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    if (FAILED(hr)) return Failed(hr, variable + " has no method " + command.Name());
+
+    const std::vector<ShellLine::Word>& words = command.Arguments();
+    ObzShellArguments arguments(words.size());
+    for (size_t i = 0; i < words.size(); ++i) {
+        VARIANT& value = arguments.At(i);
+        if (words[i].reference) {
+            const auto object = objects_.find(words[i].text);
+            if (object == objects_.end()) return Fail("no object named " + words[i].text);
+            value.vt = VT_DISPATCH;
+            value.pdispVal = object->second.Get();
+            value.pdispVal->AddRef();
+        } else {
+            const OleString text = ToOle(words[i].text);
+            value.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+            if (value.bstrVal == nullptr) return Failed(E_OUTOFMEMORY, "no memory for the arguments");
+            value.vt = VT_BSTR;
+        }
+    }
+
+    DISPPARAMS params = arguments.Params();
+    VARIANT result;
+    VariantInit(&result);
+    UINT argumentError = 0;
+    hr = target->second->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params,
+                                &result, nullptr, &argumentError);
+    if (FAILED(hr)) {
+        VariantClear(&result);
+        std::string what = command.Name() + " failed";
+        if ((hr == DISP_E_TYPEMISMATCH || hr == DISP_E_OVERFLOW) && argumentError < words.size())
+            what += " at argument " + std::to_string(words.size() - argumentError);
+        return Failed(hr, what);
+    }
+
+    switch (result.vt) {
+        case VT_EMPTY:
+            lastOutcome_ = hr == S_OK ? "S_OK" : hr == S_FALSE ? "S_FALSE" : Hex(hr);
+            break;
+        case VT_I4:
+            lastOutcome_ = std::to_string(result.lVal);
+            break;
+        case VT_I2:
+            lastOutcome_ = std::to_string(result.iVal);
+            break;
+        case VT_BOOL:
+            lastOutcome_ = result.boolVal != VARIANT_FALSE ? "true" : "false";
+            break;
+        case VT_BSTR:
+            lastOutcome_ = BstrToUtf8(result.bstrVal);
+            break;
+        default:
+            lastOutcome_ = "(a value of type " + std::to_string(result.vt) + ")";
+            break;
+    }
+    out_ << "=> " << (result.vt == VT_BSTR ? "\"" + lastOutcome_ + "\"" : lastOutcome_);
+    // A method with a result that also answers S_FALSE (a failed DropTable).
+    if (result.vt != VT_EMPTY && hr != S_OK) out_ << " (" << (hr == S_FALSE ? "S_FALSE" : Hex(hr)) << ")";
+    out_ << std::endl;
+    VariantClear(&result);
+    return true;
+}
+
+bool ObzShellSession::Expect(const std::string& expected) {
+    if (lastOutcome_ == expected) return true;
+    return Fail("expected " + expected + " but the last outcome was " + lastOutcome_);
+}
+
+bool ObzShellSession::Fail(const std::string& reason) {
+    lastOutcome_ = "error";
+    out_ << "=> error: " << reason << std::endl;
+    return false;
+}
+
+bool ObzShellSession::Failed(HRESULT hr, const std::string& what) {
+    lastOutcome_ = Hex(hr);
+    const std::string name = HresultName(hr);
+    out_ << "=> error " << lastOutcome_ << (name.empty() ? "" : " " + name) << ": " << what << std::endl;
+    return false;
+}

@@ -1,0 +1,57 @@
+// The objects of one obzshell run and the calls made on them.
+//
+// Start creates the database object ("Ombrel.ZeveVevuVAD"), keeps it as the
+// variable db and subscribes an ObzShellSink to its events. Run carries out
+// one command (see ShellCommand): it creates objects by ProgID (or by a CLSID
+// in braces), calls methods late-bound through IDispatch by name
+// (GetIDsOfNames, then Invoke with DISPATCH_METHOD | DISPATCH_PROPERTYGET),
+// passing text arguments as VT_BSTR, which the object converts to each
+// parameter's type, and $NAME arguments as VT_DISPATCH. It writes one line
+// per command:
+//   => 1 | => true | => "text" | => S_OK | => S_FALSE     the outcome
+//   => 0 (S_FALSE)                                        a result with S_FALSE
+//   => error 0x80020006 DISP_E_UNKNOWNNAME: ...           a failed call
+// and remembers the outcome's text (1, true, text, S_OK, or the HRESULT in
+// hex) for `expect`. Events are written by the sink as they arrive, before
+// the outcome line of the call that caused them.
+// Needs an initialised COM runtime for its whole lifetime.
+// Thread-safety: one thread.
+#pragma once
+
+#include <map>
+#include <ostream>
+#include <string>
+
+#include "ObzShellRef.h"
+#include "ObzShellSink.h"
+#include "ShellCommand.h"
+
+class ObzShellSession {
+public:
+    explicit ObzShellSession(std::ostream& out) noexcept : out_(out) {}
+    ObzShellSession(const ObzShellSession&) = delete;
+    ObzShellSession& operator=(const ObzShellSession&) = delete;
+    ~ObzShellSession();
+
+    // False, with the reason written, when the database object cannot be
+    // created or subscribed to.
+    bool Start();
+    // False when the command failed: a malformed line, an unknown variable,
+    // a failed HRESULT or an expectation not met.
+    bool Run(const ShellCommand& command);
+    bool QuitRequested() const noexcept { return quit_; }
+
+private:
+    bool Create(const std::string& variable, const std::string& progId);
+    bool Call(const ShellCommand& command);
+    bool Expect(const std::string& expected);
+    bool Fail(const std::string& reason);
+    bool Failed(HRESULT hr, const std::string& what);
+
+    std::ostream& out_;
+    std::map<std::string, ObzShellRef<IDispatch>> objects_;
+    ObzShellRef<IConnectionPoint> events_;
+    DWORD cookie_ = 0;
+    std::string lastOutcome_;
+    bool quit_ = false;
+};

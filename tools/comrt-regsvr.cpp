@@ -1,0 +1,135 @@
+// comrt-regsvr: registers and unregisters in-process servers in the comrt
+// prefix, as regsvr32 does on Windows. See RegsvrOptions.h for the switches.
+// Exit codes as regsvr32's: 0 success, 1 bad command line, 3 library not
+// loaded, 4 entry point missing, 5 entry point failed.
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include <comrt/comrt.h>
+
+#include "RegsvrOptions.h"
+#include "ServerLibrary.h"
+
+namespace {
+enum ExitCode { kOk = 0, kBadArguments = 1, kLoadFailed = 3, kNoEntryPoint = 4, kCallFailed = 5 };
+
+using PlainEntry = HRESULT (*)();
+using InstallEntry = HRESULT (*)(BOOL, LPCWSTR);
+
+class Reporter {
+public:
+    explicit Reporter(bool silent) : silent_(silent) {}
+    void Out(const std::string& text) const {
+        if (!silent_) std::printf("%s\n", text.c_str());
+    }
+    void Error(const std::string& text) const {
+        if (!silent_) std::fprintf(stderr, "%s\n", text.c_str());
+    }
+
+private:
+    bool silent_;
+};
+
+std::string HexCode(HRESULT hr) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08x", static_cast<unsigned>(hr));
+    return text;
+}
+
+std::u16string Wide(const std::string& text) {
+    if (text.empty()) return std::u16string();
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::u16string wide(static_cast<size_t>(length), u'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+    return wide;
+}
+
+// A Windows path (X:...) maps through the prefix's drives; a host path is
+// made absolute so that the server registers its full path.
+std::string HostPath(const std::string& library) {
+    if (library.size() >= 2 && std::isalpha(static_cast<unsigned char>(library[0])) && library[1] == ':') {
+        char mapped[PATH_MAX];
+        if (ComrtMapPathW(Wide(library).c_str(), mapped, sizeof mapped)) return mapped;
+        return library;
+    }
+    if (char* resolved = realpath(library.c_str(), nullptr)) {
+        std::string absolute(resolved);
+        std::free(resolved);
+        return absolute;
+    }
+    return library;
+}
+
+int CallPlain(const ServerLibrary& server, const std::string& library, const char* name, const Reporter& report) {
+    auto entry = reinterpret_cast<PlainEntry>(server.Entry(name));
+    if (entry == nullptr) {
+        report.Error("The module \"" + library + "\" was loaded but the entry-point " + name + " was not found.");
+        return kNoEntryPoint;
+    }
+    const HRESULT hr = entry();
+    if (FAILED(hr)) {
+        report.Error(std::string(name) + " in " + library + " failed.\nReturn code was: " + HexCode(hr));
+        return kCallFailed;
+    }
+    report.Out(std::string(name) + " in " + library + " succeeded.");
+    return kOk;
+}
+
+int CallInstall(const ServerLibrary& server, const std::string& library, const RegsvrOptions& options,
+                const Reporter& report) {
+    auto entry = reinterpret_cast<InstallEntry>(server.Entry("DllInstall"));
+    if (entry == nullptr) {
+        report.Error("The module \"" + library + "\" was loaded but the entry-point DllInstall was not found.");
+        return kNoEntryPoint;
+    }
+    std::u16string commandLine;
+    if (options.installCommandLine) commandLine = Wide(*options.installCommandLine);
+    const HRESULT hr = entry(options.unregister ? FALSE : TRUE,
+                             options.installCommandLine ? commandLine.c_str() : nullptr);
+    const std::string what = std::string("DllInstall(") + (options.unregister ? "FALSE" : "TRUE") +
+                             (options.installCommandLine ? ", \"" + *options.installCommandLine + "\"" : "") + ")";
+    if (FAILED(hr)) {
+        report.Error(what + " in " + library + " failed.\nReturn code was: " + HexCode(hr));
+        return kCallFailed;
+    }
+    report.Out(what + " in " + library + " succeeded.");
+    return kOk;
+}
+
+int Process(const std::string& library, const RegsvrOptions& options, const Reporter& report) {
+    ServerLibrary server;
+    std::string error;
+    if (!server.Open(HostPath(library), error)) {
+        report.Error("The module \"" + library + "\" failed to load.\n" + error);
+        return kLoadFailed;
+    }
+    if (!options.unregister) {
+        int code = options.noRegister ? kOk : CallPlain(server, library, "DllRegisterServer", report);
+        if (code == kOk && options.install) code = CallInstall(server, library, options, report);
+        return code;
+    }
+    int code = options.install ? CallInstall(server, library, options, report) : kOk;
+    if (code == kOk && !options.noRegister) code = CallPlain(server, library, "DllUnregisterServer", report);
+    return code;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    RegsvrOptions options;
+    std::string error;
+    if (!RegsvrOptions::Parse(argc, argv, options, error)) {
+        if (!options.silent) {
+            std::fprintf(stderr, "%s\nUsage: comrt-regsvr [/u] [/s] [/n] [/i[:cmdline]] LIBRARY...\n", error.c_str());
+        }
+        return kBadArguments;
+    }
+    const Reporter report(options.silent);
+    int result = kOk;
+    for (const std::string& library : options.libraries) {
+        const int code = Process(library, options, report);
+        if (result == kOk) result = code;
+    }
+    return result;
+}
