@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The main job: installs the packages the build needs when any is missing,
 # builds everything into build/, installs the component, the runtime and the
-# clients into build/prefix, registers the component in a fresh runtime
-# prefix (build/comrt-prefix), then runs the example client and the shell
-# session examples/session.obz against it. Exits non-zero on any failure.
+# clients into build/prefix, registers the component there in the runtime's
+# default prefix (the one COMRT_PREFIX names, else ~/.local/share/comrt), then
+# runs the example client and the shell session examples/session.obz against
+# it. Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,11 +13,10 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$(nproc)"
 cmake --install build --prefix build/prefix
 
-# A fresh runtime prefix: its registry (system.reg, user.reg) and drive C:.
-export COMRT_PREFIX="$PWD/build/comrt-prefix"
-rm -rf "$COMRT_PREFIX"
+# The runtime prefix holds the registry (system.reg, user.reg) and drive C:.
+runtime_prefix="${COMRT_PREFIX:-${XDG_DATA_HOME:-$HOME/.local/share}/comrt}"
 
-echo "== Registering the component in $COMRT_PREFIX"
+echo "== Registering the component in $runtime_prefix"
 build/prefix/bin/comrt-regsvr build/prefix/lib/OBZeveVevuVAD64.so
 
 echo "== The example client"
@@ -25,5 +25,5 @@ build/prefix/bin/obz-example
 echo "== The shell client: examples/session.obz"
 build/prefix/bin/obzshell examples/session.obz
 
-echo "== Done. The databases are in $COMRT_PREFIX/drive_c/ProgramData/Ombrel/API/DataBase/"
-ls -l "$COMRT_PREFIX/drive_c/ProgramData/Ombrel/API/DataBase/"
+echo "== Done. The databases are in $runtime_prefix/drive_c/ProgramData/Ombrel/API/DataBase/"
+ls -l "$runtime_prefix/drive_c/ProgramData/Ombrel/API/DataBase/" || true
