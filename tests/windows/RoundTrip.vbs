@@ -1,0 +1,115 @@
+' Late-bound store-and-query round trip through the registered component:
+' creates a database file and a table, inserts, updates, deletes, queries
+' with a select list and reads every row back through GetRecordItem and
+' GetDataValue, then drops the table and the file. Exits with 1 on the first
+' wrong result.
+Option Explicit
+
+' The first argument, when given, is appended to every ProgID (".1" selects
+' the version-dependent ProgIDs).
+Dim suffix
+suffix = ""
+If WScript.Arguments.Count > 0 Then suffix = WScript.Arguments(0)
+
+' Text with every character outside printable ASCII written as "?": the
+' console of a script host may not take it.
+Function Printable(text)
+    Dim i, c, out
+    out = ""
+    For i = 1 To Len(text)
+        c = Asc(Mid(text, i, 1))
+        If c >= 32 And c < 127 Then out = out & Chr(c) Else out = out & "?"
+    Next
+    Printable = out
+End Function
+
+Sub Fail(what, got)
+    WScript.Echo "FAILED: " & Printable(what) & " (got: " & Printable(got) & ")"
+    WScript.Quit 1
+End Sub
+
+Sub Expect(what, got, wanted)
+    If CStr(got) <> CStr(wanted) Then Fail what & ", expected " & wanted, got
+End Sub
+
+' Every row of a query as text: the values of each row joined by "|",
+' the rows joined by ";", read through a RecordItem by column name.
+Function ReadRows(zv, table, condCol, condVal, columns)
+    Dim rs, item, count, i, j, row, text
+    Set rs = CreateObject("Ombrel.RecordSet" & suffix)
+    Set item = CreateObject("Ombrel.RecordItem" & suffix)
+    If Not zv.GetDBRecordSet(table, condCol, condVal, rs) Then Fail "GetDBRecordSet " & table, "False"
+    count = rs.GetRecordCount()
+    text = ""
+    For i = 0 To count - 1
+        If Not rs.GetRecordItem(i, item) Then Fail "GetRecordItem " & i, "False"
+        row = ""
+        For j = 0 To UBound(columns)
+            If j > 0 Then row = row & "|"
+            row = row & item.GetDataValue(columns(j))
+        Next
+        If i > 0 Then text = text & ";"
+        text = text & row
+    Next
+    ReadRows = text
+End Function
+
+Dim zv
+Set zv = CreateObject("Ombrel.ZeveVevuVAD" & suffix)
+Expect "Connect", zv.Connect("", "WineTest"), 1
+
+' A fresh file and table; Name is the primary key.
+zv.DropTable "WineRoundTrip", ""
+Expect "CreateDbFile", zv.CreateDbFile("WineRoundTrip", "People", "Name,Age,City"), 1
+Expect "CreateDbFile again leaves the table", zv.CreateDbFile("WineRoundTrip", "People", "Name,Age,City"), 1
+
+Expect "insert Ann", zv.InsertDBRecord("People", "Name,Age,City", "Ann,31,Oslo"), 1
+Expect "insert Bob", zv.InsertDBRecord("People", "Name,Age,City", "Bob,45,Bergen"), 1
+Expect "insert with a quote", zv.InsertDBRecord("People", "Name,Age,City", "O'Neil,28,Cork"), 1
+Expect "insert with a separator suffix", zv.InsertDBRecord("People", "Name,Age,City", "Cy;52;Rome, Italy||;"), 1
+Expect "insert into a missing table", zv.InsertDBRecord("NoSuchTable", "Name", "x"), 0
+Expect "all rows", ReadRows(zv, "People", "", "", Array("Name", "Age", "City")), _
+    "Ann|31|Oslo;Bob|45|Bergen;O'Neil|28|Cork;Cy|52|Rome, Italy"
+
+' REPLACE semantics: the same key replaces the row (the new row comes last).
+Expect "replace Ann", zv.InsertDBRecord("People", "Name,Age,City", "Ann,32,Oslo"), 1
+Expect "update Bob", zv.UpdateDBRecord("People", "Name", "Bob", "Age,City", "46,Trondheim"), 1
+Expect "update with a quoted condition", zv.UpdateDBRecord("People", "Name", "O'Neil", "City", "Dublin"), 1
+Expect "update with unequal lists", zv.UpdateDBRecord("People", "Name", "Bob", "Age,City", "47"), 0
+Expect "after updates", ReadRows(zv, "People", "", "", Array("Name", "Age", "City")), _
+    "Bob|46|Trondheim;O'Neil|28|Dublin;Cy|52|Rome, Italy;Ann|32|Oslo"
+
+' Queries: a select list, paired conditions, like and a raw condition.
+Expect "select list", ReadRows(zv, "People#*#Name,City", "Age", "46", Array("Name", "City")), "Bob|Trondheim"
+Expect "like", ReadRows(zv, "People", "City", "%o%", Array("Name")), "Bob;Cy;Ann"
+Expect "raw condition", ReadRows(zv, "People", "CAST(Age AS INTEGER) > 40", "", Array("Name")), "Bob;Cy"
+Dim rs, item
+Set rs = CreateObject("Ombrel.RecordSet" & suffix)
+Set item = CreateObject("Ombrel.RecordItem" & suffix)
+Expect "misspelt table", zv.GetDBRecordSet("Peeple", "", "", rs), False
+Expect "select list column names", zv.GetDBRecordSet("People#*#Name,Age", "Name", "Cy", rs), True
+Expect "one row", rs.GetRecordCount(), 1
+Expect "row 0", rs.GetRecordItem(0, item), True
+Expect "unknown field", item.GetDataValue("City"), ""
+Expect "row beyond the end", rs.GetRecordItem(1, item), False
+
+' Deletes: paired, like, raw, refused raw condition with ";".
+Expect "delete Cy", zv.DeleteDBRecord("People", "Name", "Cy"), 1
+Expect "delete like", zv.DeleteDBRecord("People", "City", "Dub%"), 1
+Expect "raw condition with ;", zv.DeleteDBRecord("People", "1=1; DROP TABLE People", ""), 1
+Expect "after deletes", ReadRows(zv, "People", "", "", Array("Name", "Age")), "Bob|46;Ann|32"
+Expect "raw delete", zv.DeleteDBRecord("People", "Age > '40'", ""), 1
+Expect "after raw delete", ReadRows(zv, "People", "", "", Array("Name")), "Ann"
+
+' Drop the table, then the file.
+Expect "drop table", zv.DropTable("", "People"), 1
+Expect "query after drop", zv.GetDBRecordSet("People", "", "", rs), False
+Dim fso
+Set fso = CreateObject("Scripting.FileSystemObject")
+Const dbPath = "C:\ProgramData\Ombrel\API\DataBase\WineRoundTrip.db"
+Expect "file exists before delete", fso.FileExists(dbPath), True
+zv.DropTable "", ""
+Expect "file deleted", fso.FileExists(dbPath), False
+zv.Disconnect
+WScript.Echo "RoundTrip: all checks passed"
+WScript.Quit 0
