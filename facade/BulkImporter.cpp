@@ -6,32 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "DirectConnection.h"
 #include "ParamList.h"
 #include "RowCutter.h"
 #include "RowInserter.h"
 #include "RowScanner.h"
-#include "Utf8Text.h"
 #include "com/HostPath.h"
 #include "com/WideFormat.h"
 #include "textfile/CStdioFileEx.h"
 
 namespace {
-// Owns one batch connection and its error text.
-class BatchConnection {
-public:
-    ~BatchConnection() {
-        if (errorText != nullptr) sqlite3_free(errorText);
-        if (db != nullptr) sqlite3_close(db);
-    }
-    sqlite3* db = nullptr;
-    char* errorText = nullptr;
-};
-
-int Exec(sqlite3* db, const WString& sql, char** errorText = nullptr) {
-    Utf8Text text(sql);
-    return sqlite3_exec(db, text.c_str(), nullptr, nullptr, errorText);
-}
-
 // The open flags of the import's text file: read, text type, share-deny-none.
 const UINT kImportOpenFlags = 0x4040;
 
@@ -205,14 +189,14 @@ WString BulkImporter::BuildStatement(const WString& fileText, const WString& tab
 
 bool BulkImporter::ExecBatch(const WString& dbPath, const WString& sql) {
     if (GetFileAttributesW(dbPath.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
-    BatchConnection connection;
+    DirectConnection connection;
     if (sqlite3_open(HostPath::ForOpenUtf8(dbPath).c_str(), &connection.db) != SQLITE_OK) return false;
-    Exec(connection.db, OLESTR("PRAGMA synchronous = OFF; "));
-    Exec(connection.db, OLESTR("BEGIN TRANSACTION;"));
-    if (Exec(connection.db, sql, &connection.errorText) != SQLITE_OK) return false;  // the close rolls back
+    connection.Exec(OLESTR("PRAGMA synchronous = OFF; "));
+    connection.Exec(OLESTR("BEGIN TRANSACTION;"));
+    if (connection.Exec(sql, true) != SQLITE_OK) return false;  // the close rolls back
     // A commit that fails (another connection reading) would lose every row
     // at the close: it is reported as a failure, never as success.
-    return Exec(connection.db, OLESTR("COMMIT TRANSACTION;")) == SQLITE_OK;
+    return connection.Exec(OLESTR("COMMIT TRANSACTION;")) == SQLITE_OK;
 }
 
 BulkImporter::Outcome BulkImporter::ImportOneStatement(const WString& dbPath, const WString& filePath,
@@ -234,10 +218,10 @@ BulkImporter::Outcome BulkImporter::Import(const WString& dbPath, const WString&
         CStdioFileEx file;
         if (!file.Open(filePath.c_str(), kImportOpenFlags)) return Outcome::FileNotOpened;
         if (GetFileAttributesW(dbPath.c_str()) == INVALID_FILE_ATTRIBUTES) return Outcome::Failed;
-        BatchConnection connection;
+        DirectConnection connection;
         if (sqlite3_open(HostPath::ForOpenUtf8(dbPath).c_str(), &connection.db) != SQLITE_OK) return Outcome::Failed;
-        Exec(connection.db, OLESTR("PRAGMA synchronous = OFF; "));
-        Exec(connection.db, OLESTR("BEGIN TRANSACTION;"));
+        connection.Exec(OLESTR("PRAGMA synchronous = OFF; "));
+        connection.Exec(OLESTR("BEGIN TRANSACTION;"));
         if (!RowsStoreAlike(connection.db)) {
             streamed = Streamed::Redo;
         } else {
@@ -245,7 +229,7 @@ BulkImporter::Outcome BulkImporter::Import(const WString& dbPath, const WString&
         }
         file.Close();
         // Closing without a commit rolls every stored row back.
-        if (streamed == Streamed::Stored && Exec(connection.db, OLESTR("COMMIT TRANSACTION;")) != SQLITE_OK)
+        if (streamed == Streamed::Stored && connection.Exec(OLESTR("COMMIT TRANSACTION;")) != SQLITE_OK)
             streamed = Streamed::Failed;
     }
     if (streamed == Streamed::Redo) return ImportOneStatement(dbPath, filePath, table, rowSplit, columnSplit);

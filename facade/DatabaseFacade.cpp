@@ -3,11 +3,11 @@
 #include <sqlite3.h>
 
 #include "BulkImporter.h"
+#include "DirectConnection.h"
 #include "ParamList.h"
 #include "RegistryValueReader.h"
 #include "SchemaCreator.h"
 #include "StatementText.h"
-#include "Utf8Text.h"
 #include "com/HostPath.h"
 #include "com/WideFormat.h"
 #include "sqlite/CppSQLite3DB.h"
@@ -29,11 +29,6 @@ public:
 private:
     bool& flag_;
 };
-
-int Exec(sqlite3* db, const WString& sql, char** errorText = nullptr) {
-    Utf8Text text(sql);
-    return sqlite3_exec(db, text.c_str(), nullptr, nullptr, errorText);
-}
 
 WString ErrorMessage(sqlite3* db) {
     const void* message = sqlite3_errmsg16(db);
@@ -149,7 +144,7 @@ bool DatabaseFacade::DoExecSqlCommand(const WString& sql) {
 }
 
 LONG DatabaseFacade::RunSqlCommand(const WString& sql) {
-    if (inTransaction_) return Exec(transaction_, sql) == SQLITE_OK ? 1 : 0;
+    if (inTransaction_) return DirectConnection::Exec(transaction_, sql) == SQLITE_OK ? 1 : 0;
     return DoExecSqlCommand(sql) ? 1 : 0;
 }
 
@@ -224,7 +219,7 @@ HRESULT DatabaseFacade::BeginTransation() {
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(HostPath::ForOpenUtf8(currentPath_).c_str(), &db,
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
-    if (rc == SQLITE_OK) rc = Exec(db, OLESTR("BEGIN TRANSACTION;"));
+    if (rc == SQLITE_OK) rc = DirectConnection::Exec(db, OLESTR("BEGIN TRANSACTION;"));
     if (rc != SQLITE_OK) {
         log_.WriteLog(WideFormat::Format(OLESTR("BeginTransation Error:%s"), {ErrorMessage(db)}));
         sqlite3_close_v2(db);
@@ -237,7 +232,7 @@ HRESULT DatabaseFacade::BeginTransation() {
 
 HRESULT DatabaseFacade::CommitTransation() {
     if (!inTransaction_) return S_OK;
-    if (Exec(transaction_, OLESTR("COMMIT TRANSACTION;")) != SQLITE_OK) {
+    if (DirectConnection::Exec(transaction_, OLESTR("COMMIT TRANSACTION;")) != SQLITE_OK) {
         // Kept open so that the client can retry; nothing is lost silently.
         log_.WriteLog(WideFormat::Format(OLESTR("CommitTransation Error:%s"), {ErrorMessage(transaction_)}));
         return S_FALSE;

@@ -4,29 +4,13 @@
 
 #include <cstdint>
 
+#include "DirectConnection.h"
 #include "ParamList.h"
 #include "Utf8Text.h"
 #include "com/HostPath.h"
 #include "com/WideFormat.h"
 
 namespace {
-// Closes the connection and finalizes the statement of one CreateDB call on
-// every way out.
-class CreateConnection {
-public:
-    ~CreateConnection() {
-        if (statement != nullptr) sqlite3_finalize(statement);
-        if (db != nullptr) sqlite3_close(db);
-    }
-    sqlite3* db = nullptr;
-    sqlite3_stmt* statement = nullptr;
-};
-
-void Exec(sqlite3* db, const WString& sql) {
-    Utf8Text text(sql);
-    sqlite3_exec(db, text.c_str(), nullptr, nullptr, nullptr);
-}
-
 bool IsSeparator(OLECHAR c) { return c == OLESTR('\\') || c == OLESTR('/'); }
 }  // namespace
 
@@ -115,7 +99,7 @@ bool SchemaCreator::CreateDB(LogSink& log, const WString& path, const WString& t
     if (path.empty()) return false;
     if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) CreateFolders(path);
 
-    CreateConnection connection;
+    DirectConnection connection;
     WString hostPath = HostPath::ForOpen(path);
     int rc = sqlite3_open16(hostPath.c_str(), &connection.db);
     if (rc != SQLITE_OK) {
@@ -142,10 +126,10 @@ bool SchemaCreator::CreateDB(LogSink& log, const WString& path, const WString& t
         log.WriteLog(WideFormat::Format(OLESTR("CreateDB Parma error:%s"), {columnSpec}));
         return false;
     }
-    Exec(connection.db, OLESTR("BEGIN TRANSACTION;"));
-    Exec(connection.db, TableStatement(table, columns, options));
+    connection.Exec(OLESTR("BEGIN TRANSACTION;"));
+    connection.Exec(TableStatement(table, columns, options));
     for (const WString& statement : IndexStatements(table, columns, options.indexCount))
-        Exec(connection.db, statement);
-    Exec(connection.db, OLESTR("COMMIT TRANSACTION;"));
+        connection.Exec(statement);
+    connection.Exec(OLESTR("COMMIT TRANSACTION;"));
     return true;
 }
