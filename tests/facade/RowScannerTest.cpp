@@ -10,34 +10,34 @@ namespace {
 using Kind = RowScanner::RowKind;
 
 struct ScanCase {
-    std::u16string row;
+    WString row;
     Kind kind;
-    std::u16string values;  // per value: t<text> i<integer> n l, joined by '|'
+    WString values;  // per value: t<text> i<integer> n l, joined by '|'
 };
 
-std::u16string Number(int64_t value) {
+WString Number(int64_t value) {
     const std::string digits = std::to_string(value);
-    return std::u16string(digits.begin(), digits.end());
+    return WString(digits.begin(), digits.end());
 }
 
-std::u16string Describe(const std::u16string& row, const std::vector<RowScanner::Value>& values) {
-    std::u16string out;
+WString Describe(const WString& row, const std::vector<RowScanner::Value>& values) {
+    WString out;
     WString text;
     for (const RowScanner::Value& v : values) {
-        if (!out.empty()) out += u"|";
+        if (!out.empty()) out += OLESTR("|");
         switch (v.kind) {
             case RowScanner::Value::Kind::Text:
                 RowScanner::Unescape(row, v, text);
-                out += u"t" + text;
+                out += OLESTR("t") + text;
                 break;
             case RowScanner::Value::Kind::Integer:
-                out += u"i" + Number(v.integer);
+                out += OLESTR("i") + Number(v.integer);
                 break;
             case RowScanner::Value::Kind::Null:
-                out += u"n";
+                out += OLESTR("n");
                 break;
             case RowScanner::Value::Kind::Literal:
-                out += u"l";
+                out += OLESTR("l");
                 break;
         }
     }
@@ -48,65 +48,65 @@ std::u16string Describe(const std::u16string& row, const std::vector<RowScanner:
 // stored on its own; doubtful rows must come out as Other.
 TEST(RowScannerTest, ClassifiesRowsAsSqliteReadsThem) {
     const ScanCase cases[] = {
-        {u"'k1','Ann'", Kind::Bindable, u"tk1|tAnn"},
-        {u" \t'a' ,\r\n'b'\f", Kind::Bindable, u"ta|tb"},
-        {u"'it''s',''''", Kind::Bindable, u"tit's|t'"},
-        {u"'','a,b'", Kind::Bindable, u"t|ta,b"},
-        {u"NULL,null,NuLl", Kind::Bindable, u"n|n|n"},
-        {u"0,-5,+7,- 8,007,-0", Kind::Bindable, u"i0|i-5|i7|i-8|i7|i0"},
-        {u"9223372036854775807,-9223372036854775808", Kind::Bindable,
-         u"i9223372036854775807|i-9223372036854775808"},
-        {u"00000000000000000000001", Kind::Bindable, u"i1"},
-        {u"9223372036854775808", Kind::Literal, u"l"},
-        {u"-9223372036854775809", Kind::Literal, u"l"},
-        {u"1.5,'a'", Kind::Literal, u"l|ta"},
-        {u"1.,.5,1e5,1E-5,2.5e+3", Kind::Literal, u"l|l|l|l|l"},
-        {u"0x1F,-0XfF", Kind::Literal, u"l|l"},
-        {u"X'00ff',x''", Kind::Literal, u"l|l"},
-        {u"'\u00e9\U0001F600'", Kind::Bindable, u"t\u00e9\U0001F600"},
+        {OLESTR("'k1','Ann'"), Kind::Bindable, OLESTR("tk1|tAnn")},
+        {OLESTR(" \t'a' ,\r\n'b'\f"), Kind::Bindable, OLESTR("ta|tb")},
+        {OLESTR("'it''s',''''"), Kind::Bindable, OLESTR("tit's|t'")},
+        {OLESTR("'','a,b'"), Kind::Bindable, OLESTR("t|ta,b")},
+        {OLESTR("NULL,null,NuLl"), Kind::Bindable, OLESTR("n|n|n")},
+        {OLESTR("0,-5,+7,- 8,007,-0"), Kind::Bindable, OLESTR("i0|i-5|i7|i-8|i7|i0")},
+        {OLESTR("9223372036854775807,-9223372036854775808"), Kind::Bindable,
+         OLESTR("i9223372036854775807|i-9223372036854775808")},
+        {OLESTR("00000000000000000000001"), Kind::Bindable, OLESTR("i1")},
+        {OLESTR("9223372036854775808"), Kind::Literal, OLESTR("l")},
+        {OLESTR("-9223372036854775809"), Kind::Literal, OLESTR("l")},
+        {OLESTR("1.5,'a'"), Kind::Literal, OLESTR("l|ta")},
+        {OLESTR("1.,.5,1e5,1E-5,2.5e+3"), Kind::Literal, OLESTR("l|l|l|l|l")},
+        {OLESTR("0x1F,-0XfF"), Kind::Literal, OLESTR("l|l")},
+        {OLESTR("X'00ff',x''"), Kind::Literal, OLESTR("l|l")},
+        {OLESTR("'\u00e9\U0001F600'"), Kind::Bindable, OLESTR("t\u00e9\U0001F600")},
         // Everything below needs the whole statement to be understood.
-        {u"", Kind::Other, u""},
-        {u"'a',", Kind::Other, u""},
-        {u",'a'", Kind::Other, u""},
-        {u"'a", Kind::Other, u""},
-        {u"'a''", Kind::Other, u""},
-        {u"'a' 'b'", Kind::Other, u""},
-        {u"'a'b", Kind::Other, u""},
-        {u"\"a\"", Kind::Other, u""},
-        {u"[a]", Kind::Other, u""},
-        {u"`a`", Kind::Other, u""},
-        {u"abc", Kind::Other, u""},
-        {u"\u00e9", Kind::Other, u""},
-        {u"nullx", Kind::Other, u""},
-        {u"nul", Kind::Other, u""},
-        {u"NOT NULL", Kind::Other, u""},
-        {u"TRUE", Kind::Other, u""},
-        {u"(1)", Kind::Other, u""},
-        {u"1+1", Kind::Other, u""},
-        {u"--1", Kind::Other, u""},
-        {u"- -1", Kind::Other, u""},
-        {u"-'a'", Kind::Other, u""},
-        {u"-NULL", Kind::Other, u""},
-        {u"1 /* c */", Kind::Other, u""},
-        {u"1 -- c", Kind::Other, u""},
-        {u"1;", Kind::Other, u""},
-        {u"1)", Kind::Other, u""},
-        {u"12abc", Kind::Other, u""},
-        {u"1e", Kind::Other, u""},
-        {u"1e+", Kind::Other, u""},
-        {u"1.5.5", Kind::Other, u""},
-        {u".", Kind::Other, u""},
-        {u"0x", Kind::Other, u""},
-        {u"0x1g", Kind::Other, u""},
-        {u"1_000", Kind::Other, u""},
-        {u"X'0'", Kind::Other, u""},
-        {u"X'0g'", Kind::Other, u""},
-        {u"?", Kind::Other, u""},
-        {u":a", Kind::Other, u""},
-        {u"1\v", Kind::Other, u""},
-        {std::u16string(u"'a\0b'", 5), Kind::Other, u""},
-        {std::u16string(1, u'\'') + char16_t(0xD800) + u"'", Kind::Other, u""},
-        {std::u16string(u"'a") + char16_t(0xDC00) + u"'", Kind::Other, u""},
+        {OLESTR(""), Kind::Other, OLESTR("")},
+        {OLESTR("'a',"), Kind::Other, OLESTR("")},
+        {OLESTR(",'a'"), Kind::Other, OLESTR("")},
+        {OLESTR("'a"), Kind::Other, OLESTR("")},
+        {OLESTR("'a''"), Kind::Other, OLESTR("")},
+        {OLESTR("'a' 'b'"), Kind::Other, OLESTR("")},
+        {OLESTR("'a'b"), Kind::Other, OLESTR("")},
+        {OLESTR("\"a\""), Kind::Other, OLESTR("")},
+        {OLESTR("[a]"), Kind::Other, OLESTR("")},
+        {OLESTR("`a`"), Kind::Other, OLESTR("")},
+        {OLESTR("abc"), Kind::Other, OLESTR("")},
+        {OLESTR("\u00e9"), Kind::Other, OLESTR("")},
+        {OLESTR("nullx"), Kind::Other, OLESTR("")},
+        {OLESTR("nul"), Kind::Other, OLESTR("")},
+        {OLESTR("NOT NULL"), Kind::Other, OLESTR("")},
+        {OLESTR("TRUE"), Kind::Other, OLESTR("")},
+        {OLESTR("(1)"), Kind::Other, OLESTR("")},
+        {OLESTR("1+1"), Kind::Other, OLESTR("")},
+        {OLESTR("--1"), Kind::Other, OLESTR("")},
+        {OLESTR("- -1"), Kind::Other, OLESTR("")},
+        {OLESTR("-'a'"), Kind::Other, OLESTR("")},
+        {OLESTR("-NULL"), Kind::Other, OLESTR("")},
+        {OLESTR("1 /* c */"), Kind::Other, OLESTR("")},
+        {OLESTR("1 -- c"), Kind::Other, OLESTR("")},
+        {OLESTR("1;"), Kind::Other, OLESTR("")},
+        {OLESTR("1)"), Kind::Other, OLESTR("")},
+        {OLESTR("12abc"), Kind::Other, OLESTR("")},
+        {OLESTR("1e"), Kind::Other, OLESTR("")},
+        {OLESTR("1e+"), Kind::Other, OLESTR("")},
+        {OLESTR("1.5.5"), Kind::Other, OLESTR("")},
+        {OLESTR("."), Kind::Other, OLESTR("")},
+        {OLESTR("0x"), Kind::Other, OLESTR("")},
+        {OLESTR("0x1g"), Kind::Other, OLESTR("")},
+        {OLESTR("1_000"), Kind::Other, OLESTR("")},
+        {OLESTR("X'0'"), Kind::Other, OLESTR("")},
+        {OLESTR("X'0g'"), Kind::Other, OLESTR("")},
+        {OLESTR("?"), Kind::Other, OLESTR("")},
+        {OLESTR(":a"), Kind::Other, OLESTR("")},
+        {OLESTR("1\v"), Kind::Other, OLESTR("")},
+        {WString(OLESTR("'a\0b'"), 5), Kind::Other, OLESTR("")},
+        {WString(1, OLECHAR('\'')) + OLECHAR(0xD800) + OLESTR("'"), Kind::Other, OLESTR("")},
+        {WString(OLESTR("'a")) + OLECHAR(0xDC00) + OLESTR("'"), Kind::Other, OLESTR("")},
     };
     std::vector<RowScanner::Value> values;
     int index = 0;
@@ -127,15 +127,15 @@ namespace {
 // UTF-8 length exactly.
 TEST(RowScannerTest, CountsUtf8BytesAndRefusesWhatUtf8CannotCarry) {
     const struct {
-        std::u16string row;
+        WString row;
         size_t bytes;
     } cases[] = {
-        {u"", 0},
-        {u"'abc'", 5},
-        {u"\u00e9\u20ac\U0001F600", 9},
-        {std::u16string(u"a\0", 2), SIZE_MAX},
-        {u"a" + std::u16string(1, char16_t(0xD800)), SIZE_MAX},
-        {std::u16string(1, char16_t(0xDFFF)) + u"a", SIZE_MAX},
+        {OLESTR(""), 0},
+        {OLESTR("'abc'"), 5},
+        {OLESTR("\u00e9\u20ac\U0001F600"), 9},
+        {WString(OLESTR("a\0"), 2), SIZE_MAX},
+        {OLESTR("a") + WString(1, OLECHAR(0xD800)), SIZE_MAX},
+        {WString(1, OLECHAR(0xDFFF)) + OLESTR("a"), SIZE_MAX},
     };
     for (const auto& c : cases) EXPECT_EQ(RowScanner::Utf8Size(c.row), c.bytes);
 }

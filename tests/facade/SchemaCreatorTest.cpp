@@ -23,7 +23,7 @@ WString Wide(const std::string& s) { return WString(s.begin(), s.end()); }
 std::vector<std::string> Master(const fs::path& file, const char* sql) {
     std::vector<std::string> rows;
     sqlite3* db = nullptr;
-    EXPECT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_open(file.string().c_str(), &db), SQLITE_OK);
     sqlite3_stmt* st = nullptr;
     EXPECT_EQ(sqlite3_prepare_v2(db, sql, -1, &st, nullptr), SQLITE_OK);
     while (sqlite3_step(st) == SQLITE_ROW) {
@@ -45,14 +45,17 @@ protected:
         dir = fs::temp_directory_path() / ("obz-schema-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
                                            "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
+#ifndef _WIN32
         setenv("COMRT_PREFIX", (dir / "prefix").c_str(), 1);
+#endif
     }
     void TearDown() override { fs::remove_all(dir); }
 
     bool Create(const char* file, const char* tableArgument, const char* columns) {
         SchemaCreator::TableOptions options;
         WString table = SchemaCreator::ParseTableArgument(Wide(tableArgument), options);
-        return SchemaCreator::CreateDB(log, Wide((dir / file).string()), table, Wide(columns), options);
+        return SchemaCreator::CreateDB(log, Wide((dir / file).make_preferred().string()), table, Wide(columns),
+                                       options);
     }
 
     fs::path dir;
@@ -98,27 +101,27 @@ TEST_F(SchemaCreatorTest, CreatesExactTableAndIndexTexts) {
 
 TEST_F(SchemaCreatorTest, OptionReadingRules) {
     SchemaCreator::TableOptions o;
-    EXPECT_EQ(SchemaCreator::ParseTableArgument(u"T|", o), u"T|");  // one piece: name unchanged
+    EXPECT_EQ(SchemaCreator::ParseTableArgument(OLESTR("T|"), o), OLESTR("T|"));  // one piece: name unchanged
     EXPECT_TRUE(o.primaryKey);
-    EXPECT_EQ(SchemaCreator::ParseTableArgument(u"T||1", o), u"T");
+    EXPECT_EQ(SchemaCreator::ParseTableArgument(OLESTR("T||1"), o), OLESTR("T"));
     EXPECT_TRUE(o.primaryKey);
     EXPECT_TRUE(o.caseSensitive);
-    EXPECT_EQ(SchemaCreator::ParseTableArgument(u"T|0", o), u"T");
+    EXPECT_EQ(SchemaCreator::ParseTableArgument(OLESTR("T|0"), o), OLESTR("T"));
     EXPECT_FALSE(o.primaryKey);
     EXPECT_FALSE(o.caseSensitive);
-    SchemaCreator::ParseTableArgument(u"T|1|0|0|-1|ignored", o);
+    SchemaCreator::ParseTableArgument(OLESTR("T|1|0|0|-1|ignored"), o);
     EXPECT_EQ(o.keyCount, -1);
-    EXPECT_EQ(SchemaCreator::TableStatement(u"T", {u"id", u"v"}, o), u"CREATE TABLE T(id TEXT COLLATE NOCASE, v TEXT);");
+    EXPECT_EQ(SchemaCreator::TableStatement(OLESTR("T"), {OLESTR("id"), OLESTR("v")}, o), OLESTR("CREATE TABLE T(id TEXT COLLATE NOCASE, v TEXT);"));
 
-    const std::pair<const char16_t*, int> counts[] = {
-        {u"", 0}, {u"12", 12}, {u"  7x", 7}, {u"-3", -3}, {u"+4", 4}, {u"x1", 0}, {u"\t\n 9", 9}, {u"99999999999", 2147483647}};
+    const std::pair<const OLECHAR*, int> counts[] = {
+        {OLESTR(""), 0}, {OLESTR("12"), 12}, {OLESTR("  7x"), 7}, {OLESTR("-3"), -3}, {OLESTR("+4"), 4}, {OLESTR("x1"), 0}, {OLESTR("\t\n 9"), 9}, {OLESTR("99999999999"), 2147483647}};
     for (const auto& [text, value] : counts) EXPECT_EQ(SchemaCreator::ReadCount(text), value);
 
     // Index count above the column count indexes every column and numbers the
     // combined index with the count.
-    EXPECT_EQ(SchemaCreator::IndexStatements(u"T", {u"a", u"b"}, 3),
-              (std::vector<WString>{u"CREATE INDEX `T-0` ON `T` ('a');", u"CREATE INDEX `T-1` ON `T` ('b');",
-                                    u"CREATE INDEX `T-3` ON `T` ('a', 'b');"}));
+    EXPECT_EQ(SchemaCreator::IndexStatements(OLESTR("T"), {OLESTR("a"), OLESTR("b")}, 3),
+              (std::vector<WString>{OLESTR("CREATE INDEX `T-0` ON `T` ('a');"), OLESTR("CREATE INDEX `T-1` ON `T` ('b');"),
+                                    OLESTR("CREATE INDEX `T-3` ON `T` ('a', 'b');")}));
 }
 
 TEST_F(SchemaCreatorTest, ExistingTableUntouchedAndFailuresLogged) {
@@ -128,7 +131,7 @@ TEST_F(SchemaCreatorTest, ExistingTableUntouchedAndFailuresLogged) {
 
     EXPECT_FALSE(Create("a.db", "U", ""));
     ASSERT_EQ(log.lines.size(), 1u);
-    EXPECT_EQ(log.lines[0], u"CreateDB Parma error:");
+    EXPECT_EQ(log.lines[0], OLESTR("CreateDB Parma error:"));
     EXPECT_TRUE(Create("a.db", "V", "id,,name"));  // statement fails unreported
     EXPECT_EQ(log.lines.size(), 1u);
 
@@ -136,8 +139,8 @@ TEST_F(SchemaCreatorTest, ExistingTableUntouchedAndFailuresLogged) {
     ASSERT_EQ(log.lines.size(), 2u);
     // The rest is the tail SQLite reports, which differs between its versions
     // ("s'" or "'"): some end of the query text.
-    const WString query = u"SELECT count(*) FROM sqlite_master WHERE type='table' AND name='it's'";
-    const WString head = u"CreateDB Error:1, ";
+    const WString query = OLESTR("SELECT count(*) FROM sqlite_master WHERE type='table' AND name='it's'");
+    const WString head = OLESTR("CreateDB Error:1, ");
     ASSERT_EQ(log.lines[1].substr(0, head.size()), head);
     const WString rest = log.lines[1].substr(head.size());
     EXPECT_FALSE(rest.empty());
@@ -145,10 +148,10 @@ TEST_F(SchemaCreatorTest, ExistingTableUntouchedAndFailuresLogged) {
 
     fs::create_directories(dir / "folder.db");
     SchemaCreator::TableOptions options;
-    EXPECT_FALSE(SchemaCreator::CreateDB(log, Wide((dir / "folder.db").string()), u"T", u"a", options));
+    EXPECT_FALSE(SchemaCreator::CreateDB(log, Wide((dir / "folder.db").string()), OLESTR("T"), OLESTR("a"), options));
     ASSERT_EQ(log.lines.size(), 3u);
-    EXPECT_EQ(log.lines[2], u"CreateDB open fail:14");
-    EXPECT_FALSE(SchemaCreator::CreateDB(log, u"", u"T", u"a", options));
+    EXPECT_EQ(log.lines[2], OLESTR("CreateDB open fail:14"));
+    EXPECT_FALSE(SchemaCreator::CreateDB(log, OLESTR(""), OLESTR("T"), OLESTR("a"), options));
     EXPECT_EQ(log.lines.size(), 3u);
 }
 }  // namespace

@@ -36,11 +36,11 @@ TEST(Utf8TextTest, EncodesAsThePlatformDoes) {
         WString(OLESTR("plain ascii\x7F")),
         WString(OLESTR("\u0080\u07FF\u0800\uFFFF")),
         WString(OLESTR("pair \U0010FFFF end")),
-        WString(1, char16_t(0xD800)),
-        WString(OLESTR("x")) + char16_t(0xDC00) + OLESTR("y"),
-        WString(OLESTR("a")) + char16_t(0xDBFF) + OLESTR("b"),
-        WString(1, char16_t(0xDC00)) + char16_t(0xD800),
-        WString(OLESTR("end")) + char16_t(0xD83D),
+        WString(1, OLECHAR(0xD800)),
+        WString(OLESTR("x")) + OLECHAR(0xDC00) + OLESTR("y"),
+        WString(OLESTR("a")) + OLECHAR(0xDBFF) + OLESTR("b"),
+        WString(1, OLECHAR(0xDC00)) + OLECHAR(0xD800),
+        WString(OLESTR("end")) + OLECHAR(0xD83D),
     };
     for (const WString& wide : cases) {
         const int bytes =
