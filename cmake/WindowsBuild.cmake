@@ -132,12 +132,15 @@ if(OBZ_BUILD_TESTS AND EXISTS ${OBZ_GTEST_SOURCE_DIR}/CMakeLists.txt)
   foreach(folder IN ITEMS sqlite textfile results)
     obz_win_test_suite(${folder} LIBRARIES obz${folder})
   endforeach()
-  # Of the facade folder only the tests of the text and statement helpers and
-  # of the schema creator: the engine tests work on host paths below the
-  # Linux runtime's prefix.
+  # Of the facade folder every test but those of the component object: the
+  # engine tests clear the machine's default data folder and HKLM keys, and
+  # so run only under Wine.
   obz_win_test_suite(facade LIBRARIES obzfacade
     SOURCES ParamListTest.cpp StatementTextTest.cpp Utf8TextTest.cpp RowScannerTest.cpp RowCutterTest.cpp
-            SchemaCreatorTest.cpp)
+            SchemaCreatorTest.cpp FacadeFixture.cpp DatabaseFacadeConnectTest.cpp DatabaseFacadeCreateTest.cpp
+            DatabaseFacadeExecutionTest.cpp DatabaseFacadeRecordsTest.cpp DatabaseFacadeRoundTripTest.cpp
+            DatabaseFacadeTransactionTest.cpp RegistryValueReaderTest.cpp BulkImporterTest.cpp
+            ImportDifferentialTest.cpp)
 endif()
 
 # The C++ client that checks the events of the registered component.

@@ -1,5 +1,6 @@
 #include "facade/BulkImporter.h"
 
+#include <string_view>
 #include <vector>
 
 #include "ImportFixture.h"
@@ -123,7 +124,10 @@ TEST_F(BulkImporterTest, MatchesTheOneStatementOnHandWrittenInputs) {
         if (fastOutcome != Outcome::Stored) {
             EXPECT_EQ(Dump(fast), before);
         }
-        if (c.rows != nullptr) {
+        // 8-bit files are read in the system code page: UTF-8 under the
+        // Linux runtime, a Windows-125x page under Wine by default.
+        const bool readAsUtf8 = std::string_view(c.name) != "utf8Text" || GetACP() == CP_UTF8;
+        if (c.rows != nullptr && readAsUtf8) {
             EXPECT_EQ(Dump(fast), "[T]\n" + std::string(c.rows));
         }
     }
@@ -163,11 +167,16 @@ public:
 // Through the facade: the table is created plain in the data folder's
 // current file, and a missing text file still leaves it created.
 TEST_F(BulkImporterTest, FacadeCreatesThePlainTableAndImports) {
+    const std::filesystem::path dataFolder = DefaultDataFolderOf(dir / "prefix");
+#ifdef _WIN32
+    if (!UnderWine()) GTEST_SKIP() << "clears C:\\ProgramData\\Ombrel: Wine only";
+    std::filesystem::remove_all(dataFolder);
+#endif
     NullLog log;
     DatabaseFacade facade(log);
     const std::string file = WriteFile("in.txt", "'k1'#'Ann';\n'k2'#'Bob';\n");
     EXPECT_EQ(facade.ImportDbFile(Wide(file), OLESTR("T"), OLESTR("k,name"), OLESTR(";"), OLESTR("#")), 1);
-    const std::string db = (dir / "prefix/drive_c/ProgramData/Ombrel/API/DataBase/API_db.db").string();
+    const std::string db = (dataFolder / "API_db.db").string();
     EXPECT_EQ(Dump(db), "[T]\nint:1 text:'k1' text:'Ann' \nint:2 text:'k2' text:'Bob' \n");
     EXPECT_EQ(facade.ImportDbFile(Wide((dir / "none.txt").string()), OLESTR("U"), OLESTR("x"), OLESTR(";"),
                                   OLESTR("#")),

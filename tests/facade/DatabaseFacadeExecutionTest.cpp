@@ -7,29 +7,29 @@
 namespace fs = std::filesystem;
 
 namespace {
-const WString kDefaultFolder = u"C:\\ProgramData\\Ombrel\\API\\DataBase\\";
+const WString kDefaultFolder = OLESTR("C:\\ProgramData\\Ombrel\\API\\DataBase\\");
 
 using DatabaseFacadeExecutionTest = FacadeFixture;
 
 TEST_F(DatabaseFacadeExecutionTest, EmptyStatementRunsNothingAndSucceeds) {
-    ASSERT_EQ(facade->CreateDbFile(StarFile("e.db"), u"T", u"k"), 1);
-    EXPECT_TRUE(facade->DoExecSqlCommand(u""));
-    EXPECT_EQ(facade->RunSqlCommand(u""), 1);
+    ASSERT_EQ(facade->CreateDbFile(StarFile("e.db"), OLESTR("T"), OLESTR("k")), 1);
+    EXPECT_TRUE(facade->DoExecSqlCommand(OLESTR("")));
+    EXPECT_EQ(facade->RunSqlCommand(OLESTR("")), 1);
     ASSERT_EQ(facade->BeginTransation(), S_OK);
-    EXPECT_EQ(facade->RunSqlCommand(u""), 1);
+    EXPECT_EQ(facade->RunSqlCommand(OLESTR("")), 1);
     EXPECT_EQ(facade->CommitTransation(), S_OK);
     EXPECT_TRUE(log.lines.empty());
 }
 
 TEST_F(DatabaseFacadeExecutionTest, FailuresAreLoggedWithTheStatementOnlyOutsideATransaction) {
-    ASSERT_EQ(facade->CreateDbFile(StarFile("f.db"), u"T", u"k"), 1);
-    EXPECT_EQ(facade->InsertDBRecord(u"Nope", u"k", u"1"), 0);
-    EXPECT_EQ(log.lines, std::vector<WString>{u"SQLITE_ERROR[1]: no such table: Nope\r\n"
-                                              u"REPLACE INTO Nope (k) VALUES ('1');"});
+    ASSERT_EQ(facade->CreateDbFile(StarFile("f.db"), OLESTR("T"), OLESTR("k")), 1);
+    EXPECT_EQ(facade->InsertDBRecord(OLESTR("Nope"), OLESTR("k"), OLESTR("1")), 0);
+    EXPECT_EQ(log.lines, std::vector<WString>{OLESTR("SQLITE_ERROR[1]: no such table: Nope\r\n")
+                                              OLESTR("REPLACE INTO Nope (k) VALUES ('1');")});
     log.lines.clear();
     ASSERT_EQ(facade->BeginTransation(), S_OK);
-    EXPECT_EQ(facade->InsertDBRecord(u"Nope", u"k", u"1"), 0);
-    EXPECT_EQ(facade->InsertDBRecord(u"T", u"k", u"2"), 1);  // the transaction goes on
+    EXPECT_EQ(facade->InsertDBRecord(OLESTR("Nope"), OLESTR("k"), OLESTR("1")), 0);
+    EXPECT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("k"), OLESTR("2")), 1);  // the transaction goes on
     EXPECT_EQ(facade->CommitTransation(), S_OK);
     EXPECT_TRUE(log.lines.empty());
     EXPECT_EQ(Rows(dir / "f.db", "SELECT k FROM T"), std::vector<std::string>{"2"});
@@ -37,15 +37,15 @@ TEST_F(DatabaseFacadeExecutionTest, FailuresAreLoggedWithTheStatementOnlyOutside
 
 TEST_F(DatabaseFacadeExecutionTest, FolderCountsAsPresentSoTheOpenFails) {
     fs::create_directory(dir / "folder");
-    facade->CreateDbFile(StarFile("folder"), u"T", u"k");
-    facade->CreateDbFile(u"a", u"T", u"k");  // a rebuild would have something to replay
-    facade->CreateDbFile(StarFile("folder"), u"T", u"k");
+    facade->CreateDbFile(StarFile("folder"), OLESTR("T"), OLESTR("k"));
+    facade->CreateDbFile(OLESTR("a"), OLESTR("T"), OLESTR("k"));  // a rebuild would have something to replay
+    facade->CreateDbFile(StarFile("folder"), OLESTR("T"), OLESTR("k"));
     log.lines.clear();
-    EXPECT_EQ(facade->InsertDBRecord(u"T", u"k", u"1"), 0);
+    EXPECT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("k"), OLESTR("1")), 0);
     ASSERT_EQ(log.lines.size(), 1u);
-    const WString sql = u"\r\nREPLACE INTO T (k) VALUES ('1');";
+    const WString sql = OLESTR("\r\nREPLACE INTO T (k) VALUES ('1');");
     const WString& line = log.lines[0];
-    EXPECT_EQ(line.substr(0, 7), u"SQLITE_") << Narrow(line);
+    EXPECT_EQ(line.substr(0, 7), OLESTR("SQLITE_")) << Narrow(line);
     ASSERT_GT(line.size(), sql.size());
     EXPECT_EQ(line.substr(line.size() - sql.size()), sql);
     EXPECT_TRUE(pauses.empty());
@@ -66,25 +66,27 @@ protected:
         return facade->CommitTransation() == S_OK && stored;
     }
     WString Missing(const WString& path) const {
-        return (GetParam().viaTransaction ? u"BeginTransation File not exist:" : u"File not exist:") + path;
+        return (GetParam().viaTransaction ? OLESTR("BeginTransation File not exist:") : OLESTR("File not exist:")) +
+               path;
     }
     WString Failure(const WString& text) const {
-        return (GetParam().viaTransaction ? u"BeginTransation Error:" : u"DoExecSqlCommand Error:") + text;
+        return (GetParam().viaTransaction ? OLESTR("BeginTransation Error:") : OLESTR("DoExecSqlCommand Error:")) +
+               text;
     }
 };
 
 TEST_P(RebuildTest, ReplaysEveryEntryAndGoesOnWithTheLastFile) {
-    ASSERT_EQ(facade->CreateDbFile(u"a", u"TA", u"k,v"), 1);
-    ASSERT_EQ(facade->InsertDBRecord(u"TA", u"k,v", u"old,row"), 1);
-    ASSERT_EQ(facade->CreateDbFile(u"b", u"TB|0", u"k,v"), 1);
+    ASSERT_EQ(facade->CreateDbFile(OLESTR("a"), OLESTR("TA"), OLESTR("k,v")), 1);
+    ASSERT_EQ(facade->InsertDBRecord(OLESTR("TA"), OLESTR("k,v"), OLESTR("old,row")), 1);
+    ASSERT_EQ(facade->CreateDbFile(OLESTR("b"), OLESTR("TB|0"), OLESTR("k,v")), 1);
     fs::remove(DefaultDataFolder() / "a.db");
     fs::remove(DefaultDataFolder() / "b.db");
     log.lines.clear();
 
-    EXPECT_TRUE(Run(u"TB", u"k,v", u"1,2"));
-    EXPECT_EQ(log.lines, std::vector<WString>{Missing(kDefaultFolder + u"b.db")});
+    EXPECT_TRUE(Run(OLESTR("TB"), OLESTR("k,v"), OLESTR("1,2")));
+    EXPECT_EQ(log.lines, std::vector<WString>{Missing(kDefaultFolder + OLESTR("b.db"))});
     EXPECT_EQ(pauses, std::vector<DWORD>{500});
-    EXPECT_EQ(facade->CurrentPath(), kDefaultFolder + u"b.db");
+    EXPECT_EQ(facade->CurrentPath(), kDefaultFolder + OLESTR("b.db"));
     EXPECT_EQ(Rows(DefaultDataFolder() / "a.db", "SELECT count(*) FROM TA"), std::vector<std::string>{"0"});
     EXPECT_EQ(Rows(DefaultDataFolder() / "b.db", "SELECT * FROM TB"), std::vector<std::string>{"1|2"});
     EXPECT_TRUE(facade->Recording());
@@ -92,19 +94,19 @@ TEST_P(RebuildTest, ReplaysEveryEntryAndGoesOnWithTheLastFile) {
 }
 
 TEST_P(RebuildTest, EntryWithoutColumnsIsSkippedAndAloneFailsAfterThePause) {
-    EXPECT_EQ(facade->CreateDbFile(u"a", u"T", u""), 0);
+    EXPECT_EQ(facade->CreateDbFile(OLESTR("a"), OLESTR("T"), OLESTR("")), 0);
     fs::remove(DefaultDataFolder() / "a.db");  // the open made it
     log.lines.clear();
-    EXPECT_FALSE(Run(u"T", u"k", u"1"));
-    EXPECT_EQ(log.lines, std::vector<WString>{Missing(kDefaultFolder + u"a.db")});
+    EXPECT_FALSE(Run(OLESTR("T"), OLESTR("k"), OLESTR("1")));
+    EXPECT_EQ(log.lines, std::vector<WString>{Missing(kDefaultFolder + OLESTR("a.db"))});
     EXPECT_EQ(pauses, std::vector<DWORD>{500});
     EXPECT_FALSE(fs::exists(DefaultDataFolder() / "a.db"));
     EXPECT_FALSE(facade->InTransaction());
 }
 
 TEST_P(RebuildTest, FailingEntryStopsTheReplayWithoutPause) {
-    EXPECT_EQ(facade->CreateDbFile(u"*D:\\data\\x.db", u"T1|0", u"k"), 0);
-    ASSERT_EQ(facade->CreateDbFile(u"b", u"T2", u"k"), 1);
+    EXPECT_EQ(facade->CreateDbFile(OLESTR("*D:\\data\\x.db"), OLESTR("T1|0"), OLESTR("k")), 0);
+    ASSERT_EQ(facade->CreateDbFile(OLESTR("b"), OLESTR("T2"), OLESTR("k")), 1);
     fs::remove(DefaultDataFolder() / "b.db");
     log.lines.clear();
 
@@ -112,15 +114,15 @@ TEST_P(RebuildTest, FailingEntryStopsTheReplayWithoutPause) {
         EXPECT_EQ(facade->BeginTransation(), S_FALSE);
         EXPECT_FALSE(facade->InTransaction());
     } else {
-        EXPECT_EQ(facade->InsertDBRecord(u"T2", u"k", u"1"), 0);
+        EXPECT_EQ(facade->InsertDBRecord(OLESTR("T2"), OLESTR("k"), OLESTR("1")), 0);
     }
-    EXPECT_EQ(log.lines, (std::vector<WString>{Missing(kDefaultFolder + u"b.db"), u"CreateDB open fail:14",
-                                               Failure(u"0, T1|0")}));
+    EXPECT_EQ(log.lines, (std::vector<WString>{Missing(kDefaultFolder + OLESTR("b.db")),
+                                               OLESTR("CreateDB open fail:14"), Failure(OLESTR("0, T1|0"))}));
     EXPECT_TRUE(pauses.empty());
     EXPECT_FALSE(fs::exists(DefaultDataFolder() / "b.db"));  // the later entry was not replayed
 
     EXPECT_TRUE(facade->Recording());
-    facade->CreateDbFile(u"c", u"T3", u"k");
+    facade->CreateDbFile(OLESTR("c"), OLESTR("T3"), OLESTR("k"));
     EXPECT_EQ(facade->CreationList().size(), 3u);
 }
 
@@ -130,43 +132,44 @@ INSTANTIATE_TEST_SUITE_P(Callers, RebuildTest,
                          [](const auto& info) { return std::string(info.param.what); });
 
 TEST_F(DatabaseFacadeExecutionTest, RebuildReplaysThroughTheCreateCallSeam) {
-    ASSERT_EQ(facade->CreateDbFile(u"a", u"T|0", u"k,v"), 1);
+    ASSERT_EQ(facade->CreateDbFile(OLESTR("a"), OLESTR("T|0"), OLESTR("k,v")), 1);
     fs::remove(DefaultDataFolder() / "a.db");
     std::vector<WString> calls;
     facade->SetCreateCall([&](const WString& file, const WString& table, const WString& columns) {
-        calls.push_back(file + u" " + table + u" " + columns);
+        calls.push_back(file + OLESTR(" ") + table + OLESTR(" ") + columns);
         EXPECT_FALSE(facade->Recording());
         return facade->CreateDbFile(file, table, columns);
     });
-    EXPECT_EQ(facade->InsertDBRecord(u"T", u"k,v", u"1,2"), 1);
-    EXPECT_EQ(calls, std::vector<WString>{u"a T|0 k,v"});
+    EXPECT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("k,v"), OLESTR("1,2")), 1);
+    EXPECT_EQ(calls, std::vector<WString>{OLESTR("a T|0 k,v")});
     EXPECT_EQ(facade->CreationList().size(), 1u);
 }
 
 TEST_F(DatabaseFacadeExecutionTest, NothingRecordedMeansNoRebuildAndNoPause) {
     EXPECT_EQ(facade->BeginTransation(), S_FALSE);
-    EXPECT_EQ(log.lines, std::vector<WString>{u"BeginTransation File not exist:" + kDefaultFolder + u"API_db.db"});
+    EXPECT_EQ(log.lines,
+              std::vector<WString>{OLESTR("BeginTransation File not exist:") + kDefaultFolder + OLESTR("API_db.db")});
     EXPECT_FALSE(facade->InTransaction());
     // The next write runs on its own and finds the file missing itself.
-    EXPECT_EQ(facade->InsertDBRecord(u"T", u"k", u"1"), 0);
-    EXPECT_EQ(log.lines.back(), u"File not exist:" + kDefaultFolder + u"API_db.db");
+    EXPECT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("k"), OLESTR("1")), 0);
+    EXPECT_EQ(log.lines.back(), OLESTR("File not exist:") + kDefaultFolder + OLESTR("API_db.db"));
     EXPECT_TRUE(pauses.empty());
     EXPECT_FALSE(fs::exists(DefaultDataFolder() / "API_db.db"));
 }
 
 TEST_F(DatabaseFacadeExecutionTest, BatchIsAllOrNothingAndNeverCreatesTheFile) {
-    EXPECT_FALSE(facade->ExecSqlBatch(u"CREATE TABLE X(a);"));
+    EXPECT_FALSE(facade->ExecSqlBatch(OLESTR("CREATE TABLE X(a);")));
     EXPECT_FALSE(fs::exists(DefaultDataFolder() / "API_db.db"));
     EXPECT_TRUE(log.lines.empty());
 
-    ASSERT_EQ(facade->CreateDbFile(StarFile("b.db"), u"T", u"k,v"), 1);
-    ASSERT_EQ(facade->InsertDBRecord(u"T", u"k,v", u"1,a"), 1);
+    ASSERT_EQ(facade->CreateDbFile(StarFile("b.db"), OLESTR("T"), OLESTR("k,v")), 1);
+    ASSERT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("k,v"), OLESTR("1,a")), 1);
     const std::string before = Bytes(dir / "b.db");
-    EXPECT_FALSE(facade->ExecSqlBatch(u"INSERT INTO T VALUES('2','b'); UPDATE T SET v='z'; "
-                                      u"INSERT INTO Nope VALUES('3');"));
+    EXPECT_FALSE(facade->ExecSqlBatch(OLESTR("INSERT INTO T VALUES('2','b'); UPDATE T SET v='z'; ")
+                                      OLESTR("INSERT INTO Nope VALUES('3');")));
     EXPECT_EQ(Bytes(dir / "b.db"), before);
     EXPECT_FALSE(fs::exists(dir / "b.db-journal"));
-    EXPECT_TRUE(facade->ExecSqlBatch(u"INSERT INTO T VALUES('2','b'); UPDATE T SET v='z';"));
+    EXPECT_TRUE(facade->ExecSqlBatch(OLESTR("INSERT INTO T VALUES('2','b'); UPDATE T SET v='z';")));
     EXPECT_EQ(Rows(dir / "b.db", "SELECT * FROM T ORDER BY k"), (std::vector<std::string>{"1|z", "2|z"}));
     EXPECT_TRUE(log.lines.empty());
 }

@@ -25,7 +25,7 @@ const OLECHAR kSeparator = 0x1F;  // the separator suffix; never inside a value
 // the separator suffix of an insert; and a "|" or "#" next to a value
 // boundary, which could join a neighbour's text into "||" or "|#|".
 WString RandomValue(std::mt19937& random) {
-    static const WString alphabet = u"ab Z09',%;\r\n\t\"|#*-_\\/()\u00e9\u4e2d\ufffd";
+    static const WString alphabet = OLESTR("ab Z09',%;\r\n\t\"|#*-_\\/()\u00e9\u4e2d\ufffd");
     for (;;) {
         WString value;
         const int length = static_cast<int>(random() % 13);
@@ -39,17 +39,17 @@ WString RandomValue(std::mt19937& random) {
                 value.push_back(alphabet[random() % alphabet.size()]);
             }
         }
-        const bool edge = !value.empty() && (value.front() == u'|' || value.front() == u'#' ||
-                                             value.back() == u'|' || value.back() == u'#');
-        if (edge || value.find(u"||") != WString::npos || value.find(u"|#") != WString::npos ||
-            value.find(u"#|") != WString::npos)
+        const bool edge = !value.empty() && (value.front() == OLECHAR('|') || value.front() == OLECHAR('#') ||
+                                             value.back() == OLECHAR('|') || value.back() == OLECHAR('#'));
+        if (edge || value.find(OLESTR("||")) != WString::npos || value.find(OLESTR("|#")) != WString::npos ||
+            value.find(OLESTR("#|")) != WString::npos)
             continue;
         return value;
     }
 }
 
 TEST_F(DatabaseFacadeRoundTripTest, RandomValuesComeBackUnchanged) {
-    ASSERT_EQ(facade->CreateDbFile(StarFile("round.db"), u"T", u"k,c0,c1,c2,c3"), 1);
+    ASSERT_EQ(facade->CreateDbFile(StarFile("round.db"), OLESTR("T"), OLESTR("k,c0,c1,c2,c3")), 1);
     std::mt19937 random(20240611);
     std::map<WString, std::vector<WString>> written;
     const int kRows = 1200;
@@ -58,7 +58,7 @@ TEST_F(DatabaseFacadeRoundTripTest, RandomValuesComeBackUnchanged) {
         if (row == kOutsideTransaction) {
             ASSERT_EQ(facade->BeginTransation(), S_OK);
         }
-        const WString key = u"k" + Wide(std::to_string(row));
+        const WString key = OLESTR("k") + Wide(std::to_string(row));
         std::vector<WString> values;
         WString joined;
         for (int c = 0; c < kColumns; ++c) {
@@ -67,8 +67,8 @@ TEST_F(DatabaseFacadeRoundTripTest, RandomValuesComeBackUnchanged) {
         }
         // The key goes last: a list that ends in its separator has no empty
         // last piece, so an empty value could not be the last one.
-        joined += key + u"||" + kSeparator;
-        ASSERT_EQ(facade->InsertDBRecord(u"T", u"c0,c1,c2,c3,k", joined), 1) << row;
+        joined += key + OLESTR("||") + kSeparator;
+        ASSERT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("c0,c1,c2,c3,k"), joined), 1) << row;
         written[key] = values;
     }
     ASSERT_EQ(facade->CommitTransation(), S_OK);
@@ -78,27 +78,27 @@ TEST_F(DatabaseFacadeRoundTripTest, RandomValuesComeBackUnchanged) {
     ComPtr<IRecordItem> item;
     ASSERT_EQ(Creator<CRecordSet>::CreateInstance(nullptr, IID_IRecordSet, set.ReceiveVoid()), S_OK);
     ASSERT_EQ(Creator<CRecordItem>::CreateInstance(nullptr, IID_IRecordItem, item.ReceiveVoid()), S_OK);
-    ASSERT_TRUE(facade->GetDBRecordSet(u"T", u"", u"", set.Get()));
+    ASSERT_TRUE(facade->GetDBRecordSet(OLESTR("T"), OLESTR(""), OLESTR(""), set.Get()));
     LONG count = 0;
     ASSERT_EQ(set->GetRecordCount(&count), S_OK);
     ASSERT_EQ(count, kRows);
 
-    auto read = [&](const char16_t* field) {
+    auto read = [&](const OLECHAR* field) {
         ComBstr name;
         name.Assign(WString(field));
         BSTR value = nullptr;
         EXPECT_EQ(item->GetDataValue(name.Get(), &value), S_OK);
-        WString text = value ? WString(value, SysStringLen(value)) : WString(u"<null>");
+        WString text = value ? WString(value, SysStringLen(value)) : WString(OLESTR("<null>"));
         SysFreeString(value);
         return text;
     };
-    const char16_t* columns[kColumns] = {u"c0", u"c1", u"c2", u"c3"};
+    const OLECHAR* columns[kColumns] = {OLESTR("c0"), OLESTR("c1"), OLESTR("c2"), OLESTR("c3")};
     int mismatches = 0;
     for (LONG i = 0; i < count && mismatches < 5; ++i) {
         VARIANT_BOOL loaded = VARIANT_FALSE;
         ASSERT_EQ(set->GetRecordItem(i, item.Get(), &loaded), S_OK);
         ASSERT_EQ(loaded, VARIANT_TRUE);
-        const auto found = written.find(read(u"k"));
+        const auto found = written.find(read(OLESTR("k")));
         ASSERT_NE(found, written.end()) << "row " << i;
         for (int c = 0; c < kColumns; ++c) {
             const WString got = read(columns[c]);

@@ -8,16 +8,16 @@
 namespace fs = std::filesystem;
 
 namespace {
-const WString kDefaultFolder = u"C:\\ProgramData\\Ombrel\\API\\DataBase\\";
+const WString kDefaultFolder = OLESTR("C:\\ProgramData\\Ombrel\\API\\DataBase\\");
 
 class DatabaseFacadeTransactionTest : public FacadeFixture {
 protected:
     void SetUp() override {
         FacadeFixture::SetUp();
         file = dir / "t.db";
-        ASSERT_EQ(facade->CreateDbFile(StarFile("t.db"), u"T", u"k,v"), 1);
+        ASSERT_EQ(facade->CreateDbFile(StarFile("t.db"), OLESTR("T"), OLESTR("k,v")), 1);
     }
-    size_t Count() { return Query(u"T").rows.size(); }
+    size_t Count() { return Query(OLESTR("T")).rows.size(); }
     fs::path file;
 };
 
@@ -26,9 +26,10 @@ TEST_F(DatabaseFacadeTransactionTest, RowsAppearOnlyAtTheCommit) {
     ASSERT_EQ(facade->BeginTransation(), S_OK);
     ASSERT_EQ(facade->BeginTransation(), S_OK);  // joins the open one
     facade->Disconnect();                         // leaves it open
-    for (const char16_t* row : {u"1,a", u"2,b", u"3,c"}) EXPECT_EQ(facade->InsertDBRecord(u"T", u"k,v", row), 1);
-    EXPECT_EQ(facade->UpdateDBRecord(u"T", u"k", u"2", u"v", u"B"), 1);
-    EXPECT_EQ(facade->DeleteDBRecord(u"T", u"k", u"3"), 1);
+    for (const OLECHAR* row : {OLESTR("1,a"), OLESTR("2,b"), OLESTR("3,c")})
+        EXPECT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("k,v"), row), 1);
+    EXPECT_EQ(facade->UpdateDBRecord(OLESTR("T"), OLESTR("k"), OLESTR("2"), OLESTR("v"), OLESTR("B")), 1);
+    EXPECT_EQ(facade->DeleteDBRecord(OLESTR("T"), OLESTR("k"), OLESTR("3")), 1);
     EXPECT_EQ(Count(), 0u);
     EXPECT_EQ(facade->CommitTransation(), S_OK);
     EXPECT_FALSE(facade->InTransaction());
@@ -39,18 +40,19 @@ TEST_F(DatabaseFacadeTransactionTest, RowsAppearOnlyAtTheCommit) {
 
 TEST_F(DatabaseFacadeTransactionTest, CommitBlockedByAReaderFailsAndCanBeRetried) {
     ASSERT_EQ(facade->BeginTransation(), S_OK);
-    for (const char16_t* row : {u"1,a", u"2,b"}) ASSERT_EQ(facade->InsertDBRecord(u"T", u"k,v", row), 1);
+    for (const OLECHAR* row : {OLESTR("1,a"), OLESTR("2,b")})
+        ASSERT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("k,v"), row), 1);
 
     // A reader in its own transaction keeps a shared lock until it ends.
     sqlite3* reader = nullptr;
-    ASSERT_EQ(sqlite3_open(file.c_str(), &reader), SQLITE_OK);
+    ASSERT_EQ(sqlite3_open(Utf8Path(file).c_str(), &reader), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM T;", nullptr, nullptr, nullptr), SQLITE_OK);
 
     EXPECT_EQ(facade->CommitTransation(), S_FALSE);
     ASSERT_EQ(log.lines.size(), 1u);
-    EXPECT_EQ(log.lines[0].rfind(u"CommitTransation Error:", 0), 0u) << Narrow(log.lines[0]);
+    EXPECT_EQ(log.lines[0].rfind(OLESTR("CommitTransation Error:"), 0), 0u) << Narrow(log.lines[0]);
     EXPECT_TRUE(facade->InTransaction());
-    EXPECT_EQ(facade->InsertDBRecord(u"T", u"k,v", u"3,c"), 1);  // still usable
+    EXPECT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("k,v"), OLESTR("3,c")), 1);  // still usable
 
     ASSERT_EQ(sqlite3_exec(reader, "COMMIT;", nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(reader);
@@ -61,7 +63,7 @@ TEST_F(DatabaseFacadeTransactionTest, CommitBlockedByAReaderFailsAndCanBeRetried
 
 TEST_F(DatabaseFacadeTransactionTest, DestructionWithATransactionOpenRollsBack) {
     ASSERT_EQ(facade->BeginTransation(), S_OK);
-    ASSERT_EQ(facade->InsertDBRecord(u"T", u"k,v", u"1,a"), 1);
+    ASSERT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("k,v"), OLESTR("1,a")), 1);
     MakeFacade();
     EXPECT_EQ(Rows(file, "SELECT count(*) FROM T"), std::vector<std::string>{"0"});
     EXPECT_TRUE(log.lines.empty());
@@ -69,57 +71,57 @@ TEST_F(DatabaseFacadeTransactionTest, DestructionWithATransactionOpenRollsBack) 
 
 TEST_F(DatabaseFacadeTransactionTest, TransactionKeepsItsFileWhenAnotherBecomesCurrent) {
     ASSERT_EQ(facade->BeginTransation(), S_OK);
-    ASSERT_EQ(facade->CreateDbFile(StarFile("other.db"), u"T", u"k,v"), 1);
-    ASSERT_EQ(facade->InsertDBRecord(u"T", u"k,v", u"1,a"), 1);
+    ASSERT_EQ(facade->CreateDbFile(StarFile("other.db"), OLESTR("T"), OLESTR("k,v")), 1);
+    ASSERT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("k,v"), OLESTR("1,a")), 1);
     ASSERT_EQ(facade->CommitTransation(), S_OK);
     EXPECT_EQ(Rows(file, "SELECT count(*) FROM T"), std::vector<std::string>{"1"});
     EXPECT_EQ(Rows(dir / "other.db", "SELECT count(*) FROM T"), std::vector<std::string>{"0"});
 }
 
 TEST_F(DatabaseFacadeTransactionTest, DropTableDropsOrReportsAndLeavesPlRet) {
-    ASSERT_EQ(facade->CreateDbFile(u"", u"U", u"k"), 1);
+    ASSERT_EQ(facade->CreateDbFile(OLESTR(""), OLESTR("U"), OLESTR("k")), 1);
     LONG ret = 7;
-    EXPECT_EQ(facade->DropTable(u"", u"U", &ret), S_OK);
+    EXPECT_EQ(facade->DropTable(OLESTR(""), OLESTR("U"), &ret), S_OK);
     EXPECT_EQ(ret, 1);
     EXPECT_EQ(Rows(file, "SELECT name FROM sqlite_master WHERE type='table'"), std::vector<std::string>{"T"});
     EXPECT_TRUE(log.lines.empty());
 
     ret = 7;
-    EXPECT_EQ(facade->DropTable(u"", u"U", &ret), S_FALSE);
+    EXPECT_EQ(facade->DropTable(OLESTR(""), OLESTR("U"), &ret), S_FALSE);
     EXPECT_EQ(ret, 7);
-    EXPECT_EQ(log.lines, std::vector<WString>{u"SQLITE_ERROR[1]: no such table: U\r\nDrop Table U;"});
-    EXPECT_EQ(facade->DropTable(u"", u"T", nullptr), S_OK);
+    EXPECT_EQ(log.lines, std::vector<WString>{OLESTR("SQLITE_ERROR[1]: no such table: U\r\nDrop Table U;")});
+    EXPECT_EQ(facade->DropTable(OLESTR(""), OLESTR("T"), nullptr), S_OK);
 }
 
 TEST_F(DatabaseFacadeTransactionTest, DropTableWithoutTableDeletesTheFileWhichIsRebuiltEmpty) {
-    ASSERT_EQ(facade->CreateDbFile(u"a", u"T", u"k,v"), 1);
-    ASSERT_EQ(facade->InsertDBRecord(u"T", u"k,v", u"1,old"), 1);
+    ASSERT_EQ(facade->CreateDbFile(OLESTR("a"), OLESTR("T"), OLESTR("k,v")), 1);
+    ASSERT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("k,v"), OLESTR("1,old")), 1);
     LONG ret = 7;
-    EXPECT_EQ(facade->DropTable(u"", u"", &ret), S_OK);
+    EXPECT_EQ(facade->DropTable(OLESTR(""), OLESTR(""), &ret), S_OK);
     EXPECT_EQ(ret, 7);
     EXPECT_FALSE(fs::exists(DefaultDataFolder() / "a.db"));
     EXPECT_TRUE(fs::exists(file));
     EXPECT_TRUE(log.lines.empty());
 
-    EXPECT_EQ(facade->InsertDBRecord(u"T", u"k,v", u"2,new"), 1);
-    EXPECT_EQ(log.lines, std::vector<WString>{u"File not exist:" + kDefaultFolder + u"a.db"});
+    EXPECT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("k,v"), OLESTR("2,new")), 1);
+    EXPECT_EQ(log.lines, std::vector<WString>{OLESTR("File not exist:") + kDefaultFolder + OLESTR("a.db")});
     EXPECT_EQ(pauses, std::vector<DWORD>{500});
     EXPECT_EQ(Rows(DefaultDataFolder() / "a.db", "SELECT * FROM T"), std::vector<std::string>{"2|new"});
 }
 
 TEST_F(DatabaseFacadeTransactionTest, DropTableWithFileNameActsOnThatFileOnly) {
-    ASSERT_EQ(facade->CreateDbFile(u"a", u"T", u"k"), 1);
-    ASSERT_EQ(facade->CreateDbFile(u"b", u"T", u"k"), 1);
+    ASSERT_EQ(facade->CreateDbFile(OLESTR("a"), OLESTR("T"), OLESTR("k")), 1);
+    ASSERT_EQ(facade->CreateDbFile(OLESTR("b"), OLESTR("T"), OLESTR("k")), 1);
     LONG ret = 0;
-    EXPECT_EQ(facade->DropTable(u"a", u"T", &ret), S_OK);
+    EXPECT_EQ(facade->DropTable(OLESTR("a"), OLESTR("T"), &ret), S_OK);
     EXPECT_EQ(ret, 1);
-    EXPECT_EQ(facade->CurrentFileName(), u"a.db");
-    EXPECT_EQ(facade->CurrentPath(), kDefaultFolder + u"a.db");
+    EXPECT_EQ(facade->CurrentFileName(), OLESTR("a.db"));
+    EXPECT_EQ(facade->CurrentPath(), kDefaultFolder + OLESTR("a.db"));
     EXPECT_EQ(Rows(DefaultDataFolder() / "a.db", "SELECT count(*) FROM sqlite_master"), std::vector<std::string>{"0"});
     EXPECT_EQ(Rows(DefaultDataFolder() / "b.db", "SELECT count(*) FROM sqlite_master WHERE name='T'"),
               std::vector<std::string>{"1"});
 
-    EXPECT_EQ(facade->DropTable(u"b", u"", nullptr), S_OK);
+    EXPECT_EQ(facade->DropTable(OLESTR("b"), OLESTR(""), nullptr), S_OK);
     EXPECT_FALSE(fs::exists(DefaultDataFolder() / "b.db"));
     EXPECT_TRUE(fs::exists(DefaultDataFolder() / "a.db"));
 }

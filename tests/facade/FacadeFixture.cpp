@@ -1,10 +1,10 @@
 #include "FacadeFixture.h"
 
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -42,14 +42,42 @@ public:
 };
 }  // namespace
 
-void FacadeFixture::SetUp() {
+fs::path TestFolderName(const std::string& kind) {
+    // One token per run keeps the folders of parallel runs apart.
+    static const std::string token = std::to_string(std::random_device{}());
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir = fs::temp_directory_path() /
-          ("obz-facade-" + std::to_string(getpid()) + "-" + info->test_suite_name() + "-" + info->name());
+    return fs::temp_directory_path() /
+           ("obz-" + kind + "-" + token + "-" + info->test_suite_name() + "-" + info->name());
+}
+
+#ifdef _WIN32
+fs::path DefaultDataFolderOf(const fs::path&) { return fs::path(L"C:\\ProgramData\\Ombrel\\API\\DataBase"); }
+
+// Wine's ntdll exports its version; Windows' does not.
+bool UnderWine() {
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+#else
+fs::path DefaultDataFolderOf(const fs::path& prefix) { return prefix / "drive_c/ProgramData/Ombrel/API/DataBase"; }
+#endif
+
+void FacadeFixture::SetUp() {
+    dir = TestFolderName("facade");
+    prefix = dir / "prefix";
+#ifdef _WIN32
+    if (!UnderWine()) GTEST_SKIP() << "clears C:\\ProgramData\\Ombrel and HKLM\\SOFTWARE\\VANTORIS: Wine only";
+    // The state that a fresh prefix gives each test on Linux.
+    std::error_code ignored;
+    fs::remove_all(DefaultDataFolder(), ignored);
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\VANTORIS");
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\WOW6432Node\\VANTORIS");
+#endif
     fs::remove_all(dir);
     fs::create_directories(dir);
-    prefix = dir / "prefix";
+#ifndef _WIN32
     setenv("COMRT_PREFIX", prefix.c_str(), 1);
+#endif
     MakeFacade();
 }
 
@@ -64,14 +92,23 @@ void FacadeFixture::MakeFacade() {
     facade->SetPause([this](DWORD ms) { pauses.push_back(ms); });
 }
 
-fs::path FacadeFixture::DefaultDataFolder() const { return prefix / "drive_c/ProgramData/Ombrel/API/DataBase"; }
+fs::path FacadeFixture::DefaultDataFolder() const { return DefaultDataFolderOf(prefix); }
 
+#ifdef _WIN32
+WString FacadeFixture::HostFile(const std::string& name) const { return (dir / name).make_preferred().wstring(); }
+#else
 WString FacadeFixture::HostFile(const std::string& name) const { return Wide((dir / name).string()); }
+#endif
+
+std::string FacadeFixture::Utf8Path(const fs::path& file) {
+    const std::u8string text = file.u8string();
+    return std::string(text.begin(), text.end());
+}
 
 std::vector<std::string> FacadeFixture::Rows(const fs::path& file, const std::string& sql) {
     std::vector<std::string> rows;
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(Utf8Path(file).c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
         sqlite3_close(db);
         ADD_FAILURE() << "cannot open " << file;
         return rows;

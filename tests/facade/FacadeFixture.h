@@ -1,7 +1,9 @@
 // Fixture of the engine tests: a fresh folder per test with its own runtime
 // prefix, a facade whose log lines and rebuild pauses are recorded, and
 // helpers that read database files through SQLite itself.
-// Linux-only (it sets COMRT_PREFIX with setenv).
+// On Linux each test gets its own runtime prefix (COMRT_PREFIX). On Windows
+// the default data folder and the HKLM keys are the machine's own: the tests
+// clear them before each test and so run only under Wine, and skip elsewhere.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,6 +15,20 @@
 #include <vector>
 
 #include "facade/DatabaseFacade.h"
+
+// A fresh name under the temporary folder for the current test:
+// obz-<kind>-<run>-<suite>-<test>, apart from other runs of the suite.
+std::filesystem::path TestFolderName(const std::string& kind);
+
+// The component's default data folder: under the runtime prefix on Linux,
+// C:\ProgramData\Ombrel\API\DataBase on Windows (prefix unused).
+std::filesystem::path DefaultDataFolderOf(const std::filesystem::path& prefix);
+
+#ifdef _WIN32
+// Whether the program runs under Wine, where the tests may clear the
+// machine's data folder and registry keys.
+bool UnderWine();
+#endif
 
 class FacadeFixture : public ::testing::Test {
 protected:
@@ -36,19 +52,24 @@ protected:
     // The facade (re)made over the same log and pause record.
     void MakeFacade();
 
-    // <prefix>/drive_c/ProgramData/Ombrel/API/DataBase: the default data folder.
+    // The default data folder: <prefix>/drive_c/ProgramData/Ombrel/API/DataBase
+    // on Linux, C:\ProgramData\Ombrel\API\DataBase on Windows.
     std::filesystem::path DefaultDataFolder() const;
-    // A host path (beginning with '/') inside the test folder, in wide form.
+    // A path inside the test folder in wide form: a host path beginning with
+    // '/' on Linux, a native path with backslashes on Windows.
     WString HostFile(const std::string& name) const;
     // "*" followed by HostFile(name): the FileName that selects that file.
-    WString StarFile(const std::string& name) const { return u"*" + HostFile(name); }
+    WString StarFile(const std::string& name) const { return OLESTR("*") + HostFile(name); }
 
+    // The file name in UTF-8, as SQLite's open calls take it.
+    static std::string Utf8Path(const std::filesystem::path& file);
     // Rows of sql run by SQLite on file, columns joined by "|" (NULL as "~").
     static std::vector<std::string> Rows(const std::filesystem::path& file, const std::string& sql);
     static std::string Bytes(const std::filesystem::path& file);
 
     // GetDBRecordSet into a recording RecordSet.
-    QueryResult Query(const WString& table, const WString& conditionCol = u"", const WString& conditionVal = u"");
+    QueryResult Query(const WString& table, const WString& conditionCol = OLESTR(""),
+                      const WString& conditionVal = OLESTR(""));
 
     static WString Wide(const std::string& ascii) { return WString(ascii.begin(), ascii.end()); }
     static std::string Narrow(const WString& text);  // UTF-8

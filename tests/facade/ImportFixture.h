@@ -1,6 +1,7 @@
-// Shared fixture of the import tests: a temporary folder as the runtime's
-// prefix, text files written byte for byte, databases prepared and dumped
-// through SQLite itself.
+// Shared fixture of the import tests: a temporary folder (on Linux also the
+// runtime's prefix), text files written byte for byte, databases prepared
+// and dumped through SQLite itself. File names are the native ones in the
+// temporary folder, whose path is taken to be ASCII (Wide widens bytes).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,17 +13,18 @@
 #include <fstream>
 #include <string>
 
+#include "FacadeFixture.h"
 #include "facade/BulkImporter.h"
 
 class ImportFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = std::filesystem::temp_directory_path() /
-              ("obz-import-" + std::string(info->test_suite_name()) + "-" + info->name());
+        dir = TestFolderName("import");
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
+#ifndef _WIN32
         setenv("COMRT_PREFIX", (dir / "prefix").c_str(), 1);
+#endif
     }
     void TearDown() override { std::filesystem::remove_all(dir); }
 

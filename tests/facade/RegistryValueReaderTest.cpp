@@ -16,34 +16,43 @@ protected:
                   ERROR_SUCCESS);
         RegCloseKey(handle);
     }
+#ifdef _WIN32
+    // The machine's registry outlives the test: remove what it wrote.
+    void TearDown() override {
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, OLESTR("SOFTWARE\\Long"));
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, OLESTR("Top"));
+        RegDeleteTreeW(HKEY_CURRENT_USER, OLESTR("Software\\Mine"));
+        FacadeFixture::TearDown();
+    }
+#endif
 };
 
 TEST_F(RegistryValueReaderTest, ReadsOnlyWellFormedPathsOfKnownHives) {
-    Put(HKEY_LOCAL_MACHINE, u"SOFTWARE\\VANTORIS\\Sys", u"Ombrel", u"C:\\Prod\\run.exe");
-    Put(HKEY_CURRENT_USER, u"Software\\Mine", u"Where", u"D:\\x");
-    Put(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Long", u"Fits", WString(259, u'a'));
-    Put(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Long", u"TooLong", WString(260, u'a'));
-    Put(HKEY_LOCAL_MACHINE, u"Top", u"V", u"top");
+    Put(HKEY_LOCAL_MACHINE, OLESTR("SOFTWARE\\VANTORIS\\Sys"), OLESTR("Ombrel"), OLESTR("C:\\Prod\\run.exe"));
+    Put(HKEY_CURRENT_USER, OLESTR("Software\\Mine"), OLESTR("Where"), OLESTR("D:\\x"));
+    Put(HKEY_LOCAL_MACHINE, OLESTR("SOFTWARE\\Long"), OLESTR("Fits"), WString(259, OLECHAR('a')));
+    Put(HKEY_LOCAL_MACHINE, OLESTR("SOFTWARE\\Long"), OLESTR("TooLong"), WString(260, OLECHAR('a')));
+    Put(HKEY_LOCAL_MACHINE, OLESTR("Top"), OLESTR("V"), OLESTR("top"));
 
     struct Case {
-        const char16_t* path;
+        const OLECHAR* path;
         WString expected;
     } const cases[] = {
-        {u"HKEY_LOCAL_MACHINE\\SOFTWARE\\VANTORIS\\Sys\\Ombrel", u"C:\\Prod\\run.exe"},
-        {u"HKEY_CURRENT_USER\\Software\\Mine\\Where", u"D:\\x"},
-        {u"HKEY_LOCAL_MACHINE\\Top\\V", u"top"},
-        {u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Long\\Fits", WString(259, u'a')},
-        {u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Long\\TooLong", u""},          // does not fit 260 units
-        {u"hkey_local_machine\\SOFTWARE\\VANTORIS\\Sys\\Ombrel", u""},  // hive names are case-sensitive
-        {u"HKEY_LOCAL_MACHINE\\SOFTWARE\\VANTORIS\\Sys\\Ombrel\\", u""},  // empty value name
-        {u"HKEY_LOCAL_MACHINE\\SOFTWARE\\VANTORIS\\Sys\\Missing", u""},
-        {u"HKEY_LOCAL_MACHINE\\SOFTWARE\\VANTORIS\\Nope\\Ombrel", u""},
-        {u"HKEY_LOCAL_MACHINE\\Ombrel", u""},  // no key path
-        {u"HKEY_LOCAL_MACHINE\\\\V", u""},      // last backslash first in the rest
-        {u"\\SOFTWARE\\x", u""},
-        {u"HKEY_LOCAL_MACHINE", u""},
-        {u"", u""},
-        {u"HKLM\\SOFTWARE\\VANTORIS\\Sys\\Ombrel", u""},
+        {OLESTR("HKEY_LOCAL_MACHINE\\SOFTWARE\\VANTORIS\\Sys\\Ombrel"), OLESTR("C:\\Prod\\run.exe")},
+        {OLESTR("HKEY_CURRENT_USER\\Software\\Mine\\Where"), OLESTR("D:\\x")},
+        {OLESTR("HKEY_LOCAL_MACHINE\\Top\\V"), OLESTR("top")},
+        {OLESTR("HKEY_LOCAL_MACHINE\\SOFTWARE\\Long\\Fits"), WString(259, OLECHAR('a'))},
+        {OLESTR("HKEY_LOCAL_MACHINE\\SOFTWARE\\Long\\TooLong"), OLESTR("")},          // does not fit 260 units
+        {OLESTR("hkey_local_machine\\SOFTWARE\\VANTORIS\\Sys\\Ombrel"), OLESTR("")},  // hive names are case-sensitive
+        {OLESTR("HKEY_LOCAL_MACHINE\\SOFTWARE\\VANTORIS\\Sys\\Ombrel\\"), OLESTR("")},  // empty value name
+        {OLESTR("HKEY_LOCAL_MACHINE\\SOFTWARE\\VANTORIS\\Sys\\Missing"), OLESTR("")},
+        {OLESTR("HKEY_LOCAL_MACHINE\\SOFTWARE\\VANTORIS\\Nope\\Ombrel"), OLESTR("")},
+        {OLESTR("HKEY_LOCAL_MACHINE\\Ombrel"), OLESTR("")},  // no key path
+        {OLESTR("HKEY_LOCAL_MACHINE\\\\V"), OLESTR("")},      // last backslash first in the rest
+        {OLESTR("\\SOFTWARE\\x"), OLESTR("")},
+        {OLESTR("HKEY_LOCAL_MACHINE"), OLESTR("")},
+        {OLESTR(""), OLESTR("")},
+        {OLESTR("HKLM\\SOFTWARE\\VANTORIS\\Sys\\Ombrel"), OLESTR("")},
     };
     for (const Case& c : cases) EXPECT_EQ(RegistryValueReader::Read(c.path), c.expected) << Narrow(c.path);
 }
