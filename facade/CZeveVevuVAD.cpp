@@ -156,13 +156,7 @@ BOOL CZeveVevuVAD::HostText(BSTR) noexcept { return TRUE; }
 
 STDMETHODIMP CZeveVevuVAD::Connect(BSTR HostAddress, BSTR SystemName, LONG* plRet) noexcept {
     return Guarded([&] {
-        // The outcome is stored before the log lines go out, as the client
-        // may read it from inside an event.
-        WString host = Text(HostAddress), system = Text(SystemName);
-        WString version = ModuleVersion::Text();
-        LONG outcome = facade_.ConnectionState() == 2 ? 2 : 1;
-        Store(plRet, outcome);
-        facade_.Connect(host, system, version);
+        facade_.Connect(Text(HostAddress), Text(SystemName), ModuleVersion::Text(), plRet);
         return S_OK;
     });
 }

@@ -57,13 +57,15 @@ void DatabaseFacade::ResolveCurrentPath() {
     if (currentPath_.empty()) currentPath_ = dataFolder_ + currentFileName_;
 }
 
-LONG DatabaseFacade::Connect(const WString& hostAddress, const WString& systemName, const WString& versionText) {
+LONG DatabaseFacade::Connect(const WString& hostAddress, const WString& systemName, const WString& versionText,
+                             LONG* plRet) {
     systemName_ = systemName;
     LONG outcome = 2;
     if (connectionState_ != 2) {
         connectionState_ = 2;
         outcome = 1;
     }
+    if (plRet != nullptr) *plRet = outcome;
     log_.WriteLog(WideFormat::Format(OLESTR("ZeveVevuVAD Connected, Version = %s"), {versionText}));
     if (installFolder_.empty()) {
         if (hostAddress.size() > 5) {

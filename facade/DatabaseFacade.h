@@ -33,7 +33,10 @@ public:
 
     // Connect: stores the system name, answers 1 (newly connected) or 2
     // (already), logs the version line and, once, finds the install folder.
-    LONG Connect(const WString& hostAddress, const WString& systemName, const WString& versionText);
+    // The outcome is also stored in *plRet (when given) before any line is
+    // logged, so a sink may read it from inside the event.
+    LONG Connect(const WString& hostAddress, const WString& systemName, const WString& versionText,
+                 LONG* plRet = nullptr);
     void Disconnect() { connectionState_ = 0; }
 
     // Schema creation: records the call (while recording), selects the file,
