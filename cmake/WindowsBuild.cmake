@@ -126,21 +126,16 @@ if(OBZ_BUILD_TESTS AND EXISTS ${OBZ_GTEST_SOURCE_DIR}/CMakeLists.txt)
     target_compile_options(${name} PRIVATE ${OBZ_WARNINGS} -Wno-restrict)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
     target_link_libraries(${name} PRIVATE ${arg_LIBRARIES} gtest gtest_main)
-    target_compile_definitions(${name} PRIVATE ${OBZ_VERSION_DEFS}
-      OBZ_TEST_HELPER_DIR="$<TARGET_FILE_DIR:${name}>" OBZ_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+    target_compile_definitions(${name} PRIVATE ${OBZ_VERSION_DEFS})
   endfunction()
   foreach(folder IN ITEMS sqlite textfile results)
     obz_win_test_suite(${folder} LIBRARIES obz${folder})
   endforeach()
-  # Of the facade folder every test but those of the component object: the
-  # engine tests clear the machine's default data folder and HKLM keys, and
-  # so run only under Wine.
-  obz_win_test_suite(facade LIBRARIES obzfacade
-    SOURCES ParamListTest.cpp StatementTextTest.cpp Utf8TextTest.cpp RowScannerTest.cpp RowCutterTest.cpp
-            SchemaCreatorTest.cpp FacadeFixture.cpp DatabaseFacadeConnectTest.cpp DatabaseFacadeCreateTest.cpp
-            DatabaseFacadeExecutionTest.cpp DatabaseFacadeRecordsTest.cpp DatabaseFacadeRoundTripTest.cpp
-            DatabaseFacadeTransactionTest.cpp RegistryValueReaderTest.cpp BulkImporterTest.cpp
-            ImportDifferentialTest.cpp)
+  # The engine tests and the component object's tests clear the machine's
+  # default data folder and HKLM keys, and so run only under Wine.
+  obz_win_test_suite(facade LIBRARIES obzfacade)
+  include(${CMAKE_CURRENT_LIST_DIR}/IdlText.cmake)
+  obz_idl_text(test_facade)
 endif()
 
 # The C++ client that checks the events of the registered component.

@@ -87,23 +87,26 @@ TEST_F(DatabaseFacadeConnectTest, FolderIsFoundOnceAndTriedAgainUntilFound) {
 }
 
 TEST_F(DatabaseFacadeConnectTest, FixedCurrentFileStaysUntilAFileIsNamedAgain) {
-#ifdef _WIN32
-    GTEST_SKIP() << "maps D: through the Linux runtime's drive links";
-#endif
-    // D: links to a folder of the test, so the new data folder is usable.
-    fs::create_directories(prefix / "dosdevices");
-    fs::create_directories(dir / "ddrive");
-    fs::create_directory_symlink(dir / "ddrive", prefix / "dosdevices" / "d:");
-
     facade->InsertDBRecord(OLESTR("T"), OLESTR("k"), OLESTR("1"));  // fixes the path (the file is missing)
     const WString fixed = kDefaultFolder + OLESTR("API_db.db");
     EXPECT_EQ(facade->CurrentPath(), fixed);
-    Connect(OLESTR("D:\\App\\"));
-    EXPECT_EQ(facade->DataFolder(), OLESTR("D:\\App\\Data\\API\\"));
+    // A host address inside the test folder, so the new data folder is usable.
+#ifdef _WIN32
+    const WString host = HostFile("ddrive") + OLESTR("\\App\\");
+#else
+    // D: links to the test folder through the runtime's drive links.
+    fs::create_directories(prefix / "dosdevices");
+    fs::create_directories(dir / "ddrive");
+    fs::create_directory_symlink(dir / "ddrive", prefix / "dosdevices" / "d:");
+    const WString host = OLESTR("D:\\App\\");
+#endif
+    const WString dataFolder = host + OLESTR("Data\\API\\");
+    Connect(host);
+    EXPECT_EQ(facade->DataFolder(), dataFolder);
     EXPECT_EQ(facade->CurrentPath(), fixed);
 
     EXPECT_EQ(facade->CreateDbFile(OLESTR("a"), OLESTR("T"), OLESTR("k")), 1);
-    EXPECT_EQ(facade->CurrentPath(), OLESTR("D:\\App\\Data\\API\\a.db"));
-    EXPECT_TRUE(fs::exists(dir / "ddrive/App/Data/API/a.db"));
+    EXPECT_EQ(facade->CurrentPath(), dataFolder + OLESTR("a.db"));
+    EXPECT_TRUE(fs::exists(dir / "ddrive" / "App" / "Data" / "API" / "a.db"));
 }
 }  // namespace
