@@ -121,6 +121,12 @@ struct VS_FIXEDFILEINFO {
     DWORD dwFileDateLS;
 };
 
+#define MEM_COMMIT 0x00001000u
+#define MEM_RESERVE 0x00002000u
+#define MEM_DECOMMIT 0x00004000u
+#define MEM_RELEASE 0x00008000u
+#define PAGE_READWRITE 0x04u
+
 #define HIWORD(l) ((WORD)((((DWORD_PTR)(l)) >> 16) & 0xffff))
 #define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
 
@@ -163,6 +169,14 @@ COMRT_API int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wide, int w
                                   LPCCH defaultChar, BOOL* usedDefault);
 
 COMRT_API void Sleep(DWORD milliseconds);
+
+// Virtual memory: a new region reserved and committed at once
+// (MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE, address null), zero-filled;
+// other arguments give ERROR_INVALID_PARAMETER. Regions of 2 MiB or more use
+// transparent huge pages where the kernel offers them. VirtualFree takes
+// MEM_RELEASE with size 0 and the region's start address.
+COMRT_API LPVOID VirtualAlloc(LPVOID address, SIZE_T size, DWORD allocationType, DWORD protect);
+COMRT_API BOOL VirtualFree(LPVOID address, SIZE_T size, DWORD freeType);
 
 COMRT_API void InitializeCriticalSection(LPCRITICAL_SECTION cs);
 COMRT_API BOOL InitializeCriticalSectionAndSpinCount(LPCRITICAL_SECTION cs, DWORD spinCount);

@@ -1,0 +1,28 @@
+// The regions that VirtualAlloc hands out: anonymous private mappings,
+// readable and writable, zero-filled. A region of 2 MiB or more starts on a
+// 2 MiB boundary and asks the kernel for transparent huge pages, so that
+// filling it takes one page fault per 2 MiB instead of one per 4 KiB.
+// VirtualFree releases a region by its start address, as MEM_RELEASE does.
+// Thread-safety: all members are safe from any thread.
+// Failure: Allocate answers null (and sets the last error to
+// ERROR_NOT_ENOUGH_MEMORY); Release answers false for an address that no
+// region starts at (ERROR_INVALID_ADDRESS).
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <mutex>
+
+class VirtualMemory {
+public:
+    static constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+    static VirtualMemory& Instance();
+
+    void* Allocate(std::size_t bytes);
+    bool Release(void* address);
+
+private:
+    std::mutex mutex_;
+    std::map<void*, std::size_t> regions_;  // start -> mapped length
+};
