@@ -1,28 +1,35 @@
 #include "results/RowStore.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+
+RowStore::Row& RowStore::At(std::size_t index) const noexcept {
+    // Chunks 0..k-1 hold kFirstRows * (2^k - 1) rows together.
+    const std::size_t chunk = static_cast<std::size_t>(std::bit_width(index / kFirstRows + 1)) - 1;
+    const std::size_t first = kFirstRows * ((std::size_t{1} << chunk) - 1);
+    return reinterpret_cast<Row*>(rowChunks_[chunk].Data())[index - first];
+}
 
 unsigned char* RowStore::Reserve(std::size_t bytes) {
     // Wide texts start on an even offset; blocks themselves are suitably
-    // aligned by the allocator.
+    // aligned by their allocators.
     const std::size_t start = (textUsed_ + 1) & ~std::size_t{1};
-    if (textBlocks_.empty() || start + bytes > textCapacity_) {
-        const std::size_t size = std::max(bytes, kTextBlockBytes);
-        textBlocks_.push_back(std::unique_ptr<unsigned char[]>(new unsigned char[size]));
-        textCapacity_ = size;
+    if (textBlocks_.empty() || start + bytes > textBlocks_.back().Size()) {
+        const std::size_t next =
+            textBlocks_.empty() ? kFirstTextBytes : std::min(textBlocks_.back().Size() * 2, kMaxTextBytes);
+        textBlocks_.emplace_back(std::max(bytes, next));
         textUsed_ = bytes;
-        return textBlocks_.back().get();
+        return textBlocks_.back().Data();
     }
     textUsed_ = start + bytes;
-    return textBlocks_.back().get() + start;
+    return textBlocks_.back().Data() + start;
 }
 
 void RowStore::Append(const OLECHAR* text, std::size_t length) {
     // Room in the row index first, so that nothing below can fail half way.
-    if (count_ == rowBlocks_.size() * kRowsPerBlock) {
-        if (rowBlocks_.size() == rowBlocks_.capacity()) rowBlocks_.reserve(rowBlocks_.size() * 2 + 16);
-        rowBlocks_.push_back(std::unique_ptr<Row[]>(new Row[kRowsPerBlock]));
+    if (count_ == kFirstRows * ((std::size_t{1} << rowChunks_.size()) - 1)) {
+        rowChunks_.emplace_back(sizeof(Row) * (kFirstRows << rowChunks_.size()));
     }
     // One pass over all units without an early exit, which compilers turn
     // into vector code; most rows are short and narrow.
@@ -39,12 +46,12 @@ void RowStore::Append(const OLECHAR* text, std::size_t length) {
         }
         row.data = room;
     }
-    rowBlocks_[count_ / kRowsPerBlock][count_ % kRowsPerBlock] = row;
+    At(count_) = row;
     ++count_;
 }
 
 BSTR RowStore::Copy(std::size_t index) const noexcept {
-    const Row& row = rowBlocks_[index / kRowsPerBlock][index % kRowsPerBlock];
+    const Row& row = At(index);
     if (!row.narrow) return SysAllocStringLen(static_cast<const OLECHAR*>(row.data), row.length);
     BSTR copy = SysAllocStringLen(nullptr, row.length);
     if (copy == nullptr) return nullptr;
@@ -56,7 +63,6 @@ BSTR RowStore::Copy(std::size_t index) const noexcept {
 void RowStore::Clear() noexcept {
     textBlocks_.clear();
     textUsed_ = 0;
-    textCapacity_ = 0;
-    rowBlocks_.clear();
+    rowChunks_.clear();
     count_ = 0;
 }

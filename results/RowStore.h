@@ -1,9 +1,11 @@
 // The row texts of a RecordSet, packed for a result of a million rows and
-// more: texts are copied end to end into large blocks instead of one heap
+// more: texts are copied end to end into blocks instead of one heap
 // allocation each, and a text whose units are all below 0x100 (the usual
 // case) keeps one byte per unit. Rows are indexed by number in constant time,
 // and appending never moves what is stored, so the memory of a result is
-// touched once when it is filled.
+// touched once when it is filled. Blocks double in size as the result grows:
+// a small result stays small, and a large one lives in large blocks (see
+// StoreBlock).
 //
 // Ownership: the store owns its blocks; Clear and destruction release them.
 // Thread-safety: none of its own; reading rows from several threads at once
@@ -12,10 +14,10 @@
 #pragma once
 
 #include <cstddef>
-#include <memory>
 #include <vector>
 
 #include "com/Platform.h"
+#include "results/StoreBlock.h"
 
 class RowStore {
 public:
@@ -32,15 +34,18 @@ private:
         UINT length;       // in units
         bool narrow;
     };
-    static constexpr std::size_t kRowsPerBlock = 4096;
-    static constexpr std::size_t kTextBlockBytes = std::size_t{1} << 20;
+    // Index chunk k holds kFirstRows << k rows; text blocks start at
+    // kFirstTextBytes and double up to kMaxTextBytes.
+    static constexpr std::size_t kFirstRows = 1024;
+    static constexpr std::size_t kFirstTextBytes = std::size_t{64} << 10;
+    static constexpr std::size_t kMaxTextBytes = std::size_t{8} << 20;
 
+    Row& At(std::size_t index) const noexcept;
     // Room for bytes bytes (aligned for OLECHAR) in the current text block.
     unsigned char* Reserve(std::size_t bytes);
 
-    std::vector<std::unique_ptr<unsigned char[]>> textBlocks_;
+    std::vector<StoreBlock> textBlocks_;
     std::size_t textUsed_ = 0;
-    std::size_t textCapacity_ = 0;
-    std::vector<std::unique_ptr<Row[]>> rowBlocks_;
+    std::vector<StoreBlock> rowChunks_;
     std::size_t count_ = 0;
 };

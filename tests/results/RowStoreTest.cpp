@@ -40,21 +40,34 @@ TEST(RowStoreTest, GivesBackEveryTextAsStored) {
     }
 }
 
-TEST(RowStoreTest, ManyRowsKeepTheirOrderAcrossIndexBlocksAndAClear) {
+TEST(RowStoreTest, ManyRowsKeepTheirOrderAcrossIndexChunksAndAClear) {
+    // Index chunks double from 1024 rows, so chunk boundaries fall at
+    // 1024 * (2^k - 1); 300,000 rows reach the chunks and text blocks that
+    // are large regions of their own.
     RowStore store;
+    auto textOf = [](std::size_t i, int round) {
+        const std::string text = "row " + std::to_string(i * 3 + static_cast<std::size_t>(round));
+        return WString(text.begin(), text.end());
+    };
     for (int round = 0; round < 2; ++round) {
         store.Clear();
         EXPECT_EQ(store.Size(), 0u);
-        const int count = 10000 + round;
-        for (int i = 0; i < count; ++i) {
-            const std::string text = std::to_string(i * 3 + round);
-            const WString wide(text.begin(), text.end());
-            store.Append(wide.data(), wide.size());
+        const std::size_t count = round == 0 ? 300000 : 5000;
+        for (std::size_t i = 0; i < count; ++i) {
+            const WString text = i % 1000 == 7 ? WString(OLESTR("\u20ac wide ")) + textOf(i, round) : textOf(i, round);
+            store.Append(text.data(), text.size());
         }
-        ASSERT_EQ(store.Size(), static_cast<std::size_t>(count));
-        for (int i : {0, 4095, 4096, 8191, 8192, count - 1}) {
-            const std::string text = std::to_string(i * 3 + round);
-            EXPECT_EQ(CopyOf(store, static_cast<std::size_t>(i)), WString(text.begin(), text.end()));
+        ASSERT_EQ(store.Size(), count);
+        std::vector<std::size_t> probes{0, count - 1, 7, 1007};
+        for (std::size_t k = 1; 1024 * ((std::size_t{1} << k) - 1) < count; ++k) {
+            probes.push_back(1024 * ((std::size_t{1} << k) - 1) - 1);
+            probes.push_back(1024 * ((std::size_t{1} << k) - 1));
+        }
+        for (std::size_t i : probes) {
+            SCOPED_TRACE(i);
+            const WString expected =
+                i % 1000 == 7 ? WString(OLESTR("\u20ac wide ")) + textOf(i, round) : textOf(i, round);
+            EXPECT_EQ(CopyOf(store, i), expected);
         }
     }
 }
