@@ -40,10 +40,12 @@ function(obz_win_library name folder)
 endfunction()
 
 obz_win_library(obzcom com)
-# Type-library registration goes through the system's OLE Automation.
+# Type-library registration and type information go through the system's
+# OLE Automation.
 get_target_property(obz_com_sources obzcom SOURCES)
-list(FILTER obz_com_sources EXCLUDE REGEX "/com/TypeLibRegistrar\\.cpp$")
-set_property(TARGET obzcom PROPERTY SOURCES ${obz_com_sources} ${PROJECT_SOURCE_DIR}/server/win/TypeLibRegistrar.cpp)
+list(FILTER obz_com_sources EXCLUDE REGEX "/com/(TypeLibRegistrar|TypeInfoSource)\\.cpp$")
+set_property(TARGET obzcom PROPERTY SOURCES ${obz_com_sources} ${PROJECT_SOURCE_DIR}/server/win/TypeLibRegistrar.cpp
+  ${PROJECT_SOURCE_DIR}/server/win/TypeInfoSource.cpp)
 target_link_libraries(obzcom PUBLIC ${OBZ_WIN_SYSTEM_LIBS})
 obz_win_library(obzsqlite sqlite)
 target_link_libraries(obzsqlite PUBLIC obzcom sqlite3)
@@ -145,3 +147,9 @@ target_include_directories(obz-events-client PRIVATE ${PROJECT_SOURCE_DIR}/inclu
 target_compile_definitions(obz-events-client PRIVATE OBZ_VERSION_TEXT="${PROJECT_VERSION}")
 target_link_libraries(obz-events-client PRIVATE ${OBZ_WIN_SYSTEM_LIBS})
 set_target_properties(obz-events-client PROPERTIES WIN32_EXECUTABLE OFF)
+
+# The C++ client that checks the type information of the registered component.
+add_executable(obz-typeinfo-client ${PROJECT_SOURCE_DIR}/tests/windows/TypeInfoClient.cpp)
+target_compile_options(obz-typeinfo-client PRIVATE ${OBZ_WARNINGS})
+target_include_directories(obz-typeinfo-client PRIVATE ${PROJECT_SOURCE_DIR}/include)
+target_link_libraries(obz-typeinfo-client PRIVATE ${OBZ_WIN_SYSTEM_LIBS})

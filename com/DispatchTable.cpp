@@ -142,16 +142,22 @@ HRESULT DispatchTable::GetTypeInfoCount(UINT* pctinfo) const noexcept {
     if (pctinfo == nullptr) {
         return E_POINTER;
     }
-    *pctinfo = 0;
+    *pctinfo = typeInfo_ != nullptr ? TypeInfoSource::Count() : 0;
     return S_OK;
 }
 
-HRESULT DispatchTable::GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) const noexcept {
+HRESULT DispatchTable::GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) const noexcept {
     if (ppTInfo == nullptr) {
         return E_POINTER;
     }
     *ppTInfo = nullptr;
-    return E_NOTIMPL;
+    if (typeInfo_ == nullptr || TypeInfoSource::Count() == 0) {
+        return E_NOTIMPL;
+    }
+    if (iTInfo != 0) {
+        return DISP_E_BADINDEX;
+    }
+    return typeInfo_->Get(lcid, ppTInfo);
 }
 
 HRESULT DispatchTable::GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID,

@@ -1,5 +1,7 @@
-// IDispatch served from one table of members per interface (no type
-// information). Name lookup folds ASCII case; Invoke accepts DISPATCH_METHOD,
+// IDispatch served from one table of members per interface; type
+// information, where the platform has it, from the TypeInfoSource given
+// (GetTypeInfoCount answers 0 and GetTypeInfo E_NOTIMPL without one; an
+// index other than 0 gives DISP_E_BADINDEX). Name lookup folds ASCII case; Invoke accepts DISPATCH_METHOD,
 // alone or with DISPATCH_PROPERTYGET, no named arguments, arguments in
 // reverse order, each coerced to its parameter type (VT_I2, VT_I4, VT_BSTR,
 // VT_BOOL, VT_DISPATCH, VT_EMPTY, and any of them by reference), and returns
@@ -14,10 +16,13 @@
 
 #include "com/DispatchMember.h"
 #include "com/Platform.h"
+#include "com/TypeInfoSource.h"
 
 class DispatchTable {
 public:
-    constexpr explicit DispatchTable(std::span<const DispatchMember> members) noexcept : members_(members) {}
+    constexpr explicit DispatchTable(std::span<const DispatchMember> members,
+                                     const TypeInfoSource* typeInfo = nullptr) noexcept
+        : members_(members), typeInfo_(typeInfo) {}
 
     HRESULT GetTypeInfoCount(UINT* pctinfo) const noexcept;
     HRESULT GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) const noexcept;
@@ -33,4 +38,5 @@ public:
 
 private:
     std::span<const DispatchMember> members_;
+    const TypeInfoSource* typeInfo_;
 };

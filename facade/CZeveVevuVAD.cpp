@@ -8,6 +8,7 @@
 #include "com/ComPtr.h"
 #include "com/MutexGuard.h"
 #include "com/WideFormat.h"
+#include "results/ComponentTypeInfo.h"
 
 namespace {
 constexpr DispatchMember kMembers[] = {
@@ -39,7 +40,8 @@ constexpr DispatchMember kMembers[] = {
     DispatchMember::Bind<&IZeveVevuVAD::DropTable>(OLESTR("DropTable"), DISPID_ZVV_DropTable, OLESTR("FileName"),
                                                    OLESTR("TableName"), OLESTR("plRet")),
 };
-constexpr DispatchTable kDispatch{kMembers};
+constexpr TypeInfoSource kTypeInfo = ComponentTypeInfo(IID_IZeveVevuVAD);
+constexpr DispatchTable kDispatch{kMembers, &kTypeInfo};
 
 // Runs one automation method body; no exception leaves it.
 template <class Body>

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "com/ScopedLock.h"
+#include "results/ComponentTypeInfo.h"
 
 namespace {
 
@@ -12,7 +13,8 @@ constexpr DispatchMember kMembers[] = {
     DispatchMember::Bind<&IRecordItem::SetDataValue>(OLESTR("SetDataValue"), DISPID_RI_SetDataValue,
                                                      OLESTR("Name"), OLESTR("Value")),
 };
-constexpr DispatchTable kDispatch{kMembers};
+constexpr TypeInfoSource kTypeInfo = ComponentTypeInfo(IID_IRecordItem);
+constexpr DispatchTable kDispatch{kMembers, &kTypeInfo};
 
 std::basic_string_view<OLECHAR> TextOf(BSTR text) noexcept {
     return text != nullptr ? std::basic_string_view<OLECHAR>(text, SysStringLen(text))

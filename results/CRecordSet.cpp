@@ -3,6 +3,7 @@
 #include <new>
 
 #include "com/ComPtr.h"
+#include "results/ComponentTypeInfo.h"
 
 namespace {
 
@@ -16,7 +17,8 @@ constexpr DispatchMember kMembers[] = {
     DispatchMember::Bind<&IRecordSet::SetColumnName>(OLESTR("SetColumnName"), DISPID_RS_SetColumnName,
                                                      OLESTR("Name")),
 };
-constexpr DispatchTable kDispatch{kMembers};
+constexpr TypeInfoSource kTypeInfo = ComponentTypeInfo(IID_IRecordSet);
+constexpr DispatchTable kDispatch{kMembers, &kTypeInfo};
 
 }  // namespace
 

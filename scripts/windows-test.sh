@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Windows DLL with mingw-w64 and tests it under Wine:
 #   - a fresh Wine prefix under the build folder;
-#   - regsvr32 machine-wide, the registry keys, the VBScript clients (cscript);
+#   - regsvr32 machine-wide, the registry keys, the VBScript clients (cscript),
+#     the C++ events and type-information clients;
 #   - regsvr32 /u: the keys that go, and HKCR\CLSID that stays;
 #   - regsvr32 /n /i:user: the keys in the user's classes;
 #   - the portable GoogleTest suites;
@@ -34,7 +35,7 @@ fi
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
 # OBZ_WIN_SUITES may name a subset of the suites (space-separated).
 read -r -a suites <<< "${OBZ_WIN_SUITES:-test_sqlite test_textfile test_results test_facade}"
-cmake --build "$build" -j"$(nproc)" --target OBZeveVevuVAD64 obz-events-client ${suites[@]+"${suites[@]}"}
+cmake --build "$build" -j"$(nproc)" --target OBZeveVevuVAD64 obz-events-client obz-typeinfo-client ${suites[@]+"${suites[@]}"}
 bin="$build/bin"
 
 # --- Wine ------------------------------------------------------------------
@@ -173,6 +174,7 @@ curver_shim add 'HKLM\Software\Classes'
 vbs RoundTrip.vbs
 vbs ImportTransaction.vbs
 run "events client (machine-wide)" "$bin/obz-events-client.exe"
+run "type info client (machine-wide)" "$bin/obz-typeinfo-client.exe"
 curver_shim remove 'HKLM\Software\Classes'
 
 run "regsvr32 /u (machine-wide)" regsvr32 /s /u "$dll_path"

@@ -312,3 +312,24 @@ TEST_F(DispatchTableTest, InvokePassesSuccessCodesWithTheRetval) {
 }
 
 }  // namespace
+
+namespace {
+// This runtime has no type-library services: with or without a source, an
+// object offers no type information, and says so without touching more than
+// the out-parameter.
+TEST_F(DispatchTableTest, TypeInformationIsNotOfferedOnThisRuntime) {
+    static constexpr GUID kLib = {0x6B1A7E11, 0, 0x4000, {0x80, 0, 0, 0, 0, 0, 0, 0xB1}};
+    static constexpr TypeInfoSource kSource{kLib, 1, 0, 0x409, IID_ICalc};
+    const DispatchTable tables[] = {DispatchTable(kMembers), DispatchTable(kMembers, &kSource)};
+    for (const DispatchTable& table : tables) {
+        UINT count = 99;
+        EXPECT_EQ(table.GetTypeInfoCount(&count), S_OK);
+        EXPECT_EQ(count, 0u);
+        EXPECT_EQ(table.GetTypeInfoCount(nullptr), E_POINTER);
+        ITypeInfo* info = reinterpret_cast<ITypeInfo*>(&count);
+        EXPECT_EQ(table.GetTypeInfo(0, 0, &info), E_NOTIMPL);
+        EXPECT_EQ(info, nullptr);
+        EXPECT_EQ(table.GetTypeInfo(0, 0, nullptr), E_POINTER);
+    }
+}
+}  // namespace
