@@ -13,8 +13,9 @@ std::size_t RoundUp(std::size_t value, std::size_t unit) { return (value + unit 
 }  // namespace
 
 VirtualMemory& VirtualMemory::Instance() {
-    static VirtualMemory memory;
-    return memory;
+    // Never destroyed: regions may be released from static destructors.
+    static VirtualMemory* memory = new VirtualMemory;
+    return *memory;
 }
 
 void* VirtualMemory::Allocate(std::size_t bytes) {
