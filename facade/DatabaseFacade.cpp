@@ -235,8 +235,16 @@ HRESULT DatabaseFacade::BeginTransation() {
 HRESULT DatabaseFacade::CommitTransation() {
     if (!inTransaction_) return S_OK;
     if (DirectConnection::Exec(transaction_, OLESTR("COMMIT TRANSACTION;")) != SQLITE_OK) {
-        // Kept open so that the client can retry; nothing is lost silently.
         log_.WriteLog(WideFormat::Format(OLESTR("CommitTransation Error:%s"), {ErrorMessage(transaction_)}));
+        // While SQLite still holds the transaction (a busy file), it is kept
+        // so that the client can retry. When SQLite has already ended it (an
+        // I/O error rolls it back, as does a ROLLBACK inside a write), no
+        // retry can succeed: the connection is closed and the facade leaves
+        // the transaction.
+        if (sqlite3_get_autocommit(transaction_) != 0) {
+            CloseTransactionConnection();
+            inTransaction_ = false;
+        }
         return S_FALSE;
     }
     CloseTransactionConnection();

@@ -61,6 +61,30 @@ TEST_F(DatabaseFacadeTransactionTest, CommitBlockedByAReaderFailsAndCanBeRetried
     EXPECT_EQ(Rows(file, "SELECT k FROM T ORDER BY k"), (std::vector<std::string>{"1", "2", "3"}));
 }
 
+// SQLite may end the transaction by itself (an I/O error rolls it back; so
+// does a ROLLBACK smuggled in with a table name). The commit then reports
+// the failure once and leaves the transaction instead of failing forever.
+TEST_F(DatabaseFacadeTransactionTest, CommitOfATransactionSqliteEndedLeavesTheTransaction) {
+    ASSERT_EQ(facade->BeginTransation(), S_OK);
+    EXPECT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("k,v"), OLESTR("1,a")), 1);
+    EXPECT_EQ(facade->InsertDBRecord(OLESTR("T (k) VALUES ('x'); ROLLBACK; SELECT * FROM T"), OLESTR("k"),
+                                     OLESTR("y")),
+              0);
+    EXPECT_EQ(facade->CommitTransation(), S_FALSE);
+    ASSERT_EQ(log.lines.size(), 1u);
+    EXPECT_EQ(log.lines[0], OLESTR("CommitTransation Error:cannot commit - no transaction is active"));
+    EXPECT_FALSE(facade->InTransaction());
+    EXPECT_EQ(facade->CommitTransation(), S_OK);
+    EXPECT_EQ(Count(), 0u);  // the rolled-back row stays lost, and nothing else came in
+
+    // The facade works on as before: writes outside, then a new transaction.
+    EXPECT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("k,v"), OLESTR("2,b")), 1);
+    ASSERT_EQ(facade->BeginTransation(), S_OK);
+    EXPECT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("k,v"), OLESTR("3,c")), 1);
+    EXPECT_EQ(facade->CommitTransation(), S_OK);
+    EXPECT_EQ(Rows(file, "SELECT * FROM T ORDER BY k"), (std::vector<std::string>{"2|b", "3|c"}));
+}
+
 TEST_F(DatabaseFacadeTransactionTest, DestructionWithATransactionOpenRollsBack) {
     ASSERT_EQ(facade->BeginTransation(), S_OK);
     ASSERT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("k,v"), OLESTR("1,a")), 1);
