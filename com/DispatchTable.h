@@ -1,7 +1,8 @@
 // IDispatch served from one table of members per interface; type
 // information, where the platform has it, from the TypeInfoSource given
-// (GetTypeInfoCount answers 0 and GetTypeInfo E_NOTIMPL without one; an
-// index other than 0 gives DISP_E_BADINDEX). Name lookup folds ASCII case; Invoke accepts DISPATCH_METHOD,
+// (GetTypeInfoCount answers 0 and GetTypeInfo E_NOTIMPL without one or
+// without the platform's support; where it is offered, an index other than
+// 0 gives DISP_E_BADINDEX). Name lookup folds ASCII case; Invoke accepts DISPATCH_METHOD,
 // alone or with DISPATCH_PROPERTYGET, no named arguments, arguments in
 // reverse order, each coerced to its parameter type (VT_I2, VT_I4, VT_BSTR,
 // VT_BOOL, VT_DISPATCH, VT_EMPTY, and any of them by reference), and returns

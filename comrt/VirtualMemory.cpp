@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <new>
 
 #include <comrt/winbase.h>
 
@@ -20,7 +19,8 @@ VirtualMemory& VirtualMemory::Instance() {
 
 void* VirtualMemory::Allocate(std::size_t bytes) {
     const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-    if (bytes > SIZE_MAX - kHugePage) {
+    // Room for rounding up to a page and for the alignment slack.
+    if (bytes > SIZE_MAX - 2 * kHugePage) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
@@ -48,7 +48,7 @@ void* VirtualMemory::Allocate(std::size_t bytes) {
     try {
         std::lock_guard<std::mutex> lock(mutex_);
         regions_.emplace(start, length);
-    } catch (const std::bad_alloc&) {
+    } catch (...) {  // the table's node or its lock: no exception leaves the API
         munmap(start, length);
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;

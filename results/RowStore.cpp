@@ -3,12 +3,17 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <new>
 
-RowStore::Row& RowStore::At(std::size_t index) const noexcept {
+void* RowStore::Slot(std::size_t index) const noexcept {
     // Chunks 0..k-1 hold kFirstRows * (2^k - 1) rows together.
     const std::size_t chunk = static_cast<std::size_t>(std::bit_width(index / kFirstRows + 1)) - 1;
     const std::size_t first = kFirstRows * ((std::size_t{1} << chunk) - 1);
-    return reinterpret_cast<Row*>(rowChunks_[chunk].Data())[index - first];
+    return rowChunks_[chunk].Data() + (index - first) * sizeof(Row);
+}
+
+const RowStore::Row& RowStore::At(std::size_t index) const noexcept {
+    return *std::launder(static_cast<const Row*>(Slot(index)));
 }
 
 unsigned char* RowStore::Reserve(std::size_t bytes) {
@@ -46,7 +51,7 @@ void RowStore::Append(const OLECHAR* text, std::size_t length) {
         }
         row.data = room;
     }
-    At(count_) = row;
+    ::new (Slot(count_)) Row(row);
     ++count_;
 }
 

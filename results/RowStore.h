@@ -40,7 +40,9 @@ private:
     static constexpr std::size_t kFirstTextBytes = std::size_t{64} << 10;
     static constexpr std::size_t kMaxTextBytes = std::size_t{8} << 20;
 
-    Row& At(std::size_t index) const noexcept;
+    // The storage of row index, in the chunk that holds it.
+    void* Slot(std::size_t index) const noexcept;
+    const Row& At(std::size_t index) const noexcept;
     // Room for bytes bytes (aligned for OLECHAR) in the current text block.
     unsigned char* Reserve(std::size_t bytes);
 

@@ -1,7 +1,8 @@
 // One block of memory of a RowStore. Small blocks come from the heap; a
-// block of kLargeBytes or more is a region of its own from VirtualAlloc,
-// where the system can back it with large pages, so that filling a result
-// of millions of rows is not dominated by page faults.
+// block of kLargeBytes or more is a region of its own from VirtualAlloc.
+// The Linux runtime backs such regions with transparent huge pages, so that
+// filling a result of millions of rows is not dominated by page faults; on
+// Windows they are plain committed regions.
 //
 // Ownership: sole owner of its bytes; moving transfers them, destruction
 // releases them. Thread-safety: as a plain value.

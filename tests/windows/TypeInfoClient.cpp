@@ -40,7 +40,9 @@ void CheckObject(const Case& c) {
     ITypeInfo* other = reinterpret_cast<ITypeInfo*>(1);
     Check(object->GetTypeInfo(1, 0, &other) == DISP_E_BADINDEX && other == nullptr,
           name + ": type info 1 is DISP_E_BADINDEX");
-    for (LCID lcid : {LCID(0), LCID(0x409), LCID(0x407)}) {
+    // Neutral, the library's own, the user default that script hosts pass,
+    // and a locale the library is not registered under.
+    for (LCID lcid : {LCID(0), LCID(0x409), LCID(LOCALE_USER_DEFAULT), LCID(0x407)}) {
         const std::string where = name + " (locale " + std::to_string(lcid) + ")";
         ITypeInfo* info = nullptr;
         const HRESULT hr = object->GetTypeInfo(0, lcid, &info);
