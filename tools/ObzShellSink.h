@@ -3,34 +3,24 @@
 //   event OnWriteLog: TEXT
 //   event OnCommandMsg: TYPE CODE TEXT
 // A text of several lines continues on indented lines.
-// It answers QueryInterface for IUnknown, IDispatch and the event interface.
-// Reference counted; created with one reference, destroyed by its last
-// Release. Thread-safety: events may arrive on any thread; output lines are
-// written whole.
+// Reference counted (see ClientEventSink). Thread-safety: events may arrive
+// on any thread; output lines are written whole.
 #pragma once
-
-#include <OBZeveVevuVAD.h>
 
 #include <ostream>
 
-class ObzShellSink final : public _IZeveVevuVADEvents {
+#include "tools/ClientEventSink.h"
+
+class ObzShellSink final : public ClientEventSink {
 public:
     explicit ObzShellSink(std::ostream& out) noexcept : out_(out) {}
-    ObzShellSink(const ObzShellSink&) = delete;
-    ObzShellSink& operator=(const ObzShellSink&) = delete;
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
-    STDMETHODIMP GetTypeInfoCount(UINT* pctinfo) override;
-    STDMETHODIMP GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) override;
-    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid, DISPID* rgDispId) override;
-    STDMETHODIMP Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams,
-                        VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
 
 private:
-    ~ObzShellSink() = default;
+    ~ObzShellSink() override = default;
+
+    void OnWriteLog(const std::string& text) override;
+    void OnCommandMsg(LONG type, LONG code, const std::string& text) override;
+    void Write(const std::string& line);
 
     std::ostream& out_;
-    LONG references_ = 1;
 };
