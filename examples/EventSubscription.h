@@ -5,7 +5,7 @@
 
 #include <OBZeveVevuVAD.h>
 
-#include "ComRef.h"
+#include "tools/ClientRef.h"
 
 class EventSubscription {
 public:
@@ -18,7 +18,7 @@ public:
     HRESULT Result() const noexcept { return result_; }
 
 private:
-    ComRef<IConnectionPoint> point_;
+    ClientRef<IConnectionPoint> point_;
     DWORD cookie_ = 0;
     HRESULT result_ = E_FAIL;
 };

@@ -14,7 +14,7 @@
 #include <iostream>
 #include <string>
 
-#include "ComRef.h"
+#include "tools/ClientRef.h"
 #include "EventPrinter.h"
 #include "EventSubscription.h"
 #include "ExampleSession.h"
@@ -38,16 +38,16 @@ HRESULT CreateByProgId(const char* progId, REFIID iid, void** object) {
 }
 
 int RunClient() {
-    ComRef<IZeveVevuVAD> db;
-    ComRef<IRecordSet> records;
-    ComRef<IRecordItem> item;
-    if (FAILED(CreateByProgId("Ombrel.ZeveVevuVAD", IID_IZeveVevuVAD, db.Put())) ||
-        FAILED(CreateByProgId("Ombrel.RecordSet", IID_IRecordSet, records.Put())) ||
-        FAILED(CreateByProgId("Ombrel.RecordItem", IID_IRecordItem, item.Put())))
+    ClientRef<IZeveVevuVAD> db;
+    ClientRef<IRecordSet> records;
+    ClientRef<IRecordItem> item;
+    if (FAILED(CreateByProgId("Ombrel.ZeveVevuVAD", IID_IZeveVevuVAD, db.PutVoid())) ||
+        FAILED(CreateByProgId("Ombrel.RecordSet", IID_IRecordSet, records.PutVoid())) ||
+        FAILED(CreateByProgId("Ombrel.RecordItem", IID_IRecordItem, item.PutVoid())))
         return 2;
 
     // Subscribe before Connect: events are not queued for late subscribers.
-    ComRef<EventPrinter> events(new EventPrinter());
+    ClientRef<EventPrinter> events(new EventPrinter());
     const EventSubscription subscription(db.Get(), events.Get());
     if (FAILED(subscription.Result())) {
         std::cerr << "cannot subscribe to the events: HRESULT 0x" << std::hex

@@ -78,11 +78,11 @@ bool ObzShellSession::Start() {
         out_ << "   (is the component registered? comrt-regsvr OBZeveVevuVAD64.so)" << std::endl;
         return false;
     }
-    ObzShellRef<IConnectionPointContainer> container;
+    ClientRef<IConnectionPointContainer> container;
     HRESULT hr = objects_[kDatabaseVariable]->QueryInterface(IID_IConnectionPointContainer, container.PutVoid());
     if (SUCCEEDED(hr)) hr = container->FindConnectionPoint(DIID__IZeveVevuVADEvents, events_.Put());
     if (FAILED(hr)) return Failed(hr, "cannot find the event connection point");
-    ObzShellRef<ObzShellSink> sink(new ObzShellSink(out_));
+    ClientRef<ObzShellSink> sink(new ObzShellSink(out_));
     hr = events_->Advise(sink.Get(), &cookie_);
     if (FAILED(hr)) return Failed(hr, "cannot subscribe to the events");
     return true;
@@ -117,7 +117,7 @@ bool ObzShellSession::Create(const std::string& variable, const std::string& pro
     HRESULT hr = !progId.empty() && progId[0] == '{' ? CLSIDFromString(name.c_str(), &clsid)
                                                      : CLSIDFromProgID(name.c_str(), &clsid);
     if (FAILED(hr)) return Failed(hr, "cannot find the class " + progId);
-    ObzShellRef<IDispatch> object;
+    ClientRef<IDispatch> object;
     hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.PutVoid());
     if (FAILED(hr)) return Failed(hr, "cannot create " + progId);
     objects_[variable] = object;

@@ -1,4 +1,5 @@
-// Owns one reference to a COM interface and releases it at scope end.
+// Owns one reference to a COM interface and releases it at scope end; the
+// smart pointer of the client programs (the shell and the example client).
 // Thread-safety: like the raw pointer it holds.
 #pragma once
 
@@ -7,20 +8,20 @@
 #include <utility>
 
 template <class T>
-class ObzShellRef {
+class ClientRef {
 public:
-    ObzShellRef() noexcept = default;
+    ClientRef() noexcept = default;
     // Takes over a reference that the caller already holds.
-    explicit ObzShellRef(T* owned) noexcept : p_(owned) {}
-    ObzShellRef(const ObzShellRef& other) noexcept : p_(other.p_) {
+    explicit ClientRef(T* owned) noexcept : p_(owned) {}
+    ClientRef(const ClientRef& other) noexcept : p_(other.p_) {
         if (p_ != nullptr) p_->AddRef();
     }
-    ObzShellRef(ObzShellRef&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
-    ObzShellRef& operator=(ObzShellRef other) noexcept {
+    ClientRef(ClientRef&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+    ClientRef& operator=(ClientRef other) noexcept {
         std::swap(p_, other.p_);
         return *this;
     }
-    ~ObzShellRef() {
+    ~ClientRef() {
         if (p_ != nullptr) p_->Release();
     }
 
@@ -29,7 +30,7 @@ public:
     explicit operator bool() const noexcept { return p_ != nullptr; }
     // The slot for an out-parameter; releases what was held first.
     T** Put() noexcept {
-        *this = ObzShellRef();
+        *this = ClientRef();
         return &p_;
     }
     void** PutVoid() noexcept { return reinterpret_cast<void**>(Put()); }
