@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "tools/ClientText.h"
+
 namespace {
 
 // Event argument `index` (first parameter 0) converted to vt; the arguments
@@ -9,16 +11,6 @@ namespace {
 HRESULT ReadArgument(const DISPPARAMS& params, UINT index, VARTYPE vt, VARIANT* value) {
     if (index >= params.cArgs || params.rgvarg == nullptr) return DISP_E_BADPARAMCOUNT;
     return VariantChangeType(value, &params.rgvarg[params.cArgs - 1 - index], 0, vt);
-}
-
-// A BSTR (null reads as empty) as UTF-8, through the platform's code pages.
-std::string Utf8(BSTR text) {
-    const int length = static_cast<int>(SysStringLen(text));
-    if (length == 0) return std::string();
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(bytes > 0 ? bytes : 0), '\0');
-    if (bytes > 0) WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), bytes, nullptr, nullptr);
-    return out;
 }
 
 }  // namespace
@@ -79,13 +71,13 @@ STDMETHODIMP ClientEventSink::Invoke(DISPID dispIdMember, REFIID, LCID, WORD, DI
         if (dispIdMember == DISPID_EV_OnWriteLog) {
             // OnWriteLog(BSTR MsgString)
             hr = ReadArgument(*pDispParams, 0, VT_BSTR, &text);
-            if (SUCCEEDED(hr)) OnWriteLog(Utf8(text.bstrVal));
+            if (SUCCEEDED(hr)) OnWriteLog(BstrToUtf8(text.bstrVal));
         } else {
             // OnCommandMsg(long MsgType, long MsgCode, BSTR MsgString)
             hr = ReadArgument(*pDispParams, 0, VT_I4, &type);
             if (SUCCEEDED(hr)) hr = ReadArgument(*pDispParams, 1, VT_I4, &code);
             if (SUCCEEDED(hr)) hr = ReadArgument(*pDispParams, 2, VT_BSTR, &text);
-            if (SUCCEEDED(hr)) OnCommandMsg(type.lVal, code.lVal, Utf8(text.bstrVal));
+            if (SUCCEEDED(hr)) OnCommandMsg(type.lVal, code.lVal, BstrToUtf8(text.bstrVal));
         }
     } catch (const std::bad_alloc&) {
         hr = E_OUTOFMEMORY;

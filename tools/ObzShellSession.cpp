@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "ObzShellArguments.h"
-#include "ObzShellText.h"
+#include "tools/ClientText.h"
 
 namespace {
 

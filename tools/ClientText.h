@@ -1,5 +1,6 @@
-// Conversions between the shell's UTF-8 text and the component's UTF-16
-// text, through the platform's code-page functions.
+// Conversions between the client programs' UTF-8 text and the component's
+// UTF-16 text, through the platform's code-page functions (the shell, the
+// example client and their event sink base).
 #pragma once
 
 #include <OBZeveVevuVAD.h>

@@ -1,4 +1,4 @@
-#include "ObzShellText.h"
+#include "tools/ClientText.h"
 
 #include <climits>
 
