@@ -16,8 +16,6 @@
 #include "results/CRecordSet.h"
 
 namespace {
-WString Ascii(const std::string& text) { return WString(text.begin(), text.end()); }
-const WString kVersionLine = OLESTR("ZeveVevuVAD64--ZeveVevuVAD Connected, Version = ") + Ascii(OBZ_VERSION_TEXT);
 
 // The component object over the engine fixture's fresh folder, runtime
 // prefix (Linux) or cleared machine state (Wine).
@@ -50,6 +48,7 @@ protected:
     // test are released when the object goes.
     EventSink& NewSink() { return sinks.emplace_back(); }
 
+    const WString kVersionLine = OLESTR("ZeveVevuVAD64--ZeveVevuVAD Connected, Version = ") + Wide(OBZ_VERSION_TEXT);
     std::deque<EventSink> sinks;  // destroyed after the object
     LONG locksBefore = 0;
     ComPtr<IZeveVevuVAD> object;
@@ -365,7 +364,7 @@ TEST_F(CZeveVevuVADTest, HeaderIdlAndDispatchTablesAgree) {
             for (std::string param; std::getline(params, param, ',');)
                 words.push_back(param.substr(param.find_last_of(" *") + 1));
             std::vector<WString> wide;
-            for (const std::string& w : words) wide.push_back(Ascii(w));
+            for (const std::string& w : words) wide.push_back(Wide(w));
             std::vector<LPOLESTR> names;
             for (WString& w : wide) names.push_back(w.data());
             std::vector<DISPID> ids(names.size());
