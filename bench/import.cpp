@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "facade/BulkImporter.h"
+#include "import/BulkImporter.h"
 #include "facade/DatabaseFacade.h"
 
 namespace {

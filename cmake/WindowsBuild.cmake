@@ -53,8 +53,10 @@ obz_win_library(obztextfile textfile)
 target_link_libraries(obztextfile PUBLIC obzcom)
 obz_win_library(obzresults results)
 target_link_libraries(obzresults PUBLIC obzcom)
+obz_win_library(obzimport import)
+target_link_libraries(obzimport PUBLIC obzsqlite obztextfile obzcom sqlite3)
 obz_win_library(obzfacade facade)
-target_link_libraries(obzfacade PUBLIC obzresults obzsqlite obztextfile obzcom sqlite3)
+target_link_libraries(obzfacade PUBLIC obzimport obzresults obzsqlite obztextfile obzcom sqlite3)
 target_compile_definitions(obzfacade PRIVATE ${OBZ_VERSION_DEFS})
 # The server folder's portable sources with the Windows registry-script
 # loader (REGISTRY resources instead of the generated string constants).
@@ -98,7 +100,7 @@ add_library(OBZeveVevuVAD64 SHARED ${obz_win}/OBZeveVevuVAD.rc ${obz_win}/Versio
 add_dependencies(OBZeveVevuVAD64 obz_typelib)
 set_target_properties(OBZeveVevuVAD64 PROPERTIES PREFIX "" OUTPUT_NAME OBZeveVevuVAD64)
 target_link_libraries(OBZeveVevuVAD64 PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,obzserver>"
-  obzfacade obzresults obzsqlite obztextfile obzcom sqlite3 ${OBZ_WIN_SYSTEM_LIBS})
+  obzfacade obzimport obzresults obzsqlite obztextfile obzcom sqlite3 ${OBZ_WIN_SYSTEM_LIBS})
 
 # GoogleTest, built from Debian's sources (libgtest-dev) for this target.
 set(OBZ_GTEST_SOURCE_DIR /usr/src/googletest/googletest CACHE PATH "GoogleTest sources")
@@ -136,6 +138,8 @@ if(OBZ_BUILD_TESTS AND EXISTS ${OBZ_GTEST_SOURCE_DIR}/CMakeLists.txt)
   # The engine tests and the component object's tests clear the machine's
   # default data folder and HKLM keys, and so run only under Wine.
   obz_win_test_suite(facade LIBRARIES obzfacade)
+  obz_win_test_suite(import LIBRARIES obzfacade)
+  target_sources(test_import PRIVATE ${PROJECT_SOURCE_DIR}/tests/facade/FacadeFixture.cpp)
   include(${CMAKE_CURRENT_LIST_DIR}/IdlText.cmake)
   obz_idl_text(test_facade)
 endif()

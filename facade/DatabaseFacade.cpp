@@ -2,8 +2,8 @@
 
 #include <sqlite3.h>
 
-#include "BulkImporter.h"
-#include "DirectConnection.h"
+#include "import/BulkImporter.h"
+#include "sqlite/DirectConnection.h"
 #include "ParamList.h"
 #include "RegistryValueReader.h"
 #include "SchemaCreator.h"

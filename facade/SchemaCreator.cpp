@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "DirectConnection.h"
+#include "sqlite/DirectConnection.h"
 #include "ParamList.h"
-#include "Utf8Text.h"
+#include "sqlite/Utf8Text.h"
 #include "com/HostPath.h"
 #include "com/WideFormat.h"
 

@@ -34,7 +34,7 @@ fi
 # --- build -----------------------------------------------------------------
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
 # OBZ_WIN_SUITES may name a subset of the suites (space-separated).
-read -r -a suites <<< "${OBZ_WIN_SUITES:-test_sqlite test_textfile test_results test_facade}"
+read -r -a suites <<< "${OBZ_WIN_SUITES:-test_sqlite test_textfile test_results test_facade test_import}"
 cmake --build "$build" -j"$(nproc)" --target OBZeveVevuVAD64 obz-events-client obz-typeinfo-client ${suites[@]+"${suites[@]}"}
 bin="$build/bin"
 

@@ -6,13 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "DirectConnection.h"
-#include "ParamList.h"
 #include "RowCutter.h"
 #include "RowInserter.h"
 #include "RowScanner.h"
 #include "com/HostPath.h"
 #include "com/WideFormat.h"
+#include "sqlite/DirectConnection.h"
 #include "textfile/CStdioFileEx.h"
 
 namespace {
@@ -160,13 +159,14 @@ bool BulkImporter::ReadFileText(const WString& filePath, WString& text) {
 
 WString BulkImporter::BuildStatement(const WString& fileText, const WString& table, const WString& rowSplit,
                                      const WString& columnSplit) {
-    // An empty row separator cannot split: the whole text is one row.
+    // The list rule over the whole text; an empty row separator cannot
+    // split, so the whole text is then one row.
     std::vector<WString> rows;
-    if (rowSplit.empty()) {
-        if (!fileText.empty()) rows.push_back(fileText);
-    } else {
-        rows = ParamList::SplitString(fileText, rowSplit);
-    }
+    RowCutter cutter(rowSplit);
+    cutter.Append(fileText);
+    RowCutter::View row;
+    while (cutter.Next(row)) rows.emplace_back(row);
+    if (cutter.Finish(row)) rows.emplace_back(row);
     WString sql = WideFormat::Format(OLESTR("INSERT INTO %s VALUES "), {table});
     sql.reserve(sql.size() + fileText.size() + rows.size() * 3 + 1);
     bool first = true;

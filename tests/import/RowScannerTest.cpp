@@ -1,4 +1,4 @@
-#include "facade/RowScanner.h"
+#include "import/RowScanner.h"
 
 #include <gtest/gtest.h>
 

@@ -13,8 +13,8 @@
 #include <fstream>
 #include <string>
 
-#include "FacadeFixture.h"
-#include "facade/BulkImporter.h"
+#include "facade/FacadeFixture.h"
+#include "import/BulkImporter.h"
 
 class ImportFixture : public ::testing::Test {
 protected:

@@ -1,4 +1,4 @@
-#include "facade/BulkImporter.h"
+#include "import/BulkImporter.h"
 
 #include <string_view>
 #include <vector>

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "facade/Utf8Text.h"
+#include "sqlite/Utf8Text.h"
 
 namespace {
 

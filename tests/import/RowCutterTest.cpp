@@ -1,4 +1,4 @@
-#include "facade/RowCutter.h"
+#include "import/RowCutter.h"
 
 #include <gtest/gtest.h>
 
