@@ -132,6 +132,8 @@ if(OBZ_BUILD_TESTS AND EXISTS ${OBZ_GTEST_SOURCE_DIR}/CMakeLists.txt)
     target_link_libraries(${name} PRIVATE ${arg_LIBRARIES} gtest gtest_main)
     target_compile_definitions(${name} PRIVATE ${OBZ_VERSION_DEFS})
   endfunction()
+  # The client kit compiles for Windows clients too.
+  obz_win_test_suite(obzkit LIBRARIES obzcom)
   foreach(folder IN ITEMS sqlite textfile results)
     obz_win_test_suite(${folder} LIBRARIES obz${folder})
   endforeach()

@@ -4,16 +4,16 @@
 //   event OnCommandMsg: type=2 code=1 text=System Connected
 // It also keeps the last log text and counts the log lines, so that the
 // example can check that a failure was reported.
-// Reference counted (see ClientEventSink). Thread-safety: events may arrive
+// Reference counted (see obzkit::EventSink). Thread-safety: events may arrive
 // on any thread; the record and the output are guarded.
 #pragma once
 
 #include <mutex>
 #include <string>
 
-#include "tools/ClientEventSink.h"
+#include "obzkit/EventSink.h"
 
-class EventPrinter final : public ClientEventSink {
+class EventPrinter final : public obzkit::EventSink {
 public:
     EventPrinter() = default;
 

@@ -14,19 +14,18 @@
 #include <iostream>
 #include <string>
 
-#include "tools/ClientRef.h"
 #include "EventPrinter.h"
-#include "EventSubscription.h"
 #include "ExampleSession.h"
-#include "OleText.h"
+#include "obzkit/Bstr.h"
+#include "obzkit/Create.h"
+#include "obzkit/EventSubscription.h"
+#include "obzkit/Ref.h"
 
 namespace {
 
 // Creates an object of the class that progId names and asks it for iid.
 HRESULT CreateByProgId(const char* progId, REFIID iid, void** object) {
-    CLSID clsid{};
-    HRESULT hr = CLSIDFromProgID(OleText(progId).Get(), &clsid);
-    if (SUCCEEDED(hr)) hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, object);
+    const HRESULT hr = obzkit::CreateObject(obzkit::Bstr(progId), iid, object);
     if (FAILED(hr)) {
         std::cerr << "cannot create " << progId << ": HRESULT 0x" << std::hex << static_cast<unsigned>(hr) << std::dec
                   << (hr == REGDB_E_CLASSNOTREG || hr == CO_E_CLASSSTRING
@@ -38,17 +37,17 @@ HRESULT CreateByProgId(const char* progId, REFIID iid, void** object) {
 }
 
 int RunClient() {
-    ClientRef<IZeveVevuVAD> db;
-    ClientRef<IRecordSet> records;
-    ClientRef<IRecordItem> item;
+    obzkit::Ref<IZeveVevuVAD> db;
+    obzkit::Ref<IRecordSet> records;
+    obzkit::Ref<IRecordItem> item;
     if (FAILED(CreateByProgId("Ombrel.ZeveVevuVAD", IID_IZeveVevuVAD, db.PutVoid())) ||
         FAILED(CreateByProgId("Ombrel.RecordSet", IID_IRecordSet, records.PutVoid())) ||
         FAILED(CreateByProgId("Ombrel.RecordItem", IID_IRecordItem, item.PutVoid())))
         return 2;
 
     // Subscribe before Connect: events are not queued for late subscribers.
-    ClientRef<EventPrinter> events(new EventPrinter());
-    const EventSubscription subscription(db.Get(), events.Get());
+    obzkit::Ref<EventPrinter> events(new EventPrinter());
+    const obzkit::EventSubscription subscription(db.Get(), events.Get());
     if (FAILED(subscription.Result())) {
         std::cerr << "cannot subscribe to the events: HRESULT 0x" << std::hex
                   << static_cast<unsigned>(subscription.Result()) << "\n";

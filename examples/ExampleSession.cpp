@@ -5,7 +5,9 @@
 #include <fstream>
 #include <iostream>
 
-#include "OleText.h"
+#include "obzkit/Bstr.h"
+
+using obzkit::Bstr;
 
 namespace {
 
@@ -40,17 +42,17 @@ void ExampleSession::ConnectAndCreate() {
     LONG ret = -1;
     HRESULT hr = S_OK;
     Announce("Connect \"\" \"Demo\"");
-    hr = db_->Connect(OleText("").Get(), OleText("Demo").Get(), &ret);
+    hr = db_->Connect(Bstr(""), Bstr("Demo"), &ret);
     CheckLong(hr, ret, 1);
 
     // People: id is the primary key (option 1), compared without case
     // (option 0), and indexed (index count 1).
     Announce("CreateDbFile \"Demo\" \"People|1|0|1\" \"id,name,city\"");
-    hr = db_->CreateDbFile(OleText("Demo").Get(), OleText("People|1|0|1").Get(), OleText("id,name,city").Get(), &ret);
+    hr = db_->CreateDbFile(Bstr("Demo"), Bstr("People|1|0|1"), Bstr("id,name,city"), &ret);
     CheckLong(hr, ret, 1);
     // Visits: the default options (first column the primary key).
     Announce("CreateDbFile \"Demo\" \"Visits\" \"id,person,day\"");
-    hr = db_->CreateDbFile(OleText("Demo").Get(), OleText("Visits").Get(), OleText("id,person,day").Get(), &ret);
+    hr = db_->CreateDbFile(Bstr("Demo"), Bstr("Visits"), Bstr("id,person,day"), &ret);
     CheckLong(hr, ret, 1);
 }
 
@@ -69,16 +71,15 @@ void ExampleSession::WriteRecords() {
     LONG ret = -1;
     HRESULT hr = S_OK;
     Announce("UpdateDBRecord \"People\" \"id\" \"2\" \"city\" \"Paris\"");
-    hr = db_->UpdateDBRecord(OleText("People").Get(), OleText("id").Get(), OleText("2").Get(), OleText("city").Get(),
-                             OleText("Paris").Get(), &ret);
+    hr = db_->UpdateDBRecord(Bstr("People"), Bstr("id"), Bstr("2"), Bstr("city"), Bstr("Paris"), &ret);
     CheckLong(hr, ret, 1);
     Announce("UpdateDBRecord \"People\" \"id\" \"1\" \"name;city||;\" \"Ann Smith;Clonakilty\"");
-    hr = db_->UpdateDBRecord(OleText("People").Get(), OleText("id").Get(), OleText("1").Get(),
-                             OleText("name;city||;").Get(), OleText("Ann Smith;Clonakilty").Get(), &ret);
+    hr = db_->UpdateDBRecord(Bstr("People"), Bstr("id"), Bstr("1"), Bstr("name;city||;"),
+                             Bstr("Ann Smith;Clonakilty"), &ret);
     CheckLong(hr, ret, 1);
     // A "%" in a condition value compares with LIKE: both Tmp rows go.
     Announce("DeleteDBRecord \"People\" \"name\" \"Tmp%\"");
-    hr = db_->DeleteDBRecord(OleText("People").Get(), OleText("name").Get(), OleText("Tmp%").Get(), &ret);
+    hr = db_->DeleteDBRecord(Bstr("People"), Bstr("name"), Bstr("Tmp%"), &ret);
     CheckLong(hr, ret, 1);
 }
 
@@ -112,9 +113,7 @@ void ExampleSession::WriteManyInOneTransaction() {
         char values[64];
         std::snprintf(values, sizeof values, "v%04d,%d,2024-05-%02d", i, 1 + i % 3, 1 + i % 28);
         LONG ret = 0;
-        if (SUCCEEDED(db_->InsertDBRecord(OleText("Visits").Get(), OleText("id,person,day").Get(),
-                                          OleText(values).Get(), &ret)) &&
-            ret == 1)
+        if (SUCCEEDED(db_->InsertDBRecord(Bstr("Visits"), Bstr("id,person,day"), Bstr(values), &ret)) && ret == 1)
             ++stored;
     }
     Check(stored == 1000, "all 1000 inserts answered 1");
@@ -146,8 +145,7 @@ void ExampleSession::ImportAFile() {
     LONG ret = -1;
     HRESULT hr = S_OK;
     Announce("ImportDbFile " + Quoted(file.string()) + " \"Imported\" \"code,name\" \";\" \"#\"");
-    hr = db_->ImportDbFile(OleText(file.string()).Get(), OleText("Imported").Get(), OleText("code,name").Get(),
-                           OleText(";").Get(), OleText("#").Get(), &ret);
+    hr = db_->ImportDbFile(Bstr(file.string()), Bstr("Imported"), Bstr("code,name"), Bstr(";"), Bstr("#"), &ret);
     CheckLong(hr, ret, 1);
     std::error_code ignored;
     std::filesystem::remove(file, ignored);
@@ -160,7 +158,7 @@ void ExampleSession::DropAndDisconnect() {
     std::cout << "\n== Drop the imported table, then disconnect\n";
     LONG ret = -1;
     Announce("DropTable \"\" \"Imported\"");
-    CheckStatus(db_->DropTable(OleText("").Get(), OleText("Imported").Get(), &ret), S_OK);
+    CheckStatus(db_->DropTable(Bstr(""), Bstr("Imported"), &ret), S_OK);
     Check(ret == 1, "DropTable answered 1");
     // The table is gone: the query fails, and says why in the log.
     Query("Imported", "", "", {"code", "name"}, false);
@@ -199,7 +197,7 @@ void ExampleSession::Check(bool condition, const std::string& what) {
 LONG ExampleSession::Insert(const std::string& table, const std::string& columns, const std::string& values) {
     Announce("InsertDBRecord " + Quoted(table) + " " + Quoted(columns) + " " + Quoted(values));
     LONG ret = -1;
-    const HRESULT hr = db_->InsertDBRecord(OleText(table).Get(), OleText(columns).Get(), OleText(values).Get(), &ret);
+    const HRESULT hr = db_->InsertDBRecord(Bstr(table), Bstr(columns), Bstr(values), &ret);
     return SUCCEEDED(hr) ? ret : -1;
 }
 
@@ -211,8 +209,8 @@ std::vector<std::vector<std::string>> ExampleSession::Query(const std::string& t
     Announce("GetDBRecordSet " + Quoted(table) + " " + Quoted(conditionColumns) + " " + Quoted(conditionValues) +
              " RecordSet");
     VARIANT_BOOL succeeded = VARIANT_FALSE;
-    const HRESULT hr = db_->GetDBRecordSet(OleText(table).Get(), OleText(conditionColumns).Get(),
-                                           OleText(conditionValues).Get(), records_, &succeeded);
+    const HRESULT hr =
+        db_->GetDBRecordSet(Bstr(table), Bstr(conditionColumns), Bstr(conditionValues), records_, &succeeded);
     Outcome(hr, succeeded ? "true" : "false", expectSuccess ? "true" : "false");
     std::vector<std::vector<std::string>> rows;
     if (FAILED(hr) || !succeeded) return rows;
@@ -229,8 +227,8 @@ std::vector<std::vector<std::string>> ExampleSession::Query(const std::string& t
         std::vector<std::string> row;
         std::string line = "    row " + std::to_string(i) + ":";
         for (const std::string& column : columns) {
-            OleText value;
-            item_->GetDataValue(OleText(column).Get(), value.Put());
+            Bstr value;
+            item_->GetDataValue(Bstr(column), value.Put());
             row.push_back(value.Utf8());
             line += " " + column + "=" + Quoted(row.back());
         }

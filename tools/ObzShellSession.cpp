@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "ObzShellArguments.h"
-#include "tools/ClientText.h"
+#include "obzkit/Utf8.h"
 
 namespace {
 
@@ -78,11 +78,11 @@ bool ObzShellSession::Start() {
         out_ << "   (is the component registered? comrt-regsvr OBZeveVevuVAD64.so)" << std::endl;
         return false;
     }
-    ClientRef<IConnectionPointContainer> container;
+    obzkit::Ref<IConnectionPointContainer> container;
     HRESULT hr = objects_[kDatabaseVariable]->QueryInterface(IID_IConnectionPointContainer, container.PutVoid());
     if (SUCCEEDED(hr)) hr = container->FindConnectionPoint(DIID__IZeveVevuVADEvents, events_.Put());
     if (FAILED(hr)) return Failed(hr, "cannot find the event connection point");
-    ClientRef<ObzShellSink> sink(new ObzShellSink(out_));
+    obzkit::Ref<ObzShellSink> sink(new ObzShellSink(out_));
     hr = events_->Advise(sink.Get(), &cookie_);
     if (FAILED(hr)) return Failed(hr, "cannot subscribe to the events");
     return true;
@@ -112,19 +112,20 @@ bool ObzShellSession::Run(const ShellCommand& command) {
 }
 
 bool ObzShellSession::Create(const std::string& variable, const std::string& progId) {
-    const OleString name = ToOle(progId);
+    const obzkit::OleString name = obzkit::ToOle(progId);
     CLSID clsid{};
     HRESULT hr = !progId.empty() && progId[0] == '{' ? CLSIDFromString(name.c_str(), &clsid)
                                                      : CLSIDFromProgID(name.c_str(), &clsid);
     if (FAILED(hr)) return Failed(hr, "cannot find the class " + progId);
-    ClientRef<IDispatch> object;
+    obzkit::Ref<IDispatch> object;
     hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.PutVoid());
     if (FAILED(hr)) return Failed(hr, "cannot create " + progId);
     objects_[variable] = object;
     OLECHAR clsidText[40];
     const int length = StringFromGUID2(clsid, clsidText, 40);
     lastOutcome_ = "S_OK";
-    out_ << "=> " << variable << " = " << progId << " " << ToUtf8(clsidText, length > 0 ? length - 1 : 0) << std::endl;
+    out_ << "=> " << variable << " = " << progId << " " << obzkit::ToUtf8(clsidText, length > 0 ? length - 1 : 0)
+         << std::endl;
     return true;
 }
 
@@ -133,7 +134,7 @@ bool ObzShellSession::Call(const ShellCommand& command) {
     const auto target = objects_.find(variable);
     if (target == objects_.end()) return Fail("no object named " + variable);
 
-    OleString method = ToOle(command.Name());
+    obzkit::OleString method = obzkit::ToOle(command.Name());
     LPOLESTR names[] = {method.data()};
     DISPID id = DISPID_UNKNOWN;
     HRESULT hr = target->second->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
@@ -150,7 +151,7 @@ bool ObzShellSession::Call(const ShellCommand& command) {
             value.pdispVal = object->second.Get();
             value.pdispVal->AddRef();
         } else {
-            const OleString text = ToOle(words[i].text);
+            const obzkit::OleString text = obzkit::ToOle(words[i].text);
             value.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
             if (value.bstrVal == nullptr) return Failed(E_OUTOFMEMORY, "no memory for the arguments");
             value.vt = VT_BSTR;
@@ -185,7 +186,7 @@ bool ObzShellSession::Call(const ShellCommand& command) {
             lastOutcome_ = result.boolVal != VARIANT_FALSE ? "true" : "false";
             break;
         case VT_BSTR:
-            lastOutcome_ = BstrToUtf8(result.bstrVal);
+            lastOutcome_ = obzkit::ToUtf8(result.bstrVal);
             break;
         default:
             lastOutcome_ = "(a value of type " + std::to_string(result.vt) + ")";

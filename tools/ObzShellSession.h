@@ -22,7 +22,7 @@
 #include <ostream>
 #include <string>
 
-#include "tools/ClientRef.h"
+#include "obzkit/Ref.h"
 #include "ObzShellSink.h"
 #include "ShellCommand.h"
 
@@ -49,8 +49,8 @@ private:
     bool Failed(HRESULT hr, const std::string& what);
 
     std::ostream& out_;
-    std::map<std::string, ClientRef<IDispatch>> objects_;
-    ClientRef<IConnectionPoint> events_;
+    std::map<std::string, obzkit::Ref<IDispatch>> objects_;
+    obzkit::Ref<IConnectionPoint> events_;
     DWORD cookie_ = 0;
     std::string lastOutcome_;
     bool quit_ = false;

@@ -3,15 +3,15 @@
 //   event OnWriteLog: TEXT
 //   event OnCommandMsg: TYPE CODE TEXT
 // A text of several lines continues on indented lines.
-// Reference counted (see ClientEventSink). Thread-safety: events may arrive
+// Reference counted (see obzkit::EventSink). Thread-safety: events may arrive
 // on any thread; output lines are written whole.
 #pragma once
 
 #include <ostream>
 
-#include "tools/ClientEventSink.h"
+#include "obzkit/EventSink.h"
 
-class ObzShellSink final : public ClientEventSink {
+class ObzShellSink final : public obzkit::EventSink {
 public:
     explicit ObzShellSink(std::ostream& out) noexcept : out_(out) {}
 

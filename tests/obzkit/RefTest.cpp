@@ -1,11 +1,11 @@
-// The client programs' smart pointer: every copy holds a reference of its
+// The client kit's smart pointer: every copy holds a reference of its
 // own, moves and out-parameter slots hand references over without leaking
 // or releasing one twice.
 #include <gtest/gtest.h>
 
 #include <utility>
 
-#include "tools/ClientRef.h"
+#include "obzkit/Ref.h"
 
 namespace {
 
@@ -20,20 +20,20 @@ public:
     ULONG refs = 1;
 };
 
-TEST(ClientRefTest, CopiesMovesAndSlotsKeepTheCountRight) {
+TEST(RefTest, CopiesMovesAndSlotsKeepTheCountRight) {
     Counted a, b;
     {
-        ClientRef<Counted> first(&a);  // takes over the reference a was made with
+        obzkit::Ref<Counted> first(&a);  // takes over the reference a was made with
         EXPECT_EQ(a.refs, 1u);
-        ClientRef<Counted> copy = first;
+        obzkit::Ref<Counted> copy = first;
         EXPECT_EQ(a.refs, 2u);
-        ClientRef<Counted> moved = std::move(copy);
+        obzkit::Ref<Counted> moved = std::move(copy);
         EXPECT_EQ(a.refs, 2u);
         EXPECT_FALSE(copy);
         moved = first;  // the same object again: one reference each
         EXPECT_EQ(a.refs, 2u);
         b.AddRef();
-        moved = ClientRef<Counted>(&b);
+        moved = obzkit::Ref<Counted>(&b);
         EXPECT_EQ(a.refs, 1u);
         EXPECT_EQ(b.refs, 2u);
         Counted** slot = moved.Put();  // releases what it held
@@ -42,6 +42,9 @@ TEST(ClientRefTest, CopiesMovesAndSlotsKeepTheCountRight) {
         *slot = &b;  // as an out-parameter would, with a reference
         b.AddRef();
         EXPECT_EQ(moved.Get(), &b);
+        obzkit::Ref<Counted> kept(moved.Detach());  // hands over, no count change
+        EXPECT_FALSE(moved);
+        EXPECT_EQ(b.refs, 2u);
         void** untyped = first.PutVoid();
         EXPECT_EQ(a.refs, 0u);
         EXPECT_EQ(*untyped, nullptr);

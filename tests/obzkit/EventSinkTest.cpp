@@ -1,17 +1,17 @@
-// The client programs' event sink: what it answers, how it reads the event
+// The client kit's event sink base: what it answers, how it reads the event
 // arguments (last first in rgvarg), and its lifetime.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "tools/ClientEventSink.h"
+#include "obzkit/EventSink.h"
 
 namespace {
 
 int destroyed = 0;
 
-class RecordingSink final : public ClientEventSink {
+class RecordingSink final : public obzkit::EventSink {
 public:
     std::vector<std::string> events;
 
@@ -38,7 +38,7 @@ VARIANT Text(const OLECHAR* v) {
     return x;
 }
 
-TEST(ClientEventSinkTest, InvokeReadsTheArgumentsInParameterOrder) {
+TEST(EventSinkTest, InvokeReadsTheArgumentsInParameterOrder) {
     struct Case {
         const char* what;
         DISPID id;
@@ -69,7 +69,7 @@ TEST(ClientEventSinkTest, InvokeReadsTheArgumentsInParameterOrder) {
     }
 }
 
-TEST(ClientEventSinkTest, AnswersTheEventInterfaceAndLivesWhileReferenced) {
+TEST(EventSinkTest, AnswersTheEventInterfaceAndLivesWhileReferenced) {
     destroyed = 0;
     auto* sink = new RecordingSink;
     const std::pair<const IID*, HRESULT> cases[] = {
@@ -96,10 +96,10 @@ TEST(ClientEventSinkTest, AnswersTheEventInterfaceAndLivesWhileReferenced) {
     EXPECT_EQ(destroyed, 1);
 }
 
-TEST(ClientEventSinkTest, IndentedDropsReturnsAndIndentsLaterLines) {
-    EXPECT_EQ(ClientEventSink::Indented("one", "  "), "one");
-    EXPECT_EQ(ClientEventSink::Indented("msg\r\nSELECT 1;", "    "), "msg\n    SELECT 1;");
-    EXPECT_EQ(ClientEventSink::Indented("a\nb\n", "-"), "a\n-b\n-");
+TEST(EventSinkTest, IndentedDropsReturnsAndIndentsLaterLines) {
+    EXPECT_EQ(obzkit::EventSink::Indented("one", "  "), "one");
+    EXPECT_EQ(obzkit::EventSink::Indented("msg\r\nSELECT 1;", "    "), "msg\n    SELECT 1;");
+    EXPECT_EQ(obzkit::EventSink::Indented("a\nb\n", "-"), "a\n-b\n-");
 }
 
 }  // namespace
