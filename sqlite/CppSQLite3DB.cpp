@@ -4,6 +4,7 @@
 
 #include <sqlite3.h>
 
+#include "Utf16Text.h"
 #include "com/HostPath.h"
 
 namespace {
@@ -31,7 +32,7 @@ const OLECHAR* CppSQLite3DB::errorText() const {
 
 void CppSQLite3DB::open(const OLECHAR* fileName) {
     const WString hostName = HostPath::ForOpen(fileName ? WString(fileName) : WString());
-    const int rc = sqlite3_open16(hostName.c_str(), &db_);
+    const int rc = sqlite3_open16(Utf16Text(hostName.c_str()).c_str(), &db_);
     if (rc != SQLITE_OK) throw CppSQLite3Exception(rc, errorText());
     sqlite3_busy_timeout(db_, busyTimeoutMs_);
 }
@@ -50,7 +51,8 @@ void CppSQLite3DB::ensureOpen() const {
 sqlite3_stmt* CppSQLite3DB::prepareStatement(const OLECHAR* sql) {
     ensureOpen();
     sqlite3_stmt* statement = nullptr;
-    const int rc = sqlite3_prepare16(db_, sql, -1, &statement, nullptr);
+    // A lone surrogate would swallow the quote after it: see Utf16Text.
+    const int rc = sqlite3_prepare16(db_, Utf16Text(sql).c_str(), -1, &statement, nullptr);
     if (rc != SQLITE_OK) throw CppSQLite3Exception(rc, errorText());
     return statement;
 }

@@ -1,6 +1,9 @@
 // Record writing and querying against a real database file.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <functional>
+
 #include "FacadeFixture.h"
 
 namespace fs = std::filesystem;
@@ -176,5 +179,82 @@ TEST_F(DatabaseFacadeRecordsTest, FailedQueriesLeaveTheRecordSetUntouched) {
     EXPECT_FALSE(result.names.has_value());
     EXPECT_TRUE(log.lines.empty());
     EXPECT_FALSE(fs::exists(DefaultDataFolder() / "API_db.db"));
+}
+
+// A lone UTF-16 surrogate becomes U+FFFD before any text reaches SQLite, on
+// every path, so it can never join the quote that closes a value: no value
+// runs as SQL, and "a" U+D83D "b" is stored as "a" U+FFFD "b".
+TEST_F(DatabaseFacadeRecordsTest, LoneSurrogatesBecomeReplacementCharactersOnEveryPath) {
+    auto text = [](const char* before, OLECHAR unit, const char* after) {
+        return Wide(before) + unit + Wide(after);
+    };
+    const OLECHAR high = 0xD83D, low = 0xDC00;
+    // The two injections: a sub-query's output stored as a value, and a
+    // condition that matches every row.
+    const WString subQuery = text("x", 0xD800, "~,(SELECT group_concat(name) FROM sqlite_master))--||~");
+    const WString everyRow = text("x", low, ", OR 1=1 --");
+    const std::string fffd = "\xEF\xBF\xBD";
+    struct Case {
+        const char* name;
+        std::function<bool(DatabaseFacade&)> call;  // true when the call answered success
+        std::vector<std::string> rows;              // V afterwards, "id|val" by id
+    } const cases[] = {
+        {"insert", [&](DatabaseFacade& f) { return f.InsertDBRecord(OLESTR("V"), OLESTR("id,val"), text("3,a", high, "b")) == 1; },
+         {"1|one", "2|two", "3|a" + fffd + "b"}},
+        {"insert ending in one",
+         [&](DatabaseFacade& f) { return f.InsertDBRecord(OLESTR("V"), OLESTR("id,val"), text("3,end", high, "")) == 1; },
+         {"1|one", "2|two", "3|end" + fffd}},
+        {"insert of a sub-query", [&](DatabaseFacade& f) { return f.InsertDBRecord(OLESTR("V"), OLESTR("id,val"), subQuery) == 1; },
+         {"1|one", "2|two", "x" + fffd + "|,(SELECT group_concat(name) FROM sqlite_master))--"}},
+        {"update value",
+         [&](DatabaseFacade& f) {
+             return f.UpdateDBRecord(OLESTR("V"), OLESTR("id"), OLESTR("1"), OLESTR("val"), text("a", low, "b")) == 1;
+         },
+         {"1|a" + fffd + "b", "2|two"}},
+        {"update condition",
+         [&](DatabaseFacade& f) {
+             return f.UpdateDBRecord(OLESTR("V"), OLESTR("id,val"), everyRow, OLESTR("val"), OLESTR("hit")) == 1;
+         },
+         {"1|one", "2|two"}},
+        {"delete condition", [&](DatabaseFacade& f) { return f.DeleteDBRecord(OLESTR("V"), OLESTR("id,val"), everyRow) == 1; },
+         {"1|one", "2|two"}},
+        {"query condition",
+         [&](DatabaseFacade&) {
+             const QueryResult result = Query(OLESTR("V"), OLESTR("id,val"), everyRow);
+             return result.succeeded && result.rows.empty();
+         },
+         {"1|one", "2|two"}},
+        {"insert inside a transaction",
+         [&](DatabaseFacade& f) {
+             return f.BeginTransation() == S_OK &&
+                    f.InsertDBRecord(OLESTR("V"), OLESTR("id,val"), text("3,a", high, "b")) == 1 &&
+                    f.CommitTransation() == S_OK;
+         },
+         {"1|one", "2|two", "3|a" + fffd + "b"}},
+        {"import",
+         [&](DatabaseFacade& f) {
+             // UTF-16LE with its byte-order mark: "'3','a" U+D83D "b';"
+             std::ofstream out(dir / "v.txt", std::ios::binary);
+             for (OLECHAR unit : OLESTR("\uFEFF'3','a") + WString(1, high) + OLESTR("b';"))
+                 out.put(static_cast<char>(unit & 0xFF)).put(static_cast<char>(unit >> 8));
+             out.close();
+             return f.ImportDbFile(HostFile("v.txt"), OLESTR("V"), OLESTR("id,val"), OLESTR(";"), OLESTR(",")) == 1;
+         },
+         {"1|one", "2|two", "3|a" + fffd + "b"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // The import works on the data folder's file: every case starts there.
+        ASSERT_EQ(facade->CreateDbFile(OLESTR("v"), OLESTR("V"), OLESTR("id,val")), 1);
+        ASSERT_EQ(facade->DeleteDBRecord(OLESTR("V"), OLESTR(""), OLESTR("")), 1);
+        ASSERT_EQ(facade->InsertDBRecord(OLESTR("V"), OLESTR("id,val"), OLESTR("1,one")), 1);
+        ASSERT_EQ(facade->InsertDBRecord(OLESTR("V"), OLESTR("id,val"), OLESTR("2,two")), 1);
+        EXPECT_TRUE(c.call(*facade));
+        EXPECT_EQ(Rows(DefaultDataFolder() / "v.db", "SELECT id, val FROM V ORDER BY id"), c.rows);
+    }
+    // A condition with a surrogate finds the values stored with U+FFFD.
+    ASSERT_EQ(facade->InsertDBRecord(OLESTR("V"), OLESTR("id,val"), text("4,a", high, "b")), 1);
+    EXPECT_EQ(Query(OLESTR("V#*#id"), OLESTR("val"), text("a", low, "b")).rows,
+              (std::vector<WString>{OLESTR("3"), OLESTR("4")}));
 }
 }  // namespace
