@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <cstring>
+
 #include "import/BulkImporter.h"
 #include "sqlite/DirectConnection.h"
 #include "ParamList.h"
@@ -40,13 +42,27 @@ DatabaseFacade::DatabaseFacade(LogSink& log)
     : log_(log),
       dataFolder_(WString(OLESTR("C:\\ProgramData")) + OLESTR("\\Ombrel\\API\\DataBase\\")),
       currentFileName_(OLESTR("API_db.db")),
-      pause_([](DWORD ms) { Sleep(ms); }) {}
+      pause_([](DWORD ms) { Sleep(ms); }),
+      busyTimeoutMs_(CppSQLite3DB::kDefaultBusyTimeoutMs) {}
 
 DatabaseFacade::~DatabaseFacade() { CloseTransactionConnection(); }
 
 void DatabaseFacade::CloseTransactionConnection() {
     if (transaction_ != nullptr) sqlite3_close_v2(transaction_);
     transaction_ = nullptr;
+}
+
+void DatabaseFacade::OpenForCall(CppSQLite3DB& db) const {
+    db.setBusyTimeout(busyTimeoutMs_);
+    db.open(currentPath_.c_str());
+    // While the transaction holds a lock on this file, any lock this
+    // connection meets is the transaction's own (another connection cannot
+    // write meanwhile), and it goes only at the object's own commit: waiting
+    // would stall the call for the whole timeout. Fail at once instead.
+    if (transaction_ != nullptr && sqlite3_txn_state(transaction_, "main") != SQLITE_TXN_NONE) {
+        const char* own = sqlite3_db_filename(transaction_, "main");
+        if (own != nullptr && *own != 0 && std::strcmp(own, db.fileName()) == 0) db.setBusyTimeout(0);
+    }
 }
 
 bool DatabaseFacade::FileExists(const WString& path) const {
@@ -135,8 +151,11 @@ bool DatabaseFacade::DoExecSqlCommand(const WString& sql) {
         return false;
     try {
         CppSQLite3DB db;
-        db.open(currentPath_.c_str());
-        db.executeStatement(sql.c_str());
+        OpenForCall(db);
+        // A statement that did not run (the lock was not granted within the
+        // busy timeout) stored nothing: it fails with SQLite's code and text.
+        if (const int rc = db.executeStatement(sql.c_str()); rc != SQLITE_OK)
+            throw CppSQLite3Exception(rc, db.errorText());
         db.close();
         return true;
     } catch (const CppSQLite3Exception& e) {
@@ -146,8 +165,27 @@ bool DatabaseFacade::DoExecSqlCommand(const WString& sql) {
 }
 
 LONG DatabaseFacade::RunSqlCommand(const WString& sql) {
-    if (inTransaction_) return DirectConnection::Exec(transaction_, sql) == SQLITE_OK ? 1 : 0;
+    if (inTransaction_) return RunInTransaction(sql);
     return DoExecSqlCommand(sql) ? 1 : 0;
+}
+
+LONG DatabaseFacade::RunInTransaction(const WString& sql) {
+    // Once SQLite has rolled the transaction back (an I/O error, a full
+    // disk), a write here would run on its own in autocommit and be stored
+    // outside the transaction that the client believes open.
+    if (TransactionEnded(SQLITE_OK)) return 0;
+    const int rc = DirectConnection::Exec(transaction_, sql);
+    if (TransactionEnded(rc)) return 0;
+    return rc == SQLITE_OK ? 1 : 0;
+}
+
+bool DatabaseFacade::TransactionEnded(int rc) {
+    if (transactionEnded_) return true;
+    if (sqlite3_get_autocommit(transaction_) == 0) return false;
+    transactionEnded_ = true;
+    endCode_ = rc == SQLITE_OK ? SQLITE_ABORT : rc;
+    endMessage_ = rc == SQLITE_OK ? WString(OLESTR("the transaction was ended by a statement")) : ErrorMessage(transaction_);
+    return true;
 }
 
 bool DatabaseFacade::ExecSqlBatch(const WString& sql) {
@@ -177,7 +215,7 @@ bool DatabaseFacade::GetDBRecordSet(const WString& table, const WString& conditi
     if (!FileExists(currentPath_)) return false;
     try {
         CppSQLite3DB db;
-        db.open(currentPath_.c_str());
+        OpenForCall(db);
         CppSQLite3Query query = db.executeQuery(sql.c_str());
         const int columns = query.columnCount();
         WString text;
@@ -221,6 +259,11 @@ HRESULT DatabaseFacade::BeginTransation() {
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(HostPath::ForOpenUtf8(currentPath_).c_str(), &db,
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    // Changes stay in memory until the commit: the transaction never takes
+    // the exclusive lock before it, so the object's own queries (and other
+    // readers) keep reading the committed rows meanwhile. Without it they
+    // would fail at once (see OpenForCall), so its result is not decisive.
+    if (rc == SQLITE_OK) DirectConnection::Exec(db, OLESTR("PRAGMA cache_spill = OFF;"));
     if (rc == SQLITE_OK) rc = DirectConnection::Exec(db, OLESTR("BEGIN TRANSACTION;"));
     if (rc != SQLITE_OK) {
         log_.WriteLog(WideFormat::Format(OLESTR("BeginTransation Error:%s"), {ErrorMessage(db)}));
@@ -229,12 +272,24 @@ HRESULT DatabaseFacade::BeginTransation() {
     }
     transaction_ = db;
     inTransaction_ = true;
+    transactionEnded_ = false;
     return S_OK;
 }
 
 HRESULT DatabaseFacade::CommitTransation() {
     if (!inTransaction_) return S_OK;
-    if (DirectConnection::Exec(transaction_, OLESTR("COMMIT TRANSACTION;")) != SQLITE_OK) {
+    const WString commit = OLESTR("COMMIT TRANSACTION;");
+    if (TransactionEnded(SQLITE_OK)) {
+        // Writes answered 1 before SQLite rolled the transaction back: say
+        // that none of them was stored, and leave the transaction so that the
+        // next BeginTransation starts clean.
+        const WString detail = endMessage_ + OLESTR("; the transaction was rolled back and none of its writes were stored");
+        log_.WriteLog(WideFormat::Format(OLESTR("%s\r\n%s"), {CppSQLite3Exception(endCode_, detail.c_str()).message(), commit}));
+        CloseTransactionConnection();
+        inTransaction_ = false;
+        return S_FALSE;
+    }
+    if (DirectConnection::Exec(transaction_, commit) != SQLITE_OK) {
         log_.WriteLog(WideFormat::Format(OLESTR("CommitTransation Error:%s"), {ErrorMessage(transaction_)}));
         // While SQLite still holds the transaction (a busy file), it is kept
         // so that the client can retry. When SQLite has already ended it (an

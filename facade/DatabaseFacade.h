@@ -4,6 +4,12 @@
 // and turns its BSTR arguments and outcomes into automation calls.
 // Ownership: owns the transaction connection; closes it without commit when
 // destroyed (SQLite then rolls the open transaction back).
+// Data safety: a write reports 1 only when SQLite stored it (a write that the
+// busy timeout ends answers 0 with its SQLITE_BUSY line); once SQLite has
+// ended a transaction by itself, its later writes answer 0 and run nothing,
+// and the commit reports the loss; while the object's own transaction holds
+// a lock on the current file, the object's other connections to it do not
+// wait for that lock (the wait could only end with the object's own commit).
 // Thread-safety: none; calls on one object must not overlap (its fields are
 // not guarded), as for the COM object that owns it.
 // Failures: operations answer outcomes and log through the LogSink; only
@@ -19,6 +25,7 @@
 #include "com/Platform.h"
 
 struct sqlite3;
+class CppSQLite3DB;
 
 class DatabaseFacade {
 public:
@@ -75,6 +82,9 @@ public:
     // through its own interface) and how it pauses (tests observe the pause).
     void SetCreateCall(CreateCall call) { createCall_ = std::move(call); }
     void SetPause(std::function<void(DWORD)> pause) { pause_ = std::move(pause); }
+    // How long the per-call connections wait for another connection's lock
+    // (tests shorten it).
+    void SetBusyTimeout(int milliseconds) { busyTimeoutMs_ = milliseconds; }
 
     // Read access for the owner and for tests.
     LONG ConnectionState() const { return connectionState_; }
@@ -89,6 +99,15 @@ public:
 private:
     bool FileExists(const WString& path) const;
     void CloseTransactionConnection();
+    // Opens db on the current database path for one call, with the busy
+    // timeout, or none while the object's own transaction locks that file.
+    void OpenForCall(CppSQLite3DB& db) const;
+    // A write on the transaction connection; 0 once SQLite left the transaction.
+    LONG RunInTransaction(const WString& sql);
+    // Whether SQLite has ended the open transaction by itself; the first time
+    // it is seen, keeps rc (the result of the statement that ended it) and
+    // SQLite's message for the commit's report.
+    bool TransactionEnded(int rc);
 
     LogSink& log_;
     // Fields in the order the object declares them.
@@ -100,9 +119,15 @@ private:
     std::vector<WString> creationList_;
     sqlite3* transaction_ = nullptr;
     bool inTransaction_ = false;
+    // Set once SQLite has left the open transaction by itself: the failure
+    // that ended it, reported at the commit.
+    bool transactionEnded_ = false;
+    int endCode_ = 0;
+    WString endMessage_;
     bool recording_ = true;
     WString systemName_;
 
     CreateCall createCall_;
     std::function<void(DWORD)> pause_;
+    int busyTimeoutMs_;
 };

@@ -15,7 +15,7 @@ struct StatementFinalizer {
 using StatementGuard = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
 }  // namespace
 
-CppSQLite3DB::CppSQLite3DB() : db_(nullptr), busyTimeoutMs_(60000) {}
+CppSQLite3DB::CppSQLite3DB() : db_(nullptr), busyTimeoutMs_(kDefaultBusyTimeoutMs) {}
 
 CppSQLite3DB::~CppSQLite3DB() {
     try {
@@ -42,6 +42,16 @@ void CppSQLite3DB::close() {
     const int rc = sqlite3_close(db_);
     if (rc != SQLITE_OK) throw CppSQLite3Exception(rc, errorText());
     db_ = nullptr;
+}
+
+void CppSQLite3DB::setBusyTimeout(int milliseconds) {
+    busyTimeoutMs_ = milliseconds;
+    if (db_ != nullptr) sqlite3_busy_timeout(db_, busyTimeoutMs_);
+}
+
+const char* CppSQLite3DB::fileName() const {
+    const char* name = db_ != nullptr ? sqlite3_db_filename(db_, "main") : nullptr;
+    return name != nullptr ? name : "";
 }
 
 void CppSQLite3DB::ensureOpen() const {

@@ -19,6 +19,9 @@ struct sqlite3_stmt;
 
 class CppSQLite3DB {
 public:
+    // How long a statement waits for a lock held by another connection.
+    static constexpr int kDefaultBusyTimeoutMs = 60000;
+
     // Opens nothing.
     CppSQLite3DB();
     CppSQLite3DB(const CppSQLite3DB&) = delete;
@@ -34,6 +37,17 @@ public:
     // Closes the connection; nothing to do when none is open. A failing close
     // raises and keeps the handle.
     void close();
+
+    // The busy timeout of the next open, and of the open connection at once.
+    // Tests shorten it; the facade sets 0 where a wait could never end.
+    void setBusyTimeout(int milliseconds);
+
+    // SQLite's full name of the open database file in UTF-8 (empty for none),
+    // for telling whether two connections work on the same file.
+    const char* fileName() const;
+
+    // SQLite's message for the connection's latest failure.
+    const OLECHAR* errorText() const;
 
     // Raises CPPSQLITE_ERROR "Database not open" when no connection is open.
     void ensureOpen() const;
@@ -55,8 +69,6 @@ public:
     CppSQLite3Query executeQuery(const OLECHAR* sql);
 
 private:
-    const OLECHAR* errorText() const;
-
     sqlite3* db_;
     int busyTimeoutMs_;
 };

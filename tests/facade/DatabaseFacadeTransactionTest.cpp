@@ -62,17 +62,20 @@ TEST_F(DatabaseFacadeTransactionTest, CommitBlockedByAReaderFailsAndCanBeRetried
 }
 
 // SQLite may end the transaction by itself (an I/O error rolls it back; so
-// does a ROLLBACK smuggled in with a table name). The commit then reports
-// the failure once and leaves the transaction instead of failing forever.
+// does a ROLLBACK smuggled in with a table name). Later writes of it then run
+// nothing, and the commit reports the loss once, with the failure of the
+// write that ended it, and leaves the transaction.
 TEST_F(DatabaseFacadeTransactionTest, CommitOfATransactionSqliteEndedLeavesTheTransaction) {
     ASSERT_EQ(facade->BeginTransation(), S_OK);
     EXPECT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("k,v"), OLESTR("1,a")), 1);
     EXPECT_EQ(facade->InsertDBRecord(OLESTR("T (k) VALUES ('x'); ROLLBACK; SELECT * FROM T"), OLESTR("k"),
                                      OLESTR("y")),
               0);
+    EXPECT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("k,v"), OLESTR("4,d")), 0);  // would be stored alone
     EXPECT_EQ(facade->CommitTransation(), S_FALSE);
     ASSERT_EQ(log.lines.size(), 1u);
-    EXPECT_EQ(log.lines[0], OLESTR("CommitTransation Error:cannot commit - no transaction is active"));
+    EXPECT_EQ(log.lines[0], OLESTR("SQLITE_ERROR[1]: near \"VALUES\": syntax error; the transaction was rolled back ")
+                            OLESTR("and none of its writes were stored\r\nCOMMIT TRANSACTION;"));
     EXPECT_FALSE(facade->InTransaction());
     EXPECT_EQ(facade->CommitTransation(), S_OK);
     EXPECT_EQ(Count(), 0u);  // the rolled-back row stays lost, and nothing else came in
