@@ -6,6 +6,7 @@
 
 #include "sqlite/DirectConnection.h"
 #include "ParamList.h"
+#include "sqlite/Utf16Text.h"
 #include "sqlite/Utf8Text.h"
 #include "com/HostPath.h"
 #include "com/WideFormat.h"
@@ -101,7 +102,7 @@ bool SchemaCreator::CreateDB(LogSink& log, const WString& path, const WString& t
 
     DirectConnection connection;
     WString hostPath = HostPath::ForOpen(path);
-    int rc = sqlite3_open16(hostPath.c_str(), &connection.db);
+    int rc = sqlite3_open16(Utf16Text(hostPath.c_str()).c_str(), &connection.db);
     if (rc != SQLITE_OK) {
         log.WriteLog(WideFormat::Format(OLESTR("CreateDB open fail:%d"), {rc}));
         return false;
