@@ -35,7 +35,11 @@ std::string HostPath::ForOpenUtf8(const WString& windowsPath) {
 
 #else
 
+#include "comrt/sqlite/SqliteHostVfs.h"
+
 std::string HostPath::ForOpenUtf8(const WString& windowsPath) {
+    // Mapped paths may be far longer than SQLite's own file layer takes.
+    SqliteHostVfs::Install();
     DWORD size = static_cast<DWORD>(windowsPath.size() * 3 + 1024);
     for (;;) {
         std::string mapped(size, '\0');

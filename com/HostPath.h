@@ -1,7 +1,8 @@
 // The file name handed to SQLite's open calls for a Windows path. On Linux
 // every open goes through the runtime's path mapping (X:\a\b names a/b under
 // the folder that the drive's link names; a path beginning with '/' passes
-// unchanged); on Windows the path is used as it is. Texts that are logged or
+// with every "\" as "/"), and SQLite's file layer takes mapped paths of up to
+// 4096 bytes; on Windows the path is used as it is. Texts that are logged or
 // recorded keep the Windows form: only the open sees the mapped one.
 // Thread-safety: stateless; safe from any thread. Throws only std::bad_alloc.
 #pragma once

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <vector>
 
 #include <comrt/comrt.h>
@@ -56,7 +57,10 @@ DWORD PathMap::Map(std::u16string_view path, std::string& host) {
         return ERROR_PATH_NOT_FOUND;
     }
     if (path.front() == u'/') {
+        // Windows-minded callers build host paths with "\" too ("%sData\API\"
+        // after a host folder): it separates levels here as well.
         host = Utf::ToUtf8(path);
+        std::replace(host.begin(), host.end(), '\\', '/');
         return ERROR_SUCCESS;
     }
     // The "\\?\" long-path form names the same file as the path after it.

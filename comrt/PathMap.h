@@ -17,7 +17,7 @@ public:
     //  - "X:\a\b", "x:/a//b": <prefix>/dosdevices/x:/a/b; "." and ".." are
     //    resolved by text and never climb above the drive root.
     //  - "X:a" counts as "X:\a"; "\a" (no drive) counts as "C:\a".
-    //  - "/a/b": a host path, copied unchanged.
+    //  - "/a/b", "/a\b": a host path, with every "\" turned into "/".
     //  - "a\b": relative, separators become '/'.
     static DWORD Map(std::u16string_view path, std::string& host);
 

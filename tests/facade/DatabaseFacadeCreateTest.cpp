@@ -1,6 +1,9 @@
 // CreateDbFile: which file becomes current, the creation list, open failures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "FacadeFixture.h"
 
 namespace fs = std::filesystem;
@@ -63,4 +66,43 @@ TEST_F(DatabaseFacadeCreateTest, PathOnAMissingDriveFailsToOpen) {
     EXPECT_FALSE(fs::exists(prefix / "dosdevices" / "q:"));
 #endif
 }
+#ifndef _WIN32
+// Host paths: "\" separates folders as "/" does, whether the path comes from
+// Connect's install folder or from a "*" file name; logged and recorded texts
+// keep the form they were given.
+TEST_F(DatabaseFacadeCreateTest, HostPathsSeparateFoldersAtBothSlashes) {
+    const std::string base = (dir / "inst").string();
+    LONG ret = 0;
+    facade->Connect(Wide(base + "/"), OLESTR("s"), OLESTR("1.0"), &ret);
+    EXPECT_EQ(facade->DataFolder(), Wide(base + "/Data\\API\\"));
+    EXPECT_EQ(facade->CreateDbFile(OLESTR("Demo"), OLESTR("T"), OLESTR("id")), 1);
+    EXPECT_EQ(facade->CreateDbFile(Wide("*" + dir.string() + "\\s\\t/x.db"), OLESTR("T"), OLESTR("id")), 1);
+    EXPECT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("id"), OLESTR("1")), 1);
+    EXPECT_EQ(Rows(dir / "inst/Data/API/Demo.db", "SELECT count(*) FROM T"), std::vector<std::string>{"0"});
+    EXPECT_EQ(Rows(dir / "s/t/x.db", "SELECT id FROM T"), std::vector<std::string>{"1"});
+    for (const auto& entry : fs::recursive_directory_iterator(dir))
+        EXPECT_EQ(entry.path().filename().string().find('\\'), std::string::npos) << entry.path();
+    EXPECT_EQ(facade->CreationList().back(), Wide("*" + dir.string() + "\\s\\t/x.db|#|T|#|id"));
+}
+
+// A path of about 4,000 bytes, far past what SQLite's own file layer takes,
+// works through every kind of open: creation, single writes, a transaction
+// (its journal is made and removed beside the file) and a query.
+TEST_F(DatabaseFacadeCreateTest, LongHostPathWorksThroughEveryOpen) {
+    std::string folder = dir.string();
+    while (folder.size() < 3900) folder += "/" + std::string(std::min<size_t>(200, 3900 - folder.size()), 'd');
+    const WString file = Wide("*" + folder + "/long.db");
+    ASSERT_GE(file.size(), 3900u + 8);
+    EXPECT_EQ(facade->CreateDbFile(file, OLESTR("T"), OLESTR("id,v")), 1);
+    EXPECT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("id,v"), OLESTR("1,a")), 1);
+    EXPECT_EQ(facade->BeginTransation(), S_OK);
+    EXPECT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("id,v"), OLESTR("2,b")), 1);
+    EXPECT_EQ(facade->CommitTransation(), S_OK);
+    const QueryResult result = Query(OLESTR("T"));
+    EXPECT_TRUE(result.succeeded);
+    EXPECT_EQ(result.rows, (std::vector<WString>{OLESTR("1|#|a"), OLESTR("2|#|b")}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);  // no journal left
+    EXPECT_EQ(log.lines, std::vector<WString>{});
+}
+#endif
 }  // namespace
