@@ -225,3 +225,10 @@ bool SqliteHostVfs::Install() {
     static const bool installed = Register();
     return installed;
 }
+
+namespace {
+// Installed when the program or the component is loaded, before any open, so
+// that a layer installed later (a test's fault injection) wraps this one and
+// restores it as the default when it goes.
+[[maybe_unused]] const bool kInstalledAtLoad = SqliteHostVfs::Install();
+}  // namespace

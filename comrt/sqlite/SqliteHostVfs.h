@@ -7,6 +7,9 @@
 // before each open.
 // It lives in a library of its own (comrt/sqlite), linked into the component
 // and its tests, so that libcomrt and its clients do not depend on SQLite.
+// Installed when the library that holds it is loaded (any program or module
+// that opens databases through HostPath), and again by Install, which does
+// nothing once it has run.
 // Thread-safety: Install may be called from any thread, as often as wanted.
 // Failure: Install answers false when SQLite has no default layer or refuses
 // the registration; opens then use SQLite's own layer, where long names fail
