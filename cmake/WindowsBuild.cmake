@@ -147,16 +147,16 @@ if(OBZ_BUILD_TESTS AND EXISTS ${OBZ_GTEST_SOURCE_DIR}/CMakeLists.txt)
   obz_idl_text(test_facade)
 endif()
 
-# The C++ client that checks the events of the registered component.
-add_executable(obz-events-client ${PROJECT_SOURCE_DIR}/tests/windows/EventsClient.cpp)
-target_compile_options(obz-events-client PRIVATE ${OBZ_WARNINGS})
-target_include_directories(obz-events-client PRIVATE ${PROJECT_SOURCE_DIR}/include)
-target_compile_definitions(obz-events-client PRIVATE OBZ_VERSION_TEXT="${PROJECT_VERSION}")
-target_link_libraries(obz-events-client PRIVATE ${OBZ_WIN_SYSTEM_LIBS})
-set_target_properties(obz-events-client PROPERTIES WIN32_EXECUTABLE OFF)
-
-# The C++ client that checks the type information of the registered component.
-add_executable(obz-typeinfo-client ${PROJECT_SOURCE_DIR}/tests/windows/TypeInfoClient.cpp)
-target_compile_options(obz-typeinfo-client PRIVATE ${OBZ_WARNINGS})
-target_include_directories(obz-typeinfo-client PRIVATE ${PROJECT_SOURCE_DIR}/include)
-target_link_libraries(obz-typeinfo-client PRIVATE ${OBZ_WIN_SYSTEM_LIBS})
+# The C++ clients that scripts/windows-test.sh runs against the registered
+# component: events from a multithreaded apartment, type information, and a
+# single-threaded-apartment client whose calls and events cross apartments.
+function(obz_win_client name source)
+  add_executable(${name} ${PROJECT_SOURCE_DIR}/tests/windows/${source})
+  target_compile_options(${name} PRIVATE ${OBZ_WARNINGS})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/include)
+  target_compile_definitions(${name} PRIVATE OBZ_VERSION_TEXT="${PROJECT_VERSION}")
+  target_link_libraries(${name} PRIVATE ${OBZ_WIN_SYSTEM_LIBS} ${ARGN})
+endfunction()
+obz_win_client(obz-events-client EventsClient.cpp)
+obz_win_client(obz-typeinfo-client TypeInfoClient.cpp)
+obz_win_client(obz-sta-client StaClient.cpp user32)

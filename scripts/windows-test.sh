@@ -2,7 +2,7 @@
 # Builds the Windows DLL with mingw-w64 and tests it under Wine:
 #   - a fresh Wine prefix under the build folder;
 #   - regsvr32 machine-wide, the registry keys, the VBScript clients (cscript),
-#     the C++ events and type-information clients;
+#     the C++ events, type-information and single-threaded-apartment clients;
 #   - regsvr32 /u: the keys that go, and HKCR\CLSID that stays;
 #   - regsvr32 /n /i:user: the keys in the user's classes;
 #   - the portable GoogleTest suites;
@@ -35,7 +35,7 @@ fi
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
 # OBZ_WIN_SUITES may name a subset of the suites (space-separated).
 read -r -a suites <<< "${OBZ_WIN_SUITES:-test_sqlite test_textfile test_results test_facade test_import}"
-cmake --build "$build" -j"$(nproc)" --target OBZeveVevuVAD64 obz-events-client obz-typeinfo-client ${suites[@]+"${suites[@]}"}
+cmake --build "$build" -j"$(nproc)" --target OBZeveVevuVAD64 obz-events-client obz-typeinfo-client obz-sta-client ${suites[@]+"${suites[@]}"}
 bin="$build/bin"
 
 # --- Wine ------------------------------------------------------------------
@@ -155,6 +155,17 @@ curver_shim() {  # add|remove classes-root
   done
 }
 
+# Windows' type-library marshaler, which carries the calls of a client in a
+# single-threaded apartment to the free-threaded objects, finds the library
+# under the locale it is registered with (409); Wine's looks under locale 0
+# only. The test adds that key for the apartment client, as it adds the CurVer
+# CLSID keys above, and removes it again before unregistering.
+typelib_shim() {  # add|remove classes-root
+  local action=$1 key="$2\\TypeLib\\$libid\\1.0\\0"
+  if [ "$action" = add ]; then wine reg add "$key\\win64" /ve /d "$dll_path" /f >/dev/null 2>&1
+  else wine reg delete "$key" /f >/dev/null 2>&1 || true; fi
+}
+
 # The files that ImportTransaction.vbs imports (8-bit and UTF-16 with a BOM).
 import_dir="$WINEPREFIX/drive_c/obz-import"
 mkdir -p "$import_dir"
@@ -175,6 +186,9 @@ vbs RoundTrip.vbs
 vbs ImportTransaction.vbs
 run "events client (machine-wide)" "$bin/obz-events-client.exe"
 run "type info client (machine-wide)" "$bin/obz-typeinfo-client.exe"
+typelib_shim add 'HKLM\Software\Classes'
+run "single-threaded apartment client (machine-wide)" "$bin/obz-sta-client.exe"
+typelib_shim remove 'HKLM\Software\Classes'
 curver_shim remove 'HKLM\Software\Classes'
 
 run "regsvr32 /u (machine-wide)" regsvr32 /s /u "$dll_path"
