@@ -160,3 +160,21 @@ endfunction()
 obz_win_client(obz-events-client EventsClient.cpp)
 obz_win_client(obz-typeinfo-client TypeInfoClient.cpp)
 obz_win_client(obz-sta-client StaClient.cpp user32)
+
+# The install folder: what a Windows user receives, flat and ready to
+# register (install.cmd / uninstall.cmd beside the DLLs), with the type
+# library for tools that import one, and for C++ clients the header and the
+# client kit. Without --prefix it is <build>/OBZeveVevuVAD.
+if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT)
+  set(CMAKE_INSTALL_PREFIX ${CMAKE_BINARY_DIR}/OBZeveVevuVAD CACHE PATH "Install folder" FORCE)
+endif()
+# Batch files take CR LF line ends: cmd.exe misreads labels in files
+# without them.
+foreach(script IN ITEMS install uninstall)
+  configure_file(${obz_win}/${script}.cmd ${obz_gen}/${script}.cmd @ONLY NEWLINE_STYLE CRLF)
+endforeach()
+install(FILES $<TARGET_FILE:OBZeveVevuVAD64> $<TARGET_FILE:sqlite3> ${obz_gen}/OBZeveVevuVAD.tlb
+  ${obz_gen}/install.cmd ${obz_gen}/uninstall.cmd
+  DESTINATION .)
+install(FILES ${PROJECT_SOURCE_DIR}/include/OBZeveVevuVAD.h DESTINATION include)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/obzkit/ DESTINATION include/obzkit FILES_MATCHING PATTERN "*.h")

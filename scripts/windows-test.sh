@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Builds the Windows DLL with mingw-w64 and tests it under Wine:
-#   - a fresh Wine prefix under the build folder;
-#   - regsvr32 machine-wide, the registry keys, the VBScript clients (cscript),
-#     the C++ events, type-information and single-threaded-apartment clients;
-#   - regsvr32 /u: the keys that go, and HKCR\CLSID that stays;
-#   - regsvr32 /n /i:user: the keys in the user's classes;
+#   - a fresh Wine prefix under the build folder, and the install folder
+#     (cmake --install) in its C:\Program Files;
+#   - install.cmd /machine, the registry keys, the VBScript clients, the C++
+#     events, type-information and single-threaded-apartment clients;
+#   - uninstall.cmd /machine: the keys that go, and HKCR\CLSID that stays;
+#   - install.cmd (per user): the keys in the user's classes;
 #   - the portable GoogleTest suites;
-#   - regsvr32 /u /n /i:user: the user's keys removed.
+#   - uninstall.cmd (per user): the user's keys removed.
 # Usage: scripts/windows-test.sh [build-folder]   (default build-win)
 # Needs: g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 libwine-dev npm
 # (Debian packages installed when missing, as root or with sudo).
@@ -34,7 +35,7 @@ fi
 # --- build -----------------------------------------------------------------
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
 # OBZ_WIN_SUITES may name a subset of the suites (space-separated).
-read -r -a suites <<< "${OBZ_WIN_SUITES:-test_sqlite test_textfile test_results test_facade test_import}"
+read -r -a suites <<< "${OBZ_WIN_SUITES:-test_obzkit test_sqlite test_textfile test_results test_facade test_import}"
 cmake --build "$build" -j"$(nproc)" --target OBZeveVevuVAD64 obz-events-client obz-typeinfo-client obz-sta-client ${suites[@]+"${suites[@]}"}
 bin="$build/bin"
 
@@ -49,6 +50,12 @@ rm -rf "$WINEPREFIX"
 echo "== creating the Wine prefix $WINEPREFIX"
 wine wineboot -i >/dev/null 2>&1
 wineserver -w
+
+# --- the install folder ----------------------------------------------------
+install_dir="$WINEPREFIX/drive_c/Program Files/OBZeveVevuVAD"
+install_win='C:\Program Files\OBZeveVevuVAD'
+echo "== cmake --install into $install_win"
+cmake --install "$build" --prefix "$install_dir" >/dev/null
 
 failures=0
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
@@ -84,9 +91,8 @@ interfaces=(
   "IRecordItem|{BC0FF046-0873-40D1-BDA9-9F76D8789691}"
   "_IZeveVevuVADEvents|{A2FC4706-ECE8-4BFF-A657-9831C90BC13C}"
 )
-# regsvr32 gets the Windows path: the DLL's folder, where sqlite3.dll is,
-# then joins the search path of its dependencies.
-dll_path=$(wine winepath -w "$bin/OBZeveVevuVAD64.dll" 2>/dev/null | tr -d '\r')
+# The registered path: the installed DLL, whose folder holds sqlite3.dll.
+dll_path="$install_win\\OBZeveVevuVAD64.dll"
 
 # The keys of the registry scripts and of the type library under a classes root.
 check_registered() {
@@ -141,6 +147,15 @@ vbs() {
   else fail "cscript $script $suffix (exit $status)"; fi
 }
 
+# Runs a batch file of the install folder through cmd, expecting an exit code.
+batch() {  # expected-exit script [argument]
+  local expected=$1 script=$2 status=0; shift 2
+  echo "== $script $*"
+  wine cmd /c "$install_win\\$script" "$@" 2>&1 | tr -d '\r' || status=$?
+  if [ "$status" -eq "$expected" ]; then pass "$script $* (exit $status)"
+  else fail "$script $*: exit $status, expected $expected"; fi
+}
+
 # Windows' CLSIDFromProgID follows the CurVer key of a version-independent
 # ProgID (which the registry scripts give no CLSID key of its own); Wine's
 # does not. The test adds the CLSID that CurVer leads to, as Windows would
@@ -173,9 +188,16 @@ printf "'a1'#'apple'#3;\r\n'a2'#'pear'#NULL;\r\n'a3'#'it''s'#7;\r\n" > "$import_
 { printf '\377\376'; printf "'w1'|'\344\270\255\346\226\207'|1#'w2'|'x'|2#" | iconv -f UTF-8 -t UTF-16LE; } \
   > "$import_dir/wide.txt"
 
+for file in OBZeveVevuVAD64.dll sqlite3.dll OBZeveVevuVAD.tlb install.cmd uninstall.cmd \
+            include/OBZeveVevuVAD.h include/obzkit/EventSink.h; do
+  if [ -f "$install_dir/$file" ]; then pass "installed $file"; else fail "the install folder lacks $file"; fi
+done
+batch 2 install.cmd /bogus
+expect_no_key 'HKCR\Ombrel.ZeveVevuVAD.1'
+
 # --- machine-wide ----------------------------------------------------------
-run "regsvr32 (machine-wide)" regsvr32 /s "$dll_path"
-run "regsvr32 again (ForceRemove rewrites the keys)" regsvr32 /s "$dll_path"
+batch 0 install.cmd /machine
+batch 0 install.cmd /machine   # again: ForceRemove rewrites the keys
 check_registered 'HKLM\Software\Classes'
 check_typelib 'HKCR'
 expect_no_key 'HKCU\Software\Classes\Ombrel.ZeveVevuVAD'
@@ -191,12 +213,12 @@ run "single-threaded apartment client (machine-wide)" "$bin/obz-sta-client.exe"
 typelib_shim remove 'HKLM\Software\Classes'
 curver_shim remove 'HKLM\Software\Classes'
 
-run "regsvr32 /u (machine-wide)" regsvr32 /s /u "$dll_path"
+batch 0 uninstall.cmd /machine
 check_unregistered 'HKCR'
 expect_key 'HKCR\CLSID'
 
 # --- per user --------------------------------------------------------------
-run "regsvr32 /n /i:user" regsvr32 /s /n /i:user "$dll_path"
+batch 0 install.cmd
 check_registered 'HKCU\Software\Classes'
 expect_no_key 'HKLM\Software\Classes\Ombrel.ZeveVevuVAD'
 expect_no_key 'HKLM\Software\Classes\CLSID\{F59CFD47-99A5-4BFA-B936-C03A62C53679}'
@@ -213,7 +235,7 @@ for suite in ${suites[@]+"${suites[@]}"}; do
   run "$suite" "$bin/$suite.exe" --gtest_brief=1
 done
 
-run "regsvr32 /u /n /i:user" regsvr32 /s /u /n /i:user "$dll_path"
+batch 0 uninstall.cmd
 check_unregistered 'HKCU\Software\Classes'
 check_unregistered 'HKCR'
 
