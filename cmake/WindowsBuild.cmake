@@ -161,10 +161,22 @@ obz_win_client(obz-events-client EventsClient.cpp)
 obz_win_client(obz-typeinfo-client TypeInfoClient.cpp)
 obz_win_client(obz-sta-client StaClient.cpp user32)
 
+# The C++ example of the client guide, built from the guide's own text
+# (cmake/ClientGuide.cmake); scripts/windows-test.sh runs it and compares its
+# output with the guide's.
+include(${CMAKE_CURRENT_LIST_DIR}/ClientGuide.cmake)
+set(obz_guide_dir ${CMAKE_BINARY_DIR}/guide)
+obz_client_guide_examples(${PROJECT_SOURCE_DIR}/docs/clients.md ${obz_guide_dir} obz_guide_examples)
+add_executable(obz-guide-example ${obz_guide_dir}/guide.cpp)
+target_compile_options(obz-guide-example PRIVATE ${OBZ_WARNINGS})
+# The installed include folder's layout: the client header and obzkit/.
+target_include_directories(obz-guide-example PRIVATE ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR})
+target_link_libraries(obz-guide-example PRIVATE ole32 oleaut32 uuid)
+
 # The install folder: what a Windows user receives, flat and ready to
 # register (install.cmd / uninstall.cmd beside the DLLs), with the type
-# library for tools that import one, and for C++ clients the header and the
-# client kit. Without --prefix it is <build>/OBZeveVevuVAD.
+# library for tools that import one, the client guide with its examples, and
+# for C++ clients the header and the client kit. Without --prefix it is <build>/OBZeveVevuVAD.
 if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT)
   set(CMAKE_INSTALL_PREFIX ${CMAKE_BINARY_DIR}/OBZeveVevuVAD CACHE PATH "Install folder" FORCE)
 endif()
@@ -174,7 +186,8 @@ foreach(script IN ITEMS install uninstall)
   configure_file(${obz_win}/${script}.cmd ${obz_gen}/${script}.cmd @ONLY NEWLINE_STYLE CRLF)
 endforeach()
 install(FILES $<TARGET_FILE:OBZeveVevuVAD64> $<TARGET_FILE:sqlite3> ${obz_gen}/OBZeveVevuVAD.tlb
-  ${obz_gen}/install.cmd ${obz_gen}/uninstall.cmd
+  ${obz_gen}/install.cmd ${obz_gen}/uninstall.cmd ${PROJECT_SOURCE_DIR}/docs/clients.md
   DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/include/OBZeveVevuVAD.h DESTINATION include)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/obzkit/ DESTINATION include/obzkit FILES_MATCHING PATTERN "*.h")
+install(FILES ${obz_guide_examples} DESTINATION examples)

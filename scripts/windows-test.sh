@@ -2,8 +2,10 @@
 # Builds the Windows DLL with mingw-w64 and tests it under Wine:
 #   - a fresh Wine prefix under the build folder, and the install folder
 #     (cmake --install) in its C:\Program Files;
-#   - install.cmd /machine, the registry keys, the VBScript clients, the C++
-#     events, type-information and single-threaded-apartment clients;
+#   - install.cmd /machine, the registry keys, the VBScript clients and the
+#     client guide's VBScript, JScript and C++ examples (their output against
+#     the guide's), the C++ events, type-information and
+#     single-threaded-apartment clients;
 #   - uninstall.cmd /machine: the keys that go, and HKCR\CLSID that stays;
 #   - install.cmd (per user): the keys in the user's classes;
 #   - the portable GoogleTest suites;
@@ -36,7 +38,7 @@ fi
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
 # OBZ_WIN_SUITES may name a subset of the suites (space-separated).
 read -r -a suites <<< "${OBZ_WIN_SUITES:-test_obzkit test_sqlite test_textfile test_results test_facade test_import}"
-cmake --build "$build" -j"$(nproc)" --target OBZeveVevuVAD64 obz-events-client obz-typeinfo-client obz-sta-client ${suites[@]+"${suites[@]}"}
+cmake --build "$build" -j"$(nproc)" --target OBZeveVevuVAD64 obz-events-client obz-typeinfo-client obz-sta-client obz-guide-example ${suites[@]+"${suites[@]}"}
 bin="$build/bin"
 
 # --- Wine ------------------------------------------------------------------
@@ -156,6 +158,17 @@ batch() {  # expected-exit script [argument]
   else fail "$script $*: exit $status, expected $expected"; fi
 }
 
+# Runs an example of the client guide and compares what it prints with the
+# guide's output block for it (both extracted from docs/clients.md by the
+# build).
+guide_example() {  # name command...
+  local name=$1 out status=0; shift
+  echo "== guide example $name"
+  out=$("$@" | tr -d '\r') || status=$?
+  if [ "$status" -eq 0 ] && diff -u "$build/guide/$name.out" <(printf '%s\n' "$out"); then pass "guide example $name"
+  else fail "guide example $name (exit $status; the diff above is guide -> actual)"; fi
+}
+
 # Windows' CLSIDFromProgID follows the CurVer key of a version-independent
 # ProgID (which the registry scripts give no CLSID key of its own); Wine's
 # does not. The test adds the CLSID that CurVer leads to, as Windows would
@@ -188,8 +201,8 @@ printf "'a1'#'apple'#3;\r\n'a2'#'pear'#NULL;\r\n'a3'#'it''s'#7;\r\n" > "$import_
 { printf '\377\376'; printf "'w1'|'\344\270\255\346\226\207'|1#'w2'|'x'|2#" | iconv -f UTF-8 -t UTF-16LE; } \
   > "$import_dir/wide.txt"
 
-for file in OBZeveVevuVAD64.dll sqlite3.dll OBZeveVevuVAD.tlb install.cmd uninstall.cmd \
-            include/OBZeveVevuVAD.h include/obzkit/EventSink.h; do
+for file in OBZeveVevuVAD64.dll sqlite3.dll OBZeveVevuVAD.tlb install.cmd uninstall.cmd clients.md \
+            include/OBZeveVevuVAD.h include/obzkit/EventSink.h examples/guide.vbs examples/guide.js examples/guide.cpp; do
   if [ -f "$install_dir/$file" ]; then pass "installed $file"; else fail "the install folder lacks $file"; fi
 done
 batch 2 install.cmd /bogus
@@ -206,6 +219,9 @@ vbs ImportTransaction.vbs .1
 curver_shim add 'HKLM\Software\Classes'
 vbs RoundTrip.vbs
 vbs ImportTransaction.vbs
+guide_example guide.vbs wine cscript //nologo "$install_win\\examples\\guide.vbs"
+guide_example guide.js wine cscript //nologo "$install_win\\examples\\guide.js"
+guide_example guide.cpp wine "$bin/obz-guide-example.exe"
 run "events client (machine-wide)" "$bin/obz-events-client.exe"
 run "type info client (machine-wide)" "$bin/obz-typeinfo-client.exe"
 typelib_shim add 'HKLM\Software\Classes'
