@@ -33,8 +33,6 @@ std::span<const InterfaceEntry<CRecordItem>> CRecordItem::InterfaceTable() noexc
     return table;
 }
 
-HRESULT CRecordItem::FinalConstruct() noexcept { return fieldLock_.Initialize(); }
-
 void CRecordItem::SplitNames(View text, PieceList& pieces) {
     std::size_t position = 0;
     while (position < text.size()) {
@@ -76,7 +74,7 @@ STDMETHODIMP CRecordItem::GetDataValue(BSTR Field, BSTR* pVal) noexcept {
     }
     *pVal = nullptr;
     const View field = TextOf(Field);
-    ScopedLock<CriticalSection> guard(fieldLock_);
+    ScopedLock<SpinLock> guard(fieldLock_);
     if (!paired_) {
         return S_OK;
     }
@@ -113,7 +111,7 @@ STDMETHODIMP CRecordItem::SetDataValue(BSTR Name, BSTR Value) noexcept {
         PieceList valuePieces;
         SplitValues(row, valuePieces);
 
-        ScopedLock<CriticalSection> guard(fieldLock_);
+        ScopedLock<SpinLock> guard(fieldLock_);
         try {
             paired_ = false;
             if (names != View(namesText_)) {
@@ -142,7 +140,7 @@ STDMETHODIMP CRecordItem::SetDataValue(BSTR Name, BSTR Value) noexcept {
         }
     } catch (const std::bad_alloc&) {
         // Even a reload that ran out of memory replaces the earlier row.
-        ScopedLock<CriticalSection> guard(fieldLock_);
+        ScopedLock<SpinLock> guard(fieldLock_);
         ClearFields();
         return E_OUTOFMEMORY;
     }

@@ -8,7 +8,8 @@
 // Creator<CRecordItem> (plain or aggregated). Every method returns S_OK
 // (E_OUTOFMEMORY when memory runs out); no exception leaves.
 // Thread-safety: the field lock makes a lookup and a whole reload atomic
-// with respect to each other; it is never held while calling out.
+// with respect to each other; it is never held while calling out. It is a
+// spin lock: it is taken once per value read, and is held only for a copy.
 #pragma once
 
 #include <span>
@@ -17,19 +18,17 @@
 #include <vector>
 
 #include "OBZeveVevuVAD.h"
-#include "com/CriticalSection.h"
 #include "com/DispatchImpl.h"
 #include "com/InterfaceEntry.h"
 #include "com/ObjectRoot.h"
 #include "results/PieceList.h"
+#include "results/SpinLock.h"
 
 class CRecordItem : public ObjectRoot, public DispatchImpl<IRecordItem> {
 public:
     CRecordItem() noexcept;
 
     static std::span<const InterfaceEntry<CRecordItem>> InterfaceTable() noexcept;
-    // Initialises the field lock; its failure fails the creation.
-    HRESULT FinalConstruct() noexcept;
 
     // pVal receives a new BSTR with the field's value (the caller frees it),
     // or null when the item holds no such field. A null pVal receives nothing.
@@ -49,7 +48,7 @@ private:
 
     void ClearFields() noexcept;
 
-    CriticalSection fieldLock_;
+    SpinLock fieldLock_;
     // Rows of one result share their names: the name index is rebuilt only
     // when the column-name text changes, and a reload copies the row text
     // once into storage whose capacity is reused.

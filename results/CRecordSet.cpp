@@ -3,6 +3,7 @@
 #include <new>
 
 #include "com/ComPtr.h"
+#include "com/ScopedLock.h"
 #include "results/ComponentTypeInfo.h"
 
 namespace {
@@ -32,41 +33,53 @@ std::span<const InterfaceEntry<CRecordSet>> CRecordSet::InterfaceTable() noexcep
     return table;
 }
 
-HRESULT CRecordSet::FinalConstruct() noexcept { return columnNames_.Assign(OLESTR(""), 0); }
+HRESULT CRecordSet::FinalConstruct() noexcept {
+    try {
+        auto names = std::make_shared<ComBstr>();
+        const HRESULT hr = names->Assign(OLESTR(""), 0);
+        if (SUCCEEDED(hr)) columnNames_ = std::move(names);
+        return hr;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
 
 STDMETHODIMP CRecordSet::GetRecordCount(LONG* lRet) noexcept {
-    if (lRet == nullptr) {
-        return E_POINTER;
-    }
-    *lRet = static_cast<LONG>(rows_.Size());
+    lock_.Lock();
+    const std::size_t count = rows_.Size();
+    lock_.Unlock();
+    if (lRet != nullptr) *lRet = static_cast<LONG>(count);
     return S_OK;
 }
 
 STDMETHODIMP CRecordSet::GetRecordItem(LONG Index, IDispatch* RecordItem, VARIANT_BOOL* Succeeded) noexcept {
-    if (Succeeded == nullptr) {
-        return E_POINTER;
-    }
-    *Succeeded = VARIANT_FALSE;
-    if (Index < 0 || static_cast<size_t>(Index) >= rows_.Size() || RecordItem == nullptr) {
+    if (Succeeded != nullptr) *Succeeded = VARIANT_FALSE;
+    if (Index < 0 || RecordItem == nullptr) {
         return S_OK;
     }
     ComPtr<IRecordItem> item;
     if (FAILED(RecordItem->QueryInterface(IID_IRecordItem, item.ReceiveVoid())) || !item) {
         return S_OK;
     }
-    BSTR row = rows_.Copy(static_cast<size_t>(Index));
-    if (row == nullptr) {
-        return E_OUTOFMEMORY;
+    BSTR row = nullptr;
+    Names names;
+    {
+        ScopedLock<SpinLock> guard(lock_);
+        if (static_cast<std::size_t>(Index) >= rows_.Size()) return S_OK;
+        row = rows_.Copy(static_cast<std::size_t>(Index));
+        if (row == nullptr) return E_OUTOFMEMORY;
+        names = columnNames_;
     }
     // The item's own result does not matter: the row was handed over.
-    item->SetDataValue(columnNames_.Get(), row);
+    item->SetDataValue(names->Get(), row);
     SysFreeString(row);
-    *Succeeded = VARIANT_TRUE;
+    if (Succeeded != nullptr) *Succeeded = VARIANT_TRUE;
     return S_OK;
 }
 
 STDMETHODIMP CRecordSet::SetRecordItem(BSTR Record) noexcept {
     try {
+        ScopedLock<SpinLock> guard(lock_);
         rows_.Append(Record, SysStringLen(Record));
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
@@ -75,6 +88,23 @@ STDMETHODIMP CRecordSet::SetRecordItem(BSTR Record) noexcept {
 }
 
 STDMETHODIMP CRecordSet::SetColumnName(BSTR Name) noexcept {
-    rows_.Clear();
-    return columnNames_.Assign(Name != nullptr ? Name : OLESTR(""), SysStringLen(Name));
+    Names names;
+    HRESULT hr = S_OK;
+    try {
+        auto fresh = std::make_shared<ComBstr>();
+        hr = fresh->Assign(Name != nullptr ? Name : OLESTR(""), SysStringLen(Name));
+        if (SUCCEEDED(hr)) names = std::move(fresh);
+    } catch (const std::bad_alloc&) {
+        hr = E_OUTOFMEMORY;
+    }
+    // The rows go even when the new names cannot be made. The old rows and
+    // names are released after the lock: freeing the store of a large result
+    // takes long enough to stall readers.
+    RowStore old;
+    {
+        ScopedLock<SpinLock> guard(lock_);
+        rows_.Swap(old);
+        if (names) columnNames_.swap(names);
+    }
+    return hr;
 }

@@ -3,13 +3,16 @@
 // a row to a RecordItem on request. It never parses what it holds.
 //
 // COM: IRecordSet and IDispatch on one pointer; created through
-// Creator<CRecordSet> (plain or aggregated). Methods return S_OK, E_POINTER
-// for a null out-pointer, E_OUTOFMEMORY when memory runs out; no exception
-// leaves. A null BSTR argument reads as empty text.
-// Thread-safety: none of its own. One RecordSet must not be filled and read
-// from two threads at once.
+// Creator<CRecordSet> (plain or aggregated). Methods return S_OK, or
+// E_OUTOFMEMORY when memory runs out; no exception leaves. A null out-pointer
+// still gets the work done and only drops the result. A null BSTR argument
+// reads as empty text.
+// Thread-safety: calls from several threads at once are safe. One short lock
+// guards the rows and the names; it is never held while an item is called,
+// so an item may call back into the set.
 #pragma once
 
+#include <memory>
 #include <span>
 
 #include "OBZeveVevuVAD.h"
@@ -18,6 +21,7 @@
 #include "com/InterfaceEntry.h"
 #include "com/ObjectRoot.h"
 #include "results/RowStore.h"
+#include "results/SpinLock.h"
 
 class CRecordSet : public ObjectRoot, public DispatchImpl<IRecordSet> {
 public:
@@ -40,9 +44,12 @@ public:
     STDMETHODIMP SetColumnName(BSTR Name) noexcept override;
 
 private:
-    // The names stay a BSTR, handed to every item as it is (an [in] BSTR is
-    // never changed or freed by the callee); each row is copied out of the
-    // packed store for the one call that hands it over.
-    ComBstr columnNames_;
+    using Names = std::shared_ptr<const ComBstr>;
+
+    // The names are shared with the calls that are handing them to an item,
+    // so that a new result arriving meanwhile does not free them under the
+    // item; each row is copied out of the packed store under the lock.
+    SpinLock lock_;
+    Names columnNames_;
     RowStore rows_;
 };

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 #include <new>
+#include <utility>
 
 void* RowStore::Slot(std::size_t index) const noexcept {
     // Chunks 0..k-1 hold kFirstRows * (2^k - 1) rows together.
@@ -70,4 +71,11 @@ void RowStore::Clear() noexcept {
     textUsed_ = 0;
     rowChunks_.clear();
     count_ = 0;
+}
+
+void RowStore::Swap(RowStore& other) noexcept {
+    textBlocks_.swap(other.textBlocks_);
+    std::swap(textUsed_, other.textUsed_);
+    rowChunks_.swap(other.rowChunks_);
+    std::swap(count_, other.count_);
 }

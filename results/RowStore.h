@@ -27,6 +27,9 @@ public:
     // out. index must be below Size().
     BSTR Copy(std::size_t index) const noexcept;
     void Clear() noexcept;
+    // Exchanges the contents, so that a store can be emptied under a lock
+    // and its blocks released after it.
+    void Swap(RowStore& other) noexcept;
 
 private:
     struct Row {

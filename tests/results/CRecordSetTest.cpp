@@ -1,7 +1,10 @@
 // RecordSet: row storage, handing rows to items, refills, and late binding.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <optional>
+#include <set>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -13,7 +16,7 @@
 namespace {
 
 // An item that records what it was loaded with.
-class RecordingItem final : public IRecordItem {
+class RecordingItem : public IRecordItem {
 public:
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
         *ppv = nullptr;
@@ -26,6 +29,7 @@ public:
     }
     STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
     STDMETHODIMP_(ULONG) Release() override { return --refs; }
+    virtual ~RecordingItem() = default;
     STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
@@ -48,7 +52,23 @@ public:
     };
     std::vector<Load> loads;
     HRESULT result = S_OK;
-    ULONG refs = 1;
+    std::atomic<ULONG> refs{1};
+};
+
+// An item for several threads at once: it checks that every row arrives
+// with the names of its own result (names "a<g>,b<g>", rows "<g>|#|<i>").
+class GenerationCheckingItem final : public RecordingItem {
+public:
+    STDMETHODIMP SetDataValue(BSTR Name, BSTR Value) override {
+        const std::string names = ResultsTestSupport::Text(Name).value_or("");
+        const std::string row = ResultsTestSupport::Text(Value).value_or("");
+        const std::string namesGeneration = names.empty() ? "?" : names.substr(1, names.find(',') - 1);
+        const std::string rowGeneration = row.substr(0, row.find('|'));
+        ++(namesGeneration == rowGeneration ? matched : torn);
+        return S_OK;
+    }
+    std::atomic<int> matched{0};
+    std::atomic<int> torn{0};
 };
 
 class CRecordSetTest : public testing::Test {
@@ -81,8 +101,16 @@ TEST_F(CRecordSetTest, NewSetIsEmpty) {
     EXPECT_EQ(Count(), 0);
     EXPECT_EQ(Hand(0, &recorder_), VARIANT_FALSE);
     EXPECT_TRUE(recorder_.loads.empty());
-    EXPECT_EQ(set_->GetRecordCount(nullptr), E_POINTER);
-    EXPECT_EQ(set_->GetRecordItem(0, &recorder_, nullptr), E_POINTER);
+}
+
+TEST_F(CRecordSetTest, NullOutPointersStillDoTheWork) {
+    Fill("a", {"x"});
+    EXPECT_EQ(set_->GetRecordCount(nullptr), S_OK);
+    // The row is handed over; only the outcome is dropped.
+    EXPECT_EQ(set_->GetRecordItem(0, &recorder_, nullptr), S_OK);
+    EXPECT_EQ(set_->GetRecordItem(1, &recorder_, nullptr), S_OK);
+    const std::vector<RecordingItem::Load> expected = {{"a", "x"}};
+    EXPECT_EQ(recorder_.loads, expected);
 }
 
 TEST_F(CRecordSetTest, GetRecordItemHandsTheRowTextsOverVerbatim) {
@@ -94,7 +122,7 @@ TEST_F(CRecordSetTest, GetRecordItemHandsTheRowTextsOverVerbatim) {
     const std::vector<RecordingItem::Load> expected = {
         {"a,b", "1|#|2"}, {"a,b", "3|#|"}, {"a,b", ""}};  // a trailing "|#|" is kept
     EXPECT_EQ(recorder_.loads, expected);
-    EXPECT_EQ(recorder_.refs, 1u);
+    EXPECT_EQ(recorder_.refs.load(), 1u);
 }
 
 TEST_F(CRecordSetTest, GetRecordItemRefusals) {
@@ -117,7 +145,7 @@ TEST_F(CRecordSetTest, GetRecordItemRefusals) {
         EXPECT_EQ(Hand(c.index, c.item), VARIANT_FALSE);
     }
     EXPECT_TRUE(recorder_.loads.empty());
-    EXPECT_EQ(recorder_.refs, 1u);
+    EXPECT_EQ(recorder_.refs.load(), 1u);
 }
 
 TEST_F(CRecordSetTest, ItemFailureStillCountsAsHandedOver) {
@@ -169,6 +197,64 @@ TEST_F(CRecordSetTest, ReadsEveryRowOfALargeResultThroughARealItem) {
     }
 }
 
+TEST_F(CRecordSetTest, ConcurrentCallsNeitherCrashNorTearRows) {
+    // Appenders alone: every row of every thread is kept, once.
+    constexpr int kThreads = 4;
+    constexpr int kRows = 2000;
+    {
+        std::vector<std::thread> threads;
+        for (int t = 0; t < kThreads; ++t) {
+            threads.emplace_back([&, t] {
+                for (int i = 0; i < kRows; ++i) {
+                    set_->SetRecordItem(ResultsTestSupport::Bstr(std::to_string(t * kRows + i)).Get());
+                }
+            });
+        }
+        for (std::thread& thread : threads) thread.join();
+    }
+    ASSERT_EQ(Count(), kThreads * kRows);
+    for (LONG i = 0; i < kThreads * kRows; ++i) Hand(i, &recorder_);
+    std::set<std::string> rows;
+    for (const RecordingItem::Load& load : recorder_.loads) rows.insert(load.row.value_or("?"));
+    EXPECT_EQ(rows.size(), static_cast<std::size_t>(kThreads * kRows));
+
+    // One thread refills the set again and again while others count and
+    // read rows into a checking item and into one shared real item.
+    set_->SetColumnName(ResultsTestSupport::Bstr("a0,b0").Get());
+    GenerationCheckingItem checker;
+    ComPtr<IRecordItem> shared;
+    ASSERT_EQ(Creator<CRecordItem>::CreateInstance(nullptr, IID_IRecordItem, shared.ReceiveVoid()), S_OK);
+    std::atomic<bool> done{false};
+    std::vector<std::thread> readers;
+    for (int t = 0; t < 3; ++t) {
+        readers.emplace_back([&, t] {
+            ComBstr field = ResultsTestSupport::Bstr("b1");
+            for (unsigned step = 0; !done.load(); ++step) {
+                LONG count = 0;
+                set_->GetRecordCount(&count);
+                const LONG index = count > 0 ? static_cast<LONG>(step * 7919u % static_cast<unsigned>(count)) : 0;
+                VARIANT_BOOL ok = VARIANT_FALSE;
+                set_->GetRecordItem(index, t == 0 ? static_cast<IDispatch*>(shared.Get()) : &checker, &ok);
+                ComBstr value;
+                shared->GetDataValue(field.Get(), value.Receive());
+            }
+        });
+    }
+    // At least 200 results, and on until the readers have read rows (on a
+    // busy machine they may start late); bounded all the same.
+    for (int g = 1; g <= 200 || (checker.matched.load() + checker.torn.load() < 200 && g <= 100000); ++g) {
+        const std::string tag = std::to_string(g);
+        set_->SetColumnName(ResultsTestSupport::Bstr("a" + tag + ",b" + tag).Get());
+        for (int i = 0; i < 50; ++i) set_->SetRecordItem(ResultsTestSupport::Bstr(tag + "|#|" + std::to_string(i)).Get());
+    }
+    done = true;
+    for (std::thread& thread : readers) thread.join();
+    EXPECT_EQ(checker.torn.load(), 0);
+    EXPECT_GT(checker.matched.load(), 0);
+    EXPECT_EQ(checker.refs.load(), 1u);
+    EXPECT_EQ(Count(), 50);
+}
+
 TEST_F(CRecordSetTest, LateBoundCallsByName) {
     ComPtr<IDispatch> dispatch;
     ASSERT_EQ(set_.QueryInterface(IID_IDispatch, dispatch), S_OK);
@@ -217,7 +303,7 @@ TEST_F(CRecordSetTest, LateBoundCallsByName) {
     EXPECT_EQ(result.boolVal, VARIANT_TRUE);
     const std::vector<RecordingItem::Load> expected = {{"a,b", "1|#|2"}};
     EXPECT_EQ(recorder_.loads, expected);
-    EXPECT_EQ(recorder_.refs, 1u);
+    EXPECT_EQ(recorder_.refs.load(), 1u);
 
     args[1].iVal = 1;
     ASSERT_EQ(dispatch->Invoke(DISPID_RS_GetRecordItem, IID_NULL, 0, DISPATCH_METHOD, &two, &result, nullptr,
