@@ -4,6 +4,8 @@
 
 #include <sqlite3.h>
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <time.h>
 
 #include <algorithm>
 #include <chrono>
@@ -63,6 +65,14 @@ inline double Seconds(const std::function<void()>& work) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// Seconds of CPU time that this thread has used: on a busy machine it
+// varies far less than the wall time.
+inline double ThreadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
 inline double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     const size_t n = values.size();
@@ -70,14 +80,38 @@ inline double Median(std::vector<double> values) {
 }
 
 // Every run of both sides, then the line of medians against the target.
+// The lines that begin with a tag and a tab are for bench/run, which
+// gathers them over all benchmarks: RESULT (one run of a measure: component
+// and reference seconds), TARGET (the measure's largest ratio), PEAK
+// (peak memory in MiB) and NOTE (a figure that is not a ratio).
 inline void Report(const char* measure, const std::vector<double>& component, const std::vector<double>& reference,
                    double target) {
     std::printf("  %s runs (component / reference, s):", measure);
     for (size_t i = 0; i < component.size(); ++i) std::printf(" %.3f/%.3f", component[i], reference[i]);
     std::printf("\n");
+    for (size_t i = 0; i < component.size(); ++i)
+        std::printf("RESULT\t%s\t%.6f\t%.6f\n", measure, component[i], reference[i]);
+    std::printf("TARGET\t%s\t%.2f\n", measure, target);
     const double c = Median(component), r = Median(reference);
     std::printf("%s: component %.3f s, reference %.3f s, ratio %.2f (target <= %.2f)%s\n", measure, c, r, c / r,
                 target, c / r <= target ? "" : "  MISSED");
+    std::fflush(stdout);
+}
+
+inline void Note(const std::string& text) {
+    std::printf("NOTE\t%s\n", text.c_str());
+    std::fflush(stdout);
+}
+
+// The process's peak resident memory so far, in MiB.
+inline double PeakMiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+inline void Peak(const char* what, double mib) {
+    std::printf("PEAK\t%s\t%.1f\n", what, mib);
     std::fflush(stdout);
 }
 

@@ -5,10 +5,22 @@
 // alternate which goes first, and must see the same number of UTF-16 units.
 // The medians are compared.
 //
-//   bench_RecordQueryBench [rows=1000000] [runs=5]
+// It also reports the memory that the filled RecordSet takes per row, against
+// the row's text in UTF-16, and what the RecordSet's lock costs when nobody
+// contends for it (the lock is taken once per row filled and once per row
+// read).
+//
+//   bench_RecordQueryBench [rows=1000000] [runs=5] [--no-thp]
+//
+// --no-thp switches transparent huge pages off for this process, as on a
+// machine that offers none.
 #include <OBZeveVevuVAD.h>
 
+#include <sys/prctl.h>
+
 #include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <string>
 
 #include "BenchSupport.h"
@@ -17,6 +29,7 @@
 #include "facade/CZeveVevuVAD.h"
 #include "results/CRecordItem.h"
 #include "results/CRecordSet.h"
+#include "results/SpinLock.h"
 
 namespace {
 using namespace bench;
@@ -102,6 +115,25 @@ long long Component(IZeveVevuVAD* facade, IRecordSet* set, IRecordItem* item, do
     return units;
 }
 
+// Resident memory of the process now, in bytes.
+double ResidentBytes() {
+    std::ifstream statm("/proc/self/statm");
+    double pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return resident * static_cast<double>(sysconf(_SC_PAGESIZE));
+}
+
+// Seconds that count uncontended lock and release pairs take.
+double LockSeconds(long count) {
+    SpinLock lock;
+    return Seconds([&] {
+        for (long i = 0; i < count; ++i) {
+            lock.Lock();
+            lock.Unlock();
+        }
+    });
+}
+
 // The reference: the same query stepped with sqlite3_column_text16.
 long long Reference(const fs::path& file) {
     sqlite3* db = nullptr;
@@ -123,12 +155,22 @@ long long Reference(const fs::path& file) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const long rows = Argument(argc, argv, 1, 1000000);
-    const int runs = static_cast<int>(Argument(argc, argv, 2, 5));
+    bool noThp = false;
+    std::vector<char*> numbers{argv[0]};
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--no-thp") == 0)
+            noThp = true;
+        else
+            numbers.push_back(argv[i]);
+    }
+    const long rows = Argument(static_cast<int>(numbers.size()), numbers.data(), 1, 1000000);
+    const int runs = static_cast<int>(Argument(static_cast<int>(numbers.size()), numbers.data(), 2, 5));
+    if (noThp && prctl(PR_SET_THP_DISABLE, 1, 0, 0, 0) != 0) Fail("prctl(PR_SET_THP_DISABLE)");
+    const char* measure = noThp ? "query, no huge pages" : "query";
     ScratchFolder scratch("obz-bench-query");
     const fs::path file = scratch.Path() / "query.db";
-    std::printf("record query: %ld rows of 3 values, %d runs per side, sqlite %s\n", rows, runs,
-                sqlite3_libversion());
+    std::printf("record query: %ld rows of 3 values, %d runs per side, transparent huge pages %s, sqlite %s\n", rows,
+                runs, noThp ? "off" : "as the system sets them", sqlite3_libversion());
     Fill(file, rows);
     const long long expected = Reference(file);  // also warms the page cache
 
@@ -139,17 +181,43 @@ int main(int argc, char** argv) {
         facade->CreateDbFile(name.Get(), table.Get(), columns.Get(), &ret);
         if (ret != 1) Fail("CreateDbFile");
     }
-    std::vector<double> component, reference, release, fill;
+    // The memory of one filled RecordSet: resident memory before and after.
+    {
+        ComPtr<IRecordSet> set = Create<CRecordSet, IRecordSet>(IID_IRecordSet);
+        static Bstr table(Wide("T")), empty{WString()};
+        VARIANT_BOOL ok = VARIANT_FALSE;
+        const double before = ResidentBytes();
+        facade->GetDBRecordSet(table.Get(), empty.Get(), empty.Get(), set.Get(), &ok);
+        const double after = ResidentBytes();
+        if (ok != VARIANT_TRUE) Fail("GetDBRecordSet");
+        const double perRow = (after - before) / static_cast<double>(rows);
+        // The values as the reference reads them, UTF-16, without the "|#|"
+        // between them.
+        const double valueBytes = 2.0 * static_cast<double>(expected) / static_cast<double>(rows);
+        char line[200];
+        std::snprintf(line, sizeof line,
+                      "%s: a RecordSet of %ld rows takes %.1f bytes a row; the row's values are %.1f bytes in "
+                      "UTF-16 (%.2f times)",
+                      measure, rows, perRow, valueBytes, perRow / valueBytes);
+        Note(line);
+    }
+    std::vector<double> component, reference, componentCpu, referenceCpu, release, fill;
     for (int round = 0; round < runs; ++round) {
         ComPtr<IRecordSet> set = Create<CRecordSet, IRecordSet>(IID_IRecordSet);
         ComPtr<IRecordItem> item = Create<CRecordItem, IRecordItem>(IID_IRecordItem);
         long long mine = 0, theirs = 0;
         double fillSeconds = 0;
         auto runComponent = [&] {
+            const double cpu = ThreadCpuSeconds();
             component.push_back(Seconds([&] { mine = Component(facade.Get(), set.Get(), item.Get(), fillSeconds); }));
+            componentCpu.push_back(ThreadCpuSeconds() - cpu);
             fill.push_back(fillSeconds);
         };
-        auto runReference = [&] { reference.push_back(Seconds([&] { theirs = Reference(file); })); };
+        auto runReference = [&] {
+            const double cpu = ThreadCpuSeconds();
+            reference.push_back(Seconds([&] { theirs = Reference(file); }));
+            referenceCpu.push_back(ThreadCpuSeconds() - cpu);
+        };
         if (round % 2 == 0) {
             runComponent();
             runReference();
@@ -164,7 +232,16 @@ int main(int argc, char** argv) {
     }
     std::printf("  each side reads %lld UTF-16 units; releasing the filled RecordSet takes %.3f s more (not counted)\n",
                 expected, Median(release));
-    std::printf("  of the component's time, GetDBRecordSet filling the RecordSet: %.3f s (median)\n", Median(fill));
-    Report("query read through RecordItem", component, reference, 2.0);
+    char line[200];
+    std::snprintf(line, sizeof line, "%s: GetDBRecordSet filling the RecordSet takes %.3f s of the component's %.3f s",
+                  measure, Median(fill), Median(component));
+    Note(line);
+    std::snprintf(line, sizeof line,
+                  "%s: the RecordSet's lock, taken %ld times without contention, costs %.1f ms", measure, 2 * rows,
+                  1000 * LockSeconds(2 * rows));
+    Note(line);
+    Report(measure, component, reference, 1.5);
+    Report((std::string(measure) + ", CPU time").c_str(), componentCpu, referenceCpu, 1.5);
+    Peak(measure, PeakMiB());
     return 0;
 }

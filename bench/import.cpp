@@ -2,8 +2,9 @@
 // run. Each side runs in a fresh child process (this program re-executed), so
 // that its peak resident memory is its own; the wall time covers the whole
 // child. Prints both times, both peaks, the ratios and the targets:
-// time at most 1.2 times the shell's, peak memory at most three times the
-// file's size plus 64 MiB.
+// time at most the shell's, peak memory at most three times the file's size
+// plus 64 MiB. Lines tagged for bench/run carry every run (see
+// BenchSupport.h).
 //
 //   bench_import [rows=1000000] [runs=3] [--one-statement]
 //
@@ -178,9 +179,19 @@ int main(int argc, char** argv) {
     for (int r = 0; r < runs; ++r) {
         const fs::path prefix = dir / ("prefix" + std::to_string(r));
         const fs::path shellDb = dir / ("shell" + std::to_string(r) + ".db");
-        Run component = RunChild({self, "--child-component", prefix.string(), literals.string()});
+        // The sides take turns at going first, so that a slow spell of the
+        // machine falls on both alike.
         if (!Exec(shellDb, kCreateUtf16)) allOk = false;
-        Run shell = RunChild({"sqlite3", shellDb.string(), ".import --csv " + csv.string() + " T"});
+        Run component, shell;
+        auto runComponent = [&] { component = RunChild({self, "--child-component", prefix.string(), literals.string()}); };
+        auto runShell = [&] { shell = RunChild({"sqlite3", shellDb.string(), ".import --csv " + csv.string() + " T"}); };
+        if (r % 2 == 0) {
+            runComponent();
+            runShell();
+        } else {
+            runShell();
+            runComponent();
+        }
         allOk = allOk && component.ok && shell.ok;
         componentTimes.push_back(component.seconds);
         shellTimes.push_back(shell.seconds);
@@ -205,7 +216,14 @@ int main(int argc, char** argv) {
     std::printf("%-22s %9s %9s %12s\n", "", "time s", "cpu s", "peak MiB");
     std::printf("%-22s %9.3f %9.3f %12.1f\n", "ImportDbFile", componentSeconds, Median(componentCpu), componentMiB);
     std::printf("%-22s %9.3f %9.3f %12.1f\n", "sqlite3 .import", shellSeconds, Median(shellCpu), shellMiB);
-    std::printf("time ratio %.3f (target <= 1.2): %s\n", timeRatio, timeRatio <= 1.2 ? "met" : "MISSED");
+    std::printf("time ratio %.3f (target <= 1.0): %s\n", timeRatio, timeRatio <= 1.0 ? "met" : "MISSED");
+    for (size_t i = 0; i < componentTimes.size(); ++i)
+        std::printf("RESULT\timport\t%.6f\t%.6f\nRESULT\timport, CPU time\t%.6f\t%.6f\n", componentTimes[i],
+                    shellTimes[i], componentCpu[i], shellCpu[i]);
+    std::printf("TARGET\timport\t1.00\nPEAK\timport (ImportDbFile)\t%.1f\nPEAK\timport (sqlite3 shell)\t%.1f\n",
+                componentMiB, shellMiB);
+    std::printf("NOTE\timport: peak %.1f MiB against a limit of %.1f MiB (3 x the %.1f MiB file + 64 MiB)\n",
+                componentMiB, memoryLimitMiB, fileMiB);
     std::printf("cpu time ratio %.3f\n", cpuRatio);
     std::printf("peak %.1f MiB = %.2f x file (target <= 3 x file + 64 MiB = %.1f MiB): %s\n", componentMiB,
                 componentMiB / fileMiB, memoryLimitMiB, componentMiB <= memoryLimitMiB ? "met" : "MISSED");
