@@ -10,11 +10,13 @@
 #include "RegistryValueReader.h"
 #include "SchemaCreator.h"
 #include "StatementText.h"
+#include "com/ComPtr.h"
 #include "com/HostPath.h"
 #include "com/WideFormat.h"
 #include "sqlite/CppSQLite3DB.h"
 #include "sqlite/CppSQLite3Exception.h"
 #include "sqlite/CppSQLite3Query.h"
+#include "results/IResultRows.h"
 
 namespace {
 const OLECHAR kEntrySeparator[] = OLESTR("|#|");
@@ -228,6 +230,16 @@ bool DatabaseFacade::GetDBRecordSet(const WString& table, const WString& conditi
         if (names == nullptr) throw std::bad_alloc();
         recordSet->SetColumnName(names);
         SysFreeString(names);
+        // This module's RecordSet takes the values as they are, without a
+        // row text and a BSTR per row; it stores the same text.
+        ComPtr<IResultRows> rows;
+        if (SUCCEEDED(recordSet->QueryInterface(IID_IResultRows, rows.ReceiveVoid())) && rows) {
+            std::vector<const OLECHAR*> values(static_cast<std::size_t>(columns));
+            for (; !query.isAtEnd(); query.moveNext()) {
+                for (int j = 0; j < columns; ++j) values[static_cast<std::size_t>(j)] = query.columnText(j);
+                rows->AppendRow(values.data(), static_cast<UINT>(columns));
+            }
+        }
         while (!query.isAtEnd()) {
             text.clear();
             for (int j = 0; j < columns; ++j) {

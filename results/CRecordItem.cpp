@@ -1,5 +1,6 @@
 #include "results/CRecordItem.h"
 
+#include <cstring>
 #include <new>
 
 #include "com/ScopedLock.h"
@@ -29,40 +30,59 @@ std::span<const InterfaceEntry<CRecordItem>> CRecordItem::InterfaceTable() noexc
     static const InterfaceEntry<CRecordItem> table[] = {
         InterfaceEntry<CRecordItem>::Of<IRecordItem>(IID_IRecordItem),
         InterfaceEntry<CRecordItem>::Of<IRecordItem>(IID_IDispatch),
+        InterfaceEntry<CRecordItem>::Of<IRowLoader>(IID_IRowLoader),
     };
     return table;
 }
 
-void CRecordItem::SplitNames(View text, PieceList& pieces) {
+void CRecordItem::SplitNames() {
+    const View text(namesText_);
     std::size_t position = 0;
     while (position < text.size()) {
         const std::size_t comma = text.find(static_cast<OLECHAR>(','), position);
         const std::size_t end = comma == View::npos ? text.size() : comma;
-        pieces.Add(position, end - position);
+        names_.push_back(Piece{position, end - position});
         position = end + 1;
     }
 }
 
-void CRecordItem::SplitValues(View text, PieceList& pieces) {
+void CRecordItem::SplitValues(const OLECHAR* row, std::size_t length) {
     // A plain scan for "|" followed by "#|": the general substring search
     // costs more than the split itself on rows of short values.
-    const std::size_t size = text.size();
     std::size_t start = 0;
-    for (std::size_t i = 0; i + 2 < size; ++i) {
-        if (text[i] == OLESTR('|') && text[i + 1] == OLESTR('#') && text[i + 2] == OLESTR('|')) {
-            pieces.Add(start, i - start);
+    for (std::size_t i = 0; i + 2 < length; ++i) {
+        if (row[i] == OLESTR('|') && row[i + 1] == OLESTR('#') && row[i + 2] == OLESTR('|')) {
+            values_.push_back(Piece{start, i - start});
             start = i + 3;
             i += 2;
         }
     }
-    pieces.Add(start, size - start);
+    values_.push_back(Piece{start, length - start});
+}
+
+void CRecordItem::SplitValues(const unsigned char* row, std::size_t length) {
+    // memchr finds each "|" with vector instructions.
+    std::size_t start = 0;
+    std::size_t i = 0;
+    while (i + 2 < length) {
+        const void* bar = std::memchr(row + i, '|', length - 2 - i);
+        if (bar == nullptr) break;
+        i = static_cast<std::size_t>(static_cast<const unsigned char*>(bar) - row);
+        if (row[i + 1] == '#' && row[i + 2] == '|') {
+            values_.push_back(Piece{start, i - start});
+            start = i + 3;
+            i += 3;
+        } else {
+            ++i;
+        }
+    }
+    values_.push_back(Piece{start, length - start});
 }
 
 void CRecordItem::ClearFields() noexcept {
     nameIndex_.clear();
     names_.clear();
     namesText_.clear();
-    nameCount_ = 0;
     rowText_.clear();
     values_.clear();
     paired_ = false;
@@ -78,11 +98,12 @@ STDMETHODIMP CRecordItem::GetDataValue(BSTR Field, BSTR* pVal) noexcept {
     if (!paired_) {
         return S_OK;
     }
-    std::size_t index = nameCount_;
-    if (nameCount_ <= kScanLimit) {
+    const std::size_t count = names_.size();
+    std::size_t index = count;
+    if (count <= kScanLimit) {
         // A few names are found faster by comparing than by hashing; from
         // the back, so that a repeated name gives its last value.
-        for (std::size_t i = nameCount_; i-- > 0;) {
+        for (std::size_t i = count; i-- > 0;) {
             if (View(namesText_.data() + names_[i].offset, names_[i].length) == field) {
                 index = i;
                 break;
@@ -92,57 +113,63 @@ STDMETHODIMP CRecordItem::GetDataValue(BSTR Field, BSTR* pVal) noexcept {
         const auto found = nameIndex_.find(field);
         if (found != nameIndex_.end()) index = found->second;
     }
-    if (index == nameCount_) {
+    if (index == count) {
         return S_OK;
     }
-    const PieceList::Piece& value = values_[index];
+    const Piece& value = values_[index];
     *pVal = SysAllocStringLen(rowText_.data() + value.offset, static_cast<UINT>(value.length));
     return *pVal != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
-STDMETHODIMP CRecordItem::SetDataValue(BSTR Name, BSTR Value) noexcept {
-    const View names = TextOf(Name);
-    const View row = TextOf(Value);
+HRESULT CRecordItem::Load(View names, const void* row, std::size_t length, bool narrow) noexcept {
+    // Clearing and filling happen under one holding of the lock, so a reader
+    // never sees half a row. The names of a row usually are those of the row
+    // before, so they are split only when they change.
+    ScopedLock<SpinLock> guard(fieldLock_);
     try {
-        // The values are split outside the lock; clearing and filling happen
-        // under one holding of it. The names of a row usually are those of
-        // the row before, so they are split only when the index is rebuilt.
-        PieceList namePieces;
-        PieceList valuePieces;
-        SplitValues(row, valuePieces);
-
-        ScopedLock<SpinLock> guard(fieldLock_);
-        try {
-            paired_ = false;
-            if (names != View(namesText_)) {
-                SplitNames(names, namePieces);
-                nameIndex_.clear();  // its keys view the old text
-                names_.clear();
-                nameCount_ = 0;
-                namesText_.assign(names);
-                for (std::size_t i = 0; i < namePieces.Size(); ++i) {
-                    names_.push_back(namePieces[i]);
-                    if (namePieces.Size() <= kScanLimit) continue;
-                    const View name(namesText_.data() + namePieces[i].offset, namePieces[i].length);
+        paired_ = false;
+        if (names != View(namesText_)) {
+            nameIndex_.clear();  // its keys view the old text
+            names_.clear();
+            namesText_.assign(names);
+            SplitNames();
+            if (names_.size() > kScanLimit) {
+                for (std::size_t i = 0; i < names_.size(); ++i) {
+                    const View name(namesText_.data() + names_[i].offset, names_[i].length);
                     nameIndex_.insert_or_assign(name, i);  // the last of a repeated name wins
                 }
-                nameCount_ = namePieces.Size();
             }
-            rowText_.assign(row);
-            values_.clear();
-            for (std::size_t i = 0; i < valuePieces.Size(); ++i) {
-                values_.push_back(valuePieces[i]);
-            }
-            paired_ = nameCount_ == values_.size();
-        } catch (const std::bad_alloc&) {
-            ClearFields();
-            return E_OUTOFMEMORY;
         }
+        values_.clear();
+        if (narrow) {
+            const auto* bytes = static_cast<const unsigned char*>(row);
+            SplitValues(bytes, length);
+            rowText_.resize(length);
+            OLECHAR* units = rowText_.data();
+            for (std::size_t i = 0; i < length; ++i) units[i] = bytes[i];
+        } else {
+            if (length > 0) {
+                rowText_.assign(static_cast<const OLECHAR*>(row), length);
+            } else {
+                rowText_.clear();
+            }
+            SplitValues(rowText_.data(), length);
+        }
+        paired_ = names_.size() == values_.size();
     } catch (const std::bad_alloc&) {
         // Even a reload that ran out of memory replaces the earlier row.
-        ScopedLock<SpinLock> guard(fieldLock_);
         ClearFields();
         return E_OUTOFMEMORY;
     }
     return S_OK;
+}
+
+STDMETHODIMP CRecordItem::SetDataValue(BSTR Name, BSTR Value) noexcept {
+    const View row = TextOf(Value);
+    return Load(TextOf(Name), row.data(), row.size(), false);
+}
+
+STDMETHODIMP CRecordItem::LoadRow(const OLECHAR* names, UINT namesLength, const void* row, UINT length,
+                                  BOOL narrow) noexcept {
+    return Load(names != nullptr ? View(names, namesLength) : View(), row, length, narrow != FALSE);
 }

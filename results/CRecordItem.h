@@ -4,7 +4,8 @@
 // both counts agree. A repeated name keeps its last value. Names compare
 // exactly (case-sensitive). A null BSTR argument reads as empty text.
 //
-// COM: IRecordItem and IDispatch on one pointer; created through
+// COM: IRecordItem and IDispatch on one pointer, and this module's own
+// IRowLoader (see IRowLoader.h); created through
 // Creator<CRecordItem> (plain or aggregated). Every method returns S_OK
 // (E_OUTOFMEMORY when memory runs out); no exception leaves.
 // Thread-safety: the field lock makes a lookup and a whole reload atomic
@@ -21,10 +22,10 @@
 #include "com/DispatchImpl.h"
 #include "com/InterfaceEntry.h"
 #include "com/ObjectRoot.h"
-#include "results/PieceList.h"
+#include "results/IRowLoader.h"
 #include "results/SpinLock.h"
 
-class CRecordItem : public ObjectRoot, public DispatchImpl<IRecordItem> {
+class CRecordItem : public ObjectRoot, public DispatchImpl<IRecordItem>, public IRowLoader {
 public:
     CRecordItem() noexcept;
 
@@ -35,17 +36,28 @@ public:
     STDMETHODIMP GetDataValue(BSTR Field, BSTR* pVal) noexcept override;
     // Replaces every field with the pairs of Name and Value.
     STDMETHODIMP SetDataValue(BSTR Name, BSTR Value) noexcept override;
-
-    // Names at every ","; a "," at the very end adds no empty name, and an
-    // empty text gives none.
-    static void SplitNames(std::basic_string_view<OLECHAR> text, PieceList& pieces);
-    // Values at every "|#|"; a "|#|" at the very end adds an empty value, and
-    // an empty text gives one empty value.
-    static void SplitValues(std::basic_string_view<OLECHAR> text, PieceList& pieces);
+    // SetDataValue for a row handed over by this module's RecordSet.
+    STDMETHODIMP LoadRow(const OLECHAR* names, UINT namesLength, const void* row, UINT length,
+                         BOOL narrow) noexcept override;
 
 private:
     using View = std::basic_string_view<OLECHAR>;
+    struct Piece {
+        std::size_t offset;
+        std::size_t length;
+    };
 
+    // Replaces every field: the names text and a row of length units, one
+    // byte a unit when narrow.
+    HRESULT Load(View names, const void* row, std::size_t length, bool narrow) noexcept;
+    // Names at every ","; a "," at the very end adds no empty name, and an
+    // empty text gives none.
+    void SplitNames();
+    // Values at every "|#|"; a "|#|" at the very end adds an empty value, and
+    // an empty text gives one empty value. Narrow rows are searched in their
+    // bytes, before they are widened.
+    void SplitValues(const OLECHAR* row, std::size_t length);
+    void SplitValues(const unsigned char* row, std::size_t length);
     void ClearFields() noexcept;
 
     SpinLock fieldLock_;
@@ -57,10 +69,9 @@ private:
     static constexpr std::size_t kScanLimit = 8;
 
     WString namesText_;
-    std::vector<PieceList::Piece> names_;              // pieces of namesText_
+    std::vector<Piece> names_;                         // pieces of namesText_
     std::unordered_map<View, std::size_t> nameIndex_;  // keys view namesText_; filled above kScanLimit
-    std::size_t nameCount_ = 0;
     WString rowText_;
-    std::vector<PieceList::Piece> values_;  // pieces of rowText_
+    std::vector<Piece> values_;  // pieces of rowText_
     bool paired_ = false;
 };

@@ -5,6 +5,7 @@
 #include "com/ComPtr.h"
 #include "com/ScopedLock.h"
 #include "results/ComponentTypeInfo.h"
+#include "results/IRowLoader.h"
 
 namespace {
 
@@ -29,6 +30,7 @@ std::span<const InterfaceEntry<CRecordSet>> CRecordSet::InterfaceTable() noexcep
     static const InterfaceEntry<CRecordSet> table[] = {
         InterfaceEntry<CRecordSet>::Of<IRecordSet>(IID_IRecordSet),
         InterfaceEntry<CRecordSet>::Of<IRecordSet>(IID_IDispatch),
+        InterfaceEntry<CRecordSet>::Of<IResultRows>(IID_IResultRows),
     };
     return table;
 }
@@ -57,20 +59,34 @@ STDMETHODIMP CRecordSet::GetRecordItem(LONG Index, IDispatch* RecordItem, VARIAN
     if (Index < 0 || RecordItem == nullptr) {
         return S_OK;
     }
+    const auto index = static_cast<std::size_t>(Index);
+    // This module's item is loaded straight from the store, under the lock.
+    ComPtr<IRowLoader> loader;
+    if (SUCCEEDED(RecordItem->QueryInterface(IID_IRowLoader, loader.ReceiveVoid())) && loader) {
+        {
+            ScopedLock<SpinLock> guard(lock_);
+            if (index >= rows_.Size()) return S_OK;
+            const RowStore::Row& row = rows_.At(index);
+            // The item's own result does not matter: the row was handed over.
+            loader->LoadRow(columnNames_->Get(), columnNames_->Length(), row.data, row.length, row.narrow);
+        }
+        if (Succeeded != nullptr) *Succeeded = VARIANT_TRUE;
+        return S_OK;
+    }
     ComPtr<IRecordItem> item;
     if (FAILED(RecordItem->QueryInterface(IID_IRecordItem, item.ReceiveVoid())) || !item) {
         return S_OK;
     }
+    // Any other item gets copies, and is called after the lock.
     BSTR row = nullptr;
     Names names;
     {
         ScopedLock<SpinLock> guard(lock_);
-        if (static_cast<std::size_t>(Index) >= rows_.Size()) return S_OK;
-        row = rows_.Copy(static_cast<std::size_t>(Index));
+        if (index >= rows_.Size()) return S_OK;
+        row = rows_.Copy(index);
         if (row == nullptr) return E_OUTOFMEMORY;
         names = columnNames_;
     }
-    // The item's own result does not matter: the row was handed over.
     item->SetDataValue(names->Get(), row);
     SysFreeString(row);
     if (Succeeded != nullptr) *Succeeded = VARIANT_TRUE;
@@ -81,6 +97,17 @@ STDMETHODIMP CRecordSet::SetRecordItem(BSTR Record) noexcept {
     try {
         ScopedLock<SpinLock> guard(lock_);
         rows_.Append(Record, SysStringLen(Record));
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+STDMETHODIMP CRecordSet::AppendRow(const OLECHAR* const* values, UINT count) noexcept {
+    static constexpr OLECHAR kSeparator[] = OLESTR("|#|");
+    try {
+        ScopedLock<SpinLock> guard(lock_);
+        rows_.AppendJoined(values, count, kSeparator);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }

@@ -2,14 +2,16 @@
 // column-name text and the row texts in the order they were added, and hands
 // a row to a RecordItem on request. It never parses what it holds.
 //
-// COM: IRecordSet and IDispatch on one pointer; created through
+// COM: IRecordSet and IDispatch on one pointer, and this module's own
+// IResultRows (see IResultRows.h); created through
 // Creator<CRecordSet> (plain or aggregated). Methods return S_OK, or
 // E_OUTOFMEMORY when memory runs out; no exception leaves. A null out-pointer
 // still gets the work done and only drops the result. A null BSTR argument
 // reads as empty text.
 // Thread-safety: calls from several threads at once are safe. One short lock
-// guards the rows and the names; it is never held while an item is called,
-// so an item may call back into the set.
+// guards the rows and the names. It is never held while a client's item is
+// called, so such an item may call back into the set; this module's own
+// item is loaded under it (the item calls nothing).
 #pragma once
 
 #include <memory>
@@ -20,10 +22,11 @@
 #include "com/DispatchImpl.h"
 #include "com/InterfaceEntry.h"
 #include "com/ObjectRoot.h"
+#include "results/IResultRows.h"
 #include "results/RowStore.h"
 #include "results/SpinLock.h"
 
-class CRecordSet : public ObjectRoot, public DispatchImpl<IRecordSet> {
+class CRecordSet : public ObjectRoot, public DispatchImpl<IRecordSet>, public IResultRows {
 public:
     CRecordSet() noexcept;
 
@@ -42,6 +45,8 @@ public:
     STDMETHODIMP SetRecordItem(BSTR Record) noexcept override;
     // Removes every row, then replaces the column-name text with a copy of Name.
     STDMETHODIMP SetColumnName(BSTR Name) noexcept override;
+    // SetRecordItem of the values joined, for this module's query.
+    STDMETHODIMP AppendRow(const OLECHAR* const* values, UINT count) noexcept override;
 
 private:
     using Names = std::shared_ptr<const ComBstr>;

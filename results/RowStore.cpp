@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 #include <utility>
+#include <vector>
 
 void* RowStore::Slot(std::size_t index) const noexcept {
     // Chunks 0..k-1 hold kFirstRows * (2^k - 1) rows together.
@@ -32,11 +33,20 @@ unsigned char* RowStore::Reserve(std::size_t bytes) {
     return textBlocks_.back().Data() + start;
 }
 
-void RowStore::Append(const OLECHAR* text, std::size_t length) {
-    // Room in the row index first, so that nothing below can fail half way.
+void RowStore::ReserveIndex() {
     if (count_ == kFirstRows * ((std::size_t{1} << rowChunks_.size()) - 1)) {
         rowChunks_.emplace_back(sizeof(Row) * (kFirstRows << rowChunks_.size()));
     }
+}
+
+void RowStore::Commit(const Row& row) noexcept {
+    ::new (Slot(count_)) Row(row);
+    ++count_;
+}
+
+void RowStore::Append(const OLECHAR* text, std::size_t length) {
+    // Room in the row index first, so that nothing below can fail half way.
+    ReserveIndex();
     // One pass over all units without an early exit, which compilers turn
     // into vector code; most rows are short and narrow.
     unsigned bits = 0;
@@ -52,8 +62,52 @@ void RowStore::Append(const OLECHAR* text, std::size_t length) {
         }
         row.data = room;
     }
-    ::new (Slot(count_)) Row(row);
-    ++count_;
+    Commit(row);
+}
+
+void RowStore::AppendJoined(const OLECHAR* const* values, std::size_t count,
+                            std::basic_string_view<OLECHAR> separator) {
+    ReserveIndex();
+    // First pass: the lengths, and whether every unit fits in a byte.
+    constexpr std::size_t kInline = 16;
+    std::size_t inlineLengths[kInline];
+    std::vector<std::size_t> spill;
+    std::size_t* lengths = inlineLengths;
+    if (count > kInline) {
+        spill.resize(count);
+        lengths = spill.data();
+    }
+    unsigned bits = 0;
+    std::size_t total = count > 0 ? separator.size() * (count - 1) : 0;
+    for (OLECHAR unit : separator) bits |= unit;
+    for (std::size_t i = 0; i < count; ++i) {
+        std::size_t length = 0;
+        if (const OLECHAR* value = values[i]; value != nullptr) {
+            for (; value[length] != 0; ++length) bits |= value[length];
+        }
+        lengths[i] = length;
+        total += length;
+    }
+    const bool narrow = bits < 0x100;
+    Row row{nullptr, static_cast<UINT>(total), narrow};
+    if (total > 0) {
+        unsigned char* room = Reserve(narrow ? total : total * sizeof(OLECHAR));
+        row.data = room;
+        auto put = [&](const OLECHAR* text, std::size_t length) {
+            if (narrow) {
+                for (std::size_t k = 0; k < length; ++k) room[k] = static_cast<unsigned char>(text[k]);
+                room += length;
+            } else {
+                std::memcpy(room, text, length * sizeof(OLECHAR));
+                room += length * sizeof(OLECHAR);
+            }
+        };
+        for (std::size_t i = 0; i < count; ++i) {
+            if (i > 0) put(separator.data(), separator.size());
+            if (lengths[i] > 0) put(values[i], lengths[i]);
+        }
+    }
+    Commit(row);
 }
 
 BSTR RowStore::Copy(std::size_t index) const noexcept {

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 #include <vector>
 
 #include "com/Platform.h"
@@ -21,8 +22,21 @@
 
 class RowStore {
 public:
+    // A stored text: length units at data, one byte a unit when narrow,
+    // otherwise OLECHAR units. Valid until the store is cleared.
+    struct Row {
+        const void* data;
+        UINT length;
+        bool narrow;
+    };
+
     void Append(const OLECHAR* text, std::size_t length);
+    // Appends the text of count zero-terminated values joined by separator,
+    // without building it first; a null value is empty.
+    void AppendJoined(const OLECHAR* const* values, std::size_t count, std::basic_string_view<OLECHAR> separator);
     std::size_t Size() const noexcept { return count_; }
+    // Row index; index must be below Size().
+    const Row& At(std::size_t index) const noexcept;
     // A new BSTR with row index (the caller frees it); null when memory runs
     // out. index must be below Size().
     BSTR Copy(std::size_t index) const noexcept;
@@ -32,11 +46,6 @@ public:
     void Swap(RowStore& other) noexcept;
 
 private:
-    struct Row {
-        const void* data;  // narrow: one byte per unit; otherwise OLECHAR units
-        UINT length;       // in units
-        bool narrow;
-    };
     // Index chunk k holds kFirstRows << k rows; text blocks start at
     // kFirstTextBytes and double up to kMaxTextBytes.
     static constexpr std::size_t kFirstRows = 1024;
@@ -45,7 +54,10 @@ private:
 
     // The storage of row index, in the chunk that holds it.
     void* Slot(std::size_t index) const noexcept;
-    const Row& At(std::size_t index) const noexcept;
+    // Room in the row index for one more row.
+    void ReserveIndex();
+    // Stores row and counts it.
+    void Commit(const Row& row) noexcept;
     // Room for bytes bytes (aligned for OLECHAR) in the current text block.
     unsigned char* Reserve(std::size_t bytes);
 

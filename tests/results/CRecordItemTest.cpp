@@ -9,6 +9,7 @@
 
 #include "com/Creator.h"
 #include "results/CRecordItem.h"
+#include "results/IRowLoader.h"
 #include "ResultsTestSupport.h"
 
 namespace {
@@ -62,10 +63,28 @@ TEST_F(CRecordItemTest, SetDataValuePairsNamesWithValues) {
         {"a,b,c,d,e,f,g,h,i,a", "0|#|1|#|2|#|3|#|4|#|5|#|6|#|7|#|8|#|9",  // more names than are scanned
          {{"a", "9"}, {"b", "1"}, {"i", "8"}, {"j", none}}},
     };
+    // The same pairing whichever way the row arrives: SetDataValue, or this
+    // module's RecordSet handing over its stored text, narrow or wide.
+    ComPtr<IRowLoader> loader;
+    ASSERT_EQ(item_.QueryInterface(IID_IRowLoader, loader), S_OK);
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.names) + " / " + c.row);
         Load(c.names, c.row);
         Check(c.expected);
+        const std::string names = c.names;
+        const WString wideNames(names.begin(), names.end());
+        const std::string row = c.row;
+        const WString wideRow(row.begin(), row.end());
+        for (const BOOL narrow : {TRUE, FALSE}) {
+            SCOPED_TRACE(narrow ? "narrow row" : "wide row");
+            Load("z", "stale");
+            const void* data = narrow ? static_cast<const void*>(row.data()) : wideRow.data();
+            EXPECT_EQ(loader->LoadRow(wideNames.data(), static_cast<UINT>(wideNames.size()), data,
+                                      static_cast<UINT>(row.size()), narrow),
+                      S_OK);
+            Check(c.expected);
+            EXPECT_EQ(Get("z"), std::nullopt);
+        }
     }
 }
 

@@ -40,6 +40,40 @@ TEST(RowStoreTest, GivesBackEveryTextAsStored) {
     }
 }
 
+TEST(RowStoreTest, JoinedValuesStoreTheJoinedText) {
+    const OLECHAR* const wide = OLESTR("\u20ac");
+    const WString many(20, OLESTR('v'));
+    struct Case {
+        const char* what;
+        std::vector<const OLECHAR*> values;
+    } const cases[] = {
+        {"none", {}},
+        {"one empty", {OLESTR("")}},
+        {"one null", {nullptr}},
+        {"three", {OLESTR("1"), OLESTR("x"), OLESTR("2.5")}},
+        {"null and empty ones", {nullptr, OLESTR("a"), OLESTR(""), nullptr}},
+        {"a wide unit", {OLESTR("a"), wide, OLESTR("b")}},
+        {"more values than fit inline", std::vector<const OLECHAR*>(20, many.c_str())},
+    };
+    RowStore store;
+    std::vector<WString> expected;
+    for (const Case& c : cases) {
+        store.AppendJoined(c.values.data(), c.values.size(), OLESTR("|#|"));
+        WString joined;
+        for (std::size_t i = 0; i < c.values.size(); ++i) {
+            if (i > 0) joined += OLESTR("|#|");
+            if (c.values[i] != nullptr) joined += c.values[i];
+        }
+        expected.push_back(joined);
+    }
+    ASSERT_EQ(store.Size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE(cases[i].what);
+        EXPECT_EQ(CopyOf(store, i), expected[i]);
+        EXPECT_EQ(store.At(i).narrow, expected[i].find(OLECHAR(0x20AC)) == WString::npos);
+    }
+}
+
 TEST(RowStoreTest, ManyRowsKeepTheirOrderAcrossIndexChunksAndAClear) {
     // Index chunks double from 1024 rows, so chunk boundaries fall at
     // 1024 * (2^k - 1); 300,000 rows reach the chunks and text blocks that
