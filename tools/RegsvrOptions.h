@@ -1,11 +1,13 @@
 // The command line of comrt-regsvr, with regsvr32's switches:
 //   comrt-regsvr [/u] [/s] [/n] [/i[:cmdline]] LIBRARY...
 // Switches start with '/' or '-' and compare without case. An argument
-// starting with '/' that is no switch is a host path (/u, /s, /n, /i and
-// /i:... are switches); after "--" every argument is a library. /u unregisters,
-// /s prints nothing, /i calls DllInstall (with the text after the colon as
-// its command line, or a null one without a colon), /n skips
+// starting with '/' that is no switch is a host path (/u, /s, /n, /i, /i:...
+// and /? are switches); after "--" every argument is a library. /u
+// unregisters, /s prints nothing, /i calls DllInstall (with the text after
+// the colon as its command line, or a null one without a colon), /n skips
 // DllRegisterServer / DllUnregisterServer and needs /i.
+// /?, -?, -h and --help ask for the usage, --version for the version: the
+// first of them ends the parse, and nothing is registered.
 // Thread-safety: a value type.
 #pragma once
 
@@ -15,6 +17,9 @@
 
 class RegsvrOptions {
 public:
+    enum class Request { Register, Help, Version };
+
+    Request request = Request::Register;
     bool unregister = false;
     bool silent = false;
     bool noRegister = false;
@@ -24,4 +29,6 @@ public:
 
     // Parses argv[1..]; false with a message in `error` for a bad command line.
     static bool Parse(int argc, const char* const* argv, RegsvrOptions& options, std::string& error);
+    // The text that --help prints.
+    static const char* Usage() noexcept;
 };

@@ -1,7 +1,9 @@
 // comrt-regsvr: registers and unregisters in-process servers in the comrt
 // prefix, as regsvr32 does on Windows. See RegsvrOptions.h for the switches.
 // Exit codes as regsvr32's: 0 success, 1 bad command line, 3 library not
-// loaded, 4 entry point missing, 5 entry point failed.
+// loaded, 4 entry point missing, 5 entry point failed. --help and --version
+// answer on standard output with 0; every error goes to standard error.
+#include <cctype>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -121,9 +123,20 @@ int main(int argc, char** argv) {
     std::string error;
     if (!RegsvrOptions::Parse(argc, argv, options, error)) {
         if (!options.silent) {
-            std::fprintf(stderr, "%s\nUsage: comrt-regsvr [/u] [/s] [/n] [/i[:cmdline]] LIBRARY...\n", error.c_str());
+            std::fprintf(stderr,
+                         "comrt-regsvr: %s\nUsage: comrt-regsvr [/u] [/s] [/n] [/i[:cmdline]] LIBRARY...\n"
+                         "Run 'comrt-regsvr /?' for the switches.\n",
+                         error.c_str());
         }
         return kBadArguments;
+    }
+    if (options.request == RegsvrOptions::Request::Help) {
+        std::fputs(RegsvrOptions::Usage(), stdout);
+        return kOk;
+    }
+    if (options.request == RegsvrOptions::Request::Version) {
+        std::printf("comrt-regsvr (OBZeveVevuVAD) %s\n", OBZ_VERSION_TEXT);
+        return kOk;
     }
     const Reporter report(options.silent);
     int result = kOk;
