@@ -17,6 +17,24 @@ bool IsReference(std::string_view raw) {
     return true;
 }
 
+// Reads the run of backslashes at line[pos] into `text`. Before one of the
+// `quotes` the run pairs up and an odd backslash left over takes the quote
+// as text; elsewhere every backslash is kept. Returns the position after
+// what was read: the quote itself when it still opens or closes a quotation.
+size_t ReadBackslashes(std::string_view line, size_t pos, std::string_view quotes, std::string& text) {
+    size_t end = pos;
+    while (end < line.size() && line[end] == '\\') ++end;
+    const size_t count = end - pos;
+    if (end == line.size() || quotes.find(line[end]) == std::string_view::npos) {
+        text.append(count, '\\');
+        return end;
+    }
+    text.append(count / 2, '\\');
+    if (count % 2 == 0) return end;
+    text.push_back(line[end]);
+    return end + 1;
+}
+
 }  // namespace
 
 ShellLine ShellLine::Parse(std::string_view line) {
@@ -51,39 +69,32 @@ ShellLine ShellLine::Parse(std::string_view line) {
             } else if (c == '"') {
                 ++pos;
                 bool closed = false;
-                while (pos < line.size()) {
-                    const char q = line[pos];
-                    if (q == '"') {
+                bool escapedQuote = false;
+                while (pos < line.size() && !closed) {
+                    if (line[pos] == '\\') {
+                        const size_t before = word.text.size();
+                        pos = ReadBackslashes(line, pos, "\"", word.text);
+                        escapedQuote = escapedQuote || (word.text.size() > before && word.text.back() == '"');
+                    } else if (line[pos] == '"') {
                         closed = true;
                         ++pos;
-                        break;
+                    } else {
+                        word.text.push_back(line[pos++]);
                     }
-                    if (q == '\\' && pos + 1 < line.size()) {
-                        const char next = line[pos + 1];
-                        if (next == '$' || next == '`' || next == '"' || next == '\\') {
-                            word.text.push_back(next);
-                            pos += 2;
-                            continue;
-                        }
-                    }
-                    word.text.push_back(q);
-                    ++pos;
                 }
                 if (!closed) {
                     result.error_ = "unterminated double quote";
+                    // The likely slip: a folder path ending in a backslash.
+                    if (escapedQuote) {
+                        result.error_ += " (a backslash before \" keeps the quote as text: write a folder as "
+                                         "'C:\\dir\\' or \"C:\\dir\\\\\")";
+                    }
                     result.words_.clear();
                     return result;
                 }
                 quoted = true;
             } else if (c == '\\') {
-                if (pos + 1 >= line.size()) {
-                    result.error_ = "backslash at the end of the line";
-                    result.words_.clear();
-                    return result;
-                }
-                word.text.push_back(line[pos + 1]);
-                quoted = true;
-                pos += 2;
+                pos = ReadBackslashes(line, pos, "'\"", word.text);
             } else {
                 word.text.push_back(c);
                 ++pos;

@@ -1,12 +1,19 @@
-// One line of an obzshell script, split into words the way a POSIX shell
-// splits a simple command:
+// One line of an obzshell script, split into words much as a POSIX shell
+// splits a simple command, with backslashes kept the way Windows paths need
+// them:
 //   - blanks (space, tab) separate words; a carriage return at the end of the
 //     line is dropped, so scripts written with CRLF endings read the same;
 //   - '...' keeps every character up to the next single quote literally;
-//   - "..." keeps every character, except that a backslash before one of
-//     the four characters $ ` " and backslash is dropped and that character
-//     kept; any other backslash stays;
-//   - outside quotes a backslash keeps the next character literally;
+//   - "..." keeps every character up to the next double quote that no
+//     backslash escapes;
+//   - a backslash is an ordinary character (C:\data\x.db, \\server\share and
+//     C:\data\ stay as typed), except in front of a quote that would
+//     otherwise open or close a quotation (' or " outside quotes, " inside
+//     double quotes): there the backslashes before the quote pair up, each
+//     pair standing for one backslash, and an odd one left over makes the
+//     quote an ordinary character. So it\'s is it's, "say \"hi\"" is
+//     say "hi", and "C:\data\\" is C:\data\ (as on the Windows command line);
+//     inside single quotes a backslash is always ordinary;
 //   - quoted and unquoted pieces next to each other form one word, and ''
 //     or "" is an empty word (an empty argument);
 //   - a line whose first non-blank character is '#' is a comment: no words.
@@ -14,10 +21,10 @@
 //     need no quoting).
 // A word written as an unquoted $name (letters, digits, '_', not starting
 // with a digit) and nothing else is a reference to a shell variable; any
-// other '$' is literal text. No other expansion, globbing or operator
-// (; | & < >) exists.
-// Malformed lines (an open quote, a backslash at the very end) give an error
-// text and no words. Thread-safety: a value type; no shared state.
+// other '$' is literal text ('$name' passes the text itself). No other
+// expansion, globbing or operator (; | & < >) exists.
+// Malformed lines (an open quote) give an error text and no words.
+// Thread-safety: a value type; no shared state.
 #pragma once
 
 #include <string>

@@ -14,6 +14,9 @@ struct SplitCase {
     std::vector<Word> words;
 };
 
+// Names each case by its line in the test list.
+void PrintTo(const SplitCase& c, std::ostream* os) { *os << c.line; }
+
 class ShellLineSplit : public testing::TestWithParam<SplitCase> {};
 
 TEST_P(ShellLineSplit, GivesTheWordsAShellWould) {
@@ -35,8 +38,18 @@ INSTANTIATE_TEST_SUITE_P(
         // A quote inside the other kind of quotes, and a doubled-up word.
         SplitCase{"f \"O'Brien\" 'say \"hi\"' it\\'s", {Text("f"), Text("O'Brien"), Text("say \"hi\""), Text("it's")}},
         SplitCase{"f a'b c'\"d\"", {Text("f"), Text("ab cd")}},
-        // Backslashes: kept in single quotes, only before $ ` \" \\ dropped in double quotes.
-        SplitCase{"f '\\n' \"a\\\"b\\\\c\\d\" x\\ y", {Text("f"), Text("\\n"), Text("a\"b\\c\\d"), Text("x y")}},
+        // Backslashes stand for themselves, as in Windows paths typed unquoted or quoted.
+        SplitCase{"Connect C:\\obz\\data\\ Demo", {Text("Connect"), Text("C:\\obz\\data\\"), Text("Demo")}},
+        SplitCase{"f C:\\data\\x.db \\\\server\\share\\x.db",
+                  {Text("f"), Text("C:\\data\\x.db"), Text("\\\\server\\share\\x.db")}},
+        SplitCase{"f \"C:\\Program Files\\x.db\" 'C:\\My Data\\' \"C:\\My Data\\\\\"",
+                  {Text("f"), Text("C:\\Program Files\\x.db"), Text("C:\\My Data\\"), Text("C:\\My Data\\")}},
+        SplitCase{"f \\n \"\\t\" '\\n' x\\ a\\", {Text("f"), Text("\\n"), Text("\\t"), Text("\\n"), Text("x\\"), Text("a\\")}},
+        // Before a quote, backslashes pair up and an odd one makes the quote text.
+        SplitCase{"f it\\'s \"say \\\"hi\\\"\" \\\"a\\\"", {Text("f"), Text("it's"), Text("say \"hi\""), Text("\"a\"")}},
+        SplitCase{"f a\\\\'b c' a\\\\\\'b \"x\\\\\\\"y\"", {Text("f"), Text("a\\b c"), Text("a\\'b"), Text("x\\\"y")}},
+        // Inside double quotes only the double quote is escaped.
+        SplitCase{"f \"it\\'s\"", {Text("f"), Text("it\\'s")}},
         // '#' past the start of a line is text: select lists and separators.
         SplitCase{
             "GetDBRecordSet People#*#name,city # not a comment",
@@ -44,11 +57,13 @@ INSTANTIATE_TEST_SUITE_P(
         // Only a whole unquoted $name is a reference.
         SplitCase{"f $rs $_x1", {Text("f"), Ref("rs"), Ref("_x1")}},
         SplitCase{"f '$rs' \"$rs\" \\$rs $ $1 $a-b a$b 100$",
-                  {Text("f"), Text("$rs"), Text("$rs"), Text("$rs"), Text("$"), Text("$1"), Text("$a-b"), Text("a$b"),
-                   Text("100$")}}));
+                  {Text("f"), Text("$rs"), Text("$rs"), Text("\\$rs"), Text("$"), Text("$1"), Text("$a-b"),
+                   Text("a$b"), Text("100$")}}));
 
 TEST(ShellLine, MalformedLinesGiveAnErrorAndNoWords) {
-    for (const char* line : {"f 'open", "f \"open", "f \"a\\\"", "f a\\"}) {
+    // A folder ending in a backslash before the closing quote gets a hint.
+    EXPECT_NE(ShellLine::Parse("Connect \"C:\\data\\\" Demo").Error().find("'C:\\dir\\'"), std::string::npos);
+    for (const char* line : {"f 'open", "f \"open", "f \"a\\\"", "f 'a\\'b'c"}) {
         const ShellLine parsed = ShellLine::Parse(line);
         EXPECT_FALSE(parsed.Ok()) << line;
         EXPECT_FALSE(parsed.Error().empty()) << line;
