@@ -5,17 +5,12 @@
 
 #include "com/ScopedLock.h"
 #include "results/ComponentTypeInfo.h"
+#include "results/RecordItemMembers.h"
 
 namespace {
 
-constexpr DispatchMember kMembers[] = {
-    DispatchMember::Bind<&IRecordItem::GetDataValue>(OLESTR("GetDataValue"), DISPID_RI_GetDataValue,
-                                                     OLESTR("Field"), OLESTR("pVal")),
-    DispatchMember::Bind<&IRecordItem::SetDataValue>(OLESTR("SetDataValue"), DISPID_RI_SetDataValue,
-                                                     OLESTR("Name"), OLESTR("Value")),
-};
 constexpr TypeInfoSource kTypeInfo = ComponentTypeInfo(IID_IRecordItem);
-constexpr DispatchTable kDispatch{kMembers, &kTypeInfo};
+constexpr DispatchTable kDispatch{kRecordItemMembers, &kTypeInfo};
 
 std::basic_string_view<OLECHAR> TextOf(BSTR text) noexcept {
     return text != nullptr ? std::basic_string_view<OLECHAR>(text, SysStringLen(text))

@@ -6,21 +6,12 @@
 #include "com/ScopedLock.h"
 #include "results/ComponentTypeInfo.h"
 #include "results/IRowLoader.h"
+#include "results/RecordSetMembers.h"
 
 namespace {
 
-constexpr DispatchMember kMembers[] = {
-    DispatchMember::Bind<&IRecordSet::GetRecordCount>(OLESTR("GetRecordCount"), DISPID_RS_GetRecordCount,
-                                                      OLESTR("lRet")),
-    DispatchMember::Bind<&IRecordSet::GetRecordItem>(OLESTR("GetRecordItem"), DISPID_RS_GetRecordItem,
-                                                     OLESTR("Index"), OLESTR("RecordItem"), OLESTR("Succeeded")),
-    DispatchMember::Bind<&IRecordSet::SetRecordItem>(OLESTR("SetRecordItem"), DISPID_RS_SetRecordItem,
-                                                     OLESTR("Record")),
-    DispatchMember::Bind<&IRecordSet::SetColumnName>(OLESTR("SetColumnName"), DISPID_RS_SetColumnName,
-                                                     OLESTR("Name")),
-};
 constexpr TypeInfoSource kTypeInfo = ComponentTypeInfo(IID_IRecordSet);
-constexpr DispatchTable kDispatch{kMembers, &kTypeInfo};
+constexpr DispatchTable kDispatch{kRecordSetMembers, &kTypeInfo};
 
 }  // namespace
 
