@@ -2,37 +2,43 @@
 // script file or standard input, and writes each outcome and every event.
 //
 //   obzshell [-n] [-e] [SCRIPT | -]
-//     -n  do not echo the lines of SCRIPT (lines typed or piped on standard
-//         input are never echoed)
-//     -e  stop at the first failed line
-// Exit status: 0 when every line succeeded, 1 when any failed (a malformed
-// line, an unknown object or method, a failed call, an unmet `expect`),
-// 2 for bad usage or when the component cannot be created.
+//     -n         do not echo the lines of SCRIPT (lines typed or piped on
+//                standard input are never echoed)
+//     -e         stop at the first failed line
+//     --help     the usage, the lines, the quoting rule and the methods
+//     --version  the version
+// Outcomes and events go to standard output, failures to standard error.
+// At a terminal the shell prompts and edits lines (see ObzShellInput).
+// Exit status: 0 when every line succeeded (and for --help and --version), 1
+// when any failed (a malformed line, an unknown object or method, a failed
+// call, an unmet `expect`), 2 for bad usage or when the component cannot be
+// created.
 #include <OBZeveVevuVAD.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <fstream>
 #include <iostream>
 #include <string>
 
+#include "ObzShellInput.h"
 #include "ObzShellSession.h"
 #include "ShellCommand.h"
+#include "ShellHelp.h"
 #include "ShellLine.h"
 
 namespace {
 
-const char kUsage[] =
-    "usage: obzshell [-n] [-e] [SCRIPT | -]\n"
-    "Reads one call a line: Method ARG... (on the database object db),\n"
-    "NAME.Method ARG..., new NAME PROGID, print TEXT..., expect VALUE, quit.\n"
-    "Arguments are quoted as in a POSIX shell; $NAME passes an object.\n";
-
-int RunScript(std::istream& input, bool echo, bool stopOnFailure) {
-    ObzShellSession session(std::cout);
+int Run(ObzShellInput& input, bool echo, bool stopOnFailure) {
+    if (input.Terminal()) {
+        std::cout << "obzshell " OBZ_VERSION_TEXT ": help lists the lines and methods; quit or Ctrl-D leaves."
+                  << std::endl;
+    }
+    ObzShellSession session(std::cout, std::cerr);
     if (!session.Start()) return 2;
     bool allSucceeded = true;
     std::string text;
-    for (unsigned number = 1; std::getline(input, text); ++number) {
+    for (unsigned number = 1; input.ReadLine(text); ++number) {
         const ShellLine line = ShellLine::Parse(text);
         const ShellCommand command = ShellCommand::FromLine(line);
         if (echo && command.GetKind() != ShellCommand::Kind::Expect) {
@@ -41,12 +47,18 @@ int RunScript(std::istream& input, bool echo, bool stopOnFailure) {
         }
         if (!session.Run(command)) {
             allSucceeded = false;
-            std::cout << "   (line " << number << ")" << std::endl;
+            if (!input.Terminal()) std::cerr << "   (line " << number << ")" << std::endl;
             if (stopOnFailure) break;
         }
         if (session.QuitRequested()) break;
     }
     return allSucceeded ? 0 : 1;
+}
+
+int BadUsage(const std::string& problem) {
+    std::cerr << "obzshell: " << problem
+              << "\nUsage: obzshell [-n] [-e] [SCRIPT | -]\nRun 'obzshell --help' for the lines and methods.\n";
+    return 2;
 }
 
 }  // namespace
@@ -61,13 +73,17 @@ int main(int argc, char** argv) {
         } else if (std::strcmp(argv[i], "-e") == 0) {
             stopOnFailure = true;
         } else if (std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "--help") == 0) {
-            std::cout << kUsage;
+            std::cout << ShellHelp::Usage();
             return 0;
-        } else if (script == nullptr && (argv[i][0] != '-' || std::strcmp(argv[i], "-") == 0)) {
-            script = argv[i];
+        } else if (std::strcmp(argv[i], "--version") == 0) {
+            std::cout << "obzshell (OBZeveVevuVAD) " OBZ_VERSION_TEXT "\n";
+            return 0;
+        } else if (argv[i][0] == '-' && std::strcmp(argv[i], "-") != 0) {
+            return BadUsage(std::string("unknown option ") + argv[i]);
+        } else if (script != nullptr) {
+            return BadUsage("one script at a time");
         } else {
-            std::cerr << kUsage;
-            return 2;
+            script = argv[i];
         }
     }
 
@@ -84,8 +100,12 @@ int main(int argc, char** argv) {
         std::cerr << "obzshell: cannot initialise COM\n";
         return 2;
     }
-    const int status =
-        file.is_open() ? RunScript(file, echo, stopOnFailure) : RunScript(std::cin, false, stopOnFailure);
+    int status = 0;
+    {
+        ObzShellInput input(file.is_open() ? static_cast<std::istream&>(file) : std::cin,
+                            !file.is_open() && isatty(STDIN_FILENO) != 0);
+        status = Run(input, echo && file.is_open(), stopOnFailure);
+    }
     CoUninitialize();
     return status;
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "ObzShellArguments.h"
+#include "ShellHelp.h"
 #include "obzkit/Utf8.h"
 
 namespace {
@@ -75,7 +76,7 @@ ObzShellSession::~ObzShellSession() {
 
 bool ObzShellSession::Start() {
     if (!Create(kDatabaseVariable, kDatabaseProgId)) {
-        out_ << "   (is the component registered? comrt-regsvr OBZeveVevuVAD64.so)" << std::endl;
+        err_ << "   (is the component registered? comrt-regsvr OBZeveVevuVAD64.so)" << std::endl;
         return false;
     }
     obzkit::Ref<IConnectionPointContainer> container;
@@ -105,6 +106,8 @@ bool ObzShellSession::Run(const ShellCommand& command) {
         case ShellCommand::Kind::Quit:
             quit_ = true;
             return true;
+        case ShellCommand::Kind::Help:
+            return Help(command.Name());
         case ShellCommand::Kind::Call:
             return Call(command);
     }
@@ -205,15 +208,26 @@ bool ObzShellSession::Expect(const std::string& expected) {
     return Fail("expected " + expected + " but the last outcome was " + lastOutcome_);
 }
 
+bool ObzShellSession::Help(const std::string& method) {
+    if (method.empty()) {
+        out_ << ShellHelp::Overview() << std::flush;
+        return true;
+    }
+    std::string text;
+    if (!ShellHelp::Method(method, text)) return Fail("no method named " + method + " (help lists them)");
+    out_ << text << std::flush;
+    return true;
+}
+
 bool ObzShellSession::Fail(const std::string& reason) {
     lastOutcome_ = "error";
-    out_ << "=> error: " << reason << std::endl;
+    err_ << "=> error: " << reason << std::endl;
     return false;
 }
 
 bool ObzShellSession::Failed(HRESULT hr, const std::string& what) {
     lastOutcome_ = Hex(hr);
     const std::string name = HresultName(hr);
-    out_ << "=> error " << lastOutcome_ << (name.empty() ? "" : " " + name) << ": " << what << std::endl;
+    err_ << "=> error " << lastOutcome_ << (name.empty() ? "" : " " + name) << ": " << what << std::endl;
     return false;
 }

@@ -10,8 +10,10 @@
 // per command:
 //   => 1 | => true | => "text" | => S_OK | => S_FALSE     the outcome
 //   => 0 (S_FALSE)                                        a result with S_FALSE
+// to `out`, or to `err` when the command failed:
 //   => error 0x80020006 DISP_E_UNKNOWNNAME: ...           a failed call
-// and remembers the outcome's text (1, true, text, S_OK, or the HRESULT in
+//   => error: no object named rs                          any other failure
+// `help` writes the shell's help (see ShellHelp) to `out`. It remembers the outcome's text (1, true, text, S_OK, or the HRESULT in
 // hex) for `expect`. Events are written by the sink as they arrive, before
 // the outcome line of the call that caused them.
 // Needs an initialised COM runtime for its whole lifetime.
@@ -28,7 +30,7 @@
 
 class ObzShellSession {
 public:
-    explicit ObzShellSession(std::ostream& out) noexcept : out_(out) {}
+    ObzShellSession(std::ostream& out, std::ostream& err) noexcept : out_(out), err_(err) {}
     ObzShellSession(const ObzShellSession&) = delete;
     ObzShellSession& operator=(const ObzShellSession&) = delete;
     ~ObzShellSession();
@@ -45,10 +47,12 @@ private:
     bool Create(const std::string& variable, const std::string& progId);
     bool Call(const ShellCommand& command);
     bool Expect(const std::string& expected);
+    bool Help(const std::string& method);
     bool Fail(const std::string& reason);
     bool Failed(HRESULT hr, const std::string& what);
 
     std::ostream& out_;
+    std::ostream& err_;
     std::map<std::string, obzkit::Ref<IDispatch>> objects_;
     obzkit::Ref<IConnectionPoint> events_;
     DWORD cookie_ = 0;

@@ -16,7 +16,7 @@ const char* RegsvrOptions::Usage() noexcept {
            "regsvr32 does on Windows: it loads each LIBRARY and calls its DllRegisterServer,\n"
            "DllUnregisterServer or DllInstall, and prints what it did.\n"
            "\n"
-           "Switches start with / or - and compare without case:\n"
+           "Options (they start with / or - and compare without case):\n"
            "  /u            unregister: call DllUnregisterServer (and DllInstall(FALSE) with /i)\n"
            "  /s            silent: print nothing; only the exit status tells the outcome\n"
            "  /i            also call DllInstall(TRUE) with a null command line\n"
@@ -31,11 +31,6 @@ const char* RegsvrOptions::Usage() noexcept {
            "server registers its full path, or a Windows path such as C:\\obz\\server.so,\n"
            "which names a file on one of the prefix's drives.\n"
            "\n"
-           "Environment:\n"
-           "  COMRT_PREFIX  the prefix folder that holds the registry (system.reg,\n"
-           "                user.reg) and the drives; without it $XDG_DATA_HOME/comrt,\n"
-           "                else ~/.local/share/comrt\n"
-           "\n"
            "Exit status:\n"
            "  0  every library was registered or unregistered\n"
            "  1  the command line is wrong\n"
@@ -43,10 +38,18 @@ const char* RegsvrOptions::Usage() noexcept {
            "  4  a library lacks the entry point\n"
            "  5  an entry point reported a failure\n"
            "\n"
+           "Environment:\n"
+           "  COMRT_PREFIX  the prefix folder that holds the registry (system.reg,\n"
+           "                user.reg) and the drives; without it $XDG_DATA_HOME/comrt,\n"
+           "                else ~/.local/share/comrt\n"
+           "\n"
            "Examples:\n"
-           "  comrt-regsvr /opt/obz/lib/OBZeveVevuVAD64.so\n"
-           "  comrt-regsvr /n /i:user /opt/obz/lib/OBZeveVevuVAD64.so\n"
-           "  comrt-regsvr /u /opt/obz/lib/OBZeveVevuVAD64.so\n";
+           "  Register machine-wide (in system.reg):\n"
+           "    comrt-regsvr /opt/obz/lib/OBZeveVevuVAD64.so\n"
+           "  Register for the current user only (in user.reg):\n"
+           "    comrt-regsvr /n /i:user /opt/obz/lib/OBZeveVevuVAD64.so\n"
+           "  Unregister:\n"
+           "    comrt-regsvr /u /opt/obz/lib/OBZeveVevuVAD64.so\n";
 }
 
 bool RegsvrOptions::Parse(int argc, const char* const* argv, RegsvrOptions& options, std::string& error) {

@@ -60,6 +60,13 @@ ShellCommand ShellCommand::FromLine(const ShellLine& line) {
         return command;
     }
 
+    if (head == "help") {
+        if (words.size() > 2) return Invalid("usage: help [METHOD]");
+        command.kind_ = Kind::Help;
+        if (words.size() == 2) command.name_ = words[1].text;
+        return command;
+    }
+
     const size_t dot = head.find('.');
     if (dot != std::string::npos) {
         command.target_ = head.substr(0, dot);

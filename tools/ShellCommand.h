@@ -3,6 +3,7 @@
 //   print WORD...        write the words, separated by spaces
 //   expect VALUE         compare VALUE with the outcome of the last call
 //   quit | exit          stop reading
+//   help [METHOD]        describe the commands and methods, or one method
 //   Method ARG...        call Method of the database object
 //   NAME.Method ARG...   call Method of the object kept as variable NAME
 // Arguments are the line's words; a $NAME word passes that object.
@@ -18,7 +19,7 @@
 
 class ShellCommand {
 public:
-    enum class Kind { Nothing, Invalid, New, Print, Expect, Quit, Call };
+    enum class Kind { Nothing, Invalid, New, Print, Expect, Quit, Help, Call };
 
     static ShellCommand FromLine(const ShellLine& line);
 
@@ -28,7 +29,7 @@ public:
     // database object.
     const std::string& Target() const noexcept { return target_; }
     // New: the ProgID; Call: the method name; Expect: the expected outcome;
-    // Print: the text to write.
+    // Print: the text to write; Help: the method asked about, empty for all.
     const std::string& Name() const noexcept { return name_; }
     // Call: the arguments in order.
     const std::vector<ShellLine::Word>& Arguments() const noexcept { return arguments_; }

@@ -1,16 +1,40 @@
 # obzshell: runs method calls of the component, one a line, from a script or
 # the terminal. A client program: <OBZeveVevuVAD.h>, the event sink base of
-# the client kit (obzkit) and libcomrt.
+# the client kit (obzkit) and libcomrt. At a terminal it edits lines with libedit
+# (Debian's libedit-dev) when that is found; without it the shell still
+# builds, with a plain prompt. OBZ_SHELL_LINE_EDITING=OFF builds it so anyway.
+option(OBZ_SHELL_LINE_EDITING "Line editing in obzshell through libedit, when found" ON)
+set(obzshell_libedit FALSE)
+if(OBZ_SHELL_LINE_EDITING)
+  pkg_check_modules(LIBEDIT IMPORTED_TARGET libedit)
+  if(LIBEDIT_FOUND)
+    set(obzshell_libedit TRUE)
+  else()
+    message(STATUS "libedit not found: obzshell is built without line editing")
+  endif()
+endif()
+# The tests of the terminal session look here for what to expect.
+set(OBZ_SHELL_HAS_LIBEDIT ${obzshell_libedit} PARENT_SCOPE)
 
-# The line parser, free of COM, in a library of its own for its tests.
-add_library(obzshellparse STATIC ${CMAKE_CURRENT_LIST_DIR}/ShellLine.cpp ${CMAKE_CURRENT_LIST_DIR}/ShellCommand.cpp)
+# The line parser and the help, free of COM calls, in a library of their own
+# for their tests. The help reads the component's dispatch tables.
+add_library(obzshellparse STATIC ${CMAKE_CURRENT_LIST_DIR}/ShellLine.cpp ${CMAKE_CURRENT_LIST_DIR}/ShellCommand.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ShellHelp.cpp)
 target_compile_options(obzshellparse PRIVATE ${OBZ_WARNINGS})
-target_include_directories(obzshellparse PUBLIC ${PROJECT_SOURCE_DIR})
+target_include_directories(obzshellparse PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/include)
+target_link_libraries(obzshellparse PUBLIC comrt)
+if(obzshell_libedit)
+  target_compile_definitions(obzshellparse PUBLIC OBZ_SHELL_LINE_EDITING)
+endif()
 
 file(GLOB obzshell_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/ObzShell*.cpp)
 add_executable(obzshell ${obzshell_sources})
 target_compile_options(obzshell PRIVATE ${OBZ_WARNINGS})
+target_compile_definitions(obzshell PRIVATE ${OBZ_VERSION_DEFS})
 target_include_directories(obzshell PRIVATE ${PROJECT_SOURCE_DIR}/include)
 target_link_libraries(obzshell PRIVATE obzshellparse obzkit)
+if(obzshell_libedit)
+  target_link_libraries(obzshell PRIVATE PkgConfig::LIBEDIT)
+endif()
 set_target_properties(obzshell PROPERTIES INSTALL_RPATH "$ORIGIN/../lib")
 install(TARGETS obzshell RUNTIME DESTINATION bin)

@@ -1,14 +1,22 @@
 // Runs the installed-layout obzshell against the component registered in a
-// fresh runtime prefix, and checks its transcript and exit status.
-// Linux-only (setenv, popen).
+// fresh runtime prefix, and checks its output, its errors and its exit
+// status; at a terminal (a pseudo-terminal), its prompt, line editing and
+// history. Linux-only (setenv, popen, pseudo-terminals).
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
-#include <cstdio>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
+
+#include "ToolProcess.h"
 
 #if defined(OBZ_SHELL) && defined(OBZ_REGSVR) && defined(OBZ_MODULE)
 
@@ -18,8 +26,7 @@ namespace fs = std::filesystem;
 class ObzShellRun : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               (std::string("obz-shell-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ = fs::temp_directory_path() / ("obz-shell-" + std::to_string(getpid()));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
         setenv("COMRT_PREFIX", (dir_ / "prefix").c_str(), 1);
@@ -27,37 +34,32 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    // Runs the script with the options; the transcript, and the exit status.
-    std::pair<std::string, int> Run(const std::string& script, const std::string& options = "-n") {
+    // Runs the script with the options.
+    ToolProcess::Result Run(const std::string& script, const std::string& options = "-n") {
         const fs::path file = dir_ / "script.obz";
         std::ofstream(file) << script;
-        const std::string command = std::string(OBZ_SHELL) + " " + options + " " + file.string() + " 2>&1";
-        FILE* pipe = popen(command.c_str(), "r");
-        std::string out;
-        char buffer[512];
-        while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
-        const int status = pipe == nullptr ? -1 : pclose(pipe);
-        return {out, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+        return ToolProcess::Run(std::string(OBZ_SHELL) + " " + options + " " + file.string());
     }
 
     fs::path dir_;
 };
 
 TEST_F(ObzShellRun, StoresAndReadsBackThroughObjectVariables) {
-    const auto [out, status] =
-        Run("CreateDbFile Shop 'Items|1|0|1' id,name\n"
-            "InsertDBRecord Items id,name \"1;it's, here||;\"\n"
-            "new rs Ombrel.RecordSet\n"
-            "new item Ombrel.RecordItem\n"
-            "GetDBRecordSet 'Items#*#name' id 1 $rs\n"
-            "rs.GetRecordCount\n"
-            "expect 1\n"
-            "rs.GetRecordItem 0 $item\n"
-            "item.GetDataValue name\n"
-            "expect \"it's, here\"\n"
-            "item.GetDataValue nothing\n");
-    EXPECT_EQ(status, 0) << out;
-    EXPECT_EQ(out,
+    const auto r = Run(
+        "CreateDbFile Shop 'Items|1|0|1' id,name\n"
+        "InsertDBRecord Items id,name \"1;it's, here||;\"\n"
+        "new rs Ombrel.RecordSet\n"
+        "new item Ombrel.RecordItem\n"
+        "GetDBRecordSet 'Items#*#name' id 1 $rs\n"
+        "rs.GetRecordCount\n"
+        "expect 1\n"
+        "rs.GetRecordItem 0 $item\n"
+        "item.GetDataValue name\n"
+        "expect \"it's, here\"\n"
+        "item.GetDataValue nothing\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out,
               "=> db = Ombrel.ZeveVevuVAD {F59CFD47-99A5-4BFA-B936-C03A62C53679}\n"
               "=> 1\n=> 1\n"
               "=> rs = Ombrel.RecordSet {5195E675-2327-4CAC-9B2F-61BB6EEA33AE}\n"
@@ -66,12 +68,22 @@ TEST_F(ObzShellRun, StoresAndReadsBackThroughObjectVariables) {
 }
 
 TEST_F(ObzShellRun, PrintsEventsBeforeTheOutcomeThatCausedThem) {
-    const auto [out, status] = Run("CreateDbFile Shop Items id\nInsertDBRecord Nowhere id 1\nexpect 0\n");
-    EXPECT_EQ(status, 0) << out;
-    EXPECT_NE(out.find("event OnWriteLog: ZeveVevuVAD64--SQLITE_ERROR[1]: no such table: Nowhere\n"
-                       "    REPLACE INTO Nowhere (id) VALUES ('1');\n=> 0\n"),
+    const auto r = Run("CreateDbFile Shop Items id\nInsertDBRecord Nowhere id 1\nexpect 0\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("event OnWriteLog: ZeveVevuVAD64--SQLITE_ERROR[1]: no such table: Nowhere\n"
+                         "    REPLACE INTO Nowhere (id) VALUES ('1');\n=> 0\n"),
               std::string::npos)
-        << out;
+        << r.out;
+}
+
+TEST_F(ObzShellRun, TakesWindowsPathsAsTyped) {
+    const auto r = Run(
+        "CreateDbFile *C:\\shop\\x.db Items id\n"
+        "expect 1\n"
+        "print C:\\data\\x.db \\\\server\\share \"C:\\My Data\\\\\"\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(dir_ / "prefix" / "drive_c" / "shop" / "x.db"));
+    EXPECT_NE(r.out.find("\nC:\\data\\x.db \\\\server\\share C:\\My Data\\\n"), std::string::npos) << r.out;
 }
 
 struct FailureCase {
@@ -79,7 +91,7 @@ struct FailureCase {
     const char* message;
 };
 
-TEST_F(ObzShellRun, ReportsFailedLinesAndGoesOn) {
+TEST_F(ObzShellRun, ReportsFailedLinesOnStandardErrorAndGoesOn) {
     const FailureCase cases[] = {
         {"Frobnicate 1\n", "=> error 0x80020006 DISP_E_UNKNOWNNAME"},
         {"Connect only-one\n", "=> error 0x8002000E DISP_E_BADPARAMCOUNT"},
@@ -90,26 +102,160 @@ TEST_F(ObzShellRun, ReportsFailedLinesAndGoesOn) {
          "DISP_E_TYPEMISMATCH: GetRecordItem failed at argument 1"},
         {"InsertDBRecord T a 'open\n", "=> error: unterminated single quote"},
         {"Disconnect\nexpect 1\n", "=> error: expected 1 but the last outcome was S_OK"},
+        {"help Frobnicate\n", "=> error: no method named Frobnicate"},
     };
     for (const FailureCase& c : cases) {
-        const auto [out, status] = Run(std::string(c.script) + "print still running\n");
-        EXPECT_EQ(status, 1) << c.script;
-        EXPECT_NE(out.find(c.message), std::string::npos) << c.script << out;
-        EXPECT_NE(out.find("still running"), std::string::npos) << c.script;
+        const auto r = Run(std::string(c.script) + "print still running\n");
+        EXPECT_EQ(r.status, 1) << c.script;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.script << r.err;
+        EXPECT_NE(r.err.find("(line "), std::string::npos) << c.script << r.err;
+        EXPECT_EQ(r.out.find("error"), std::string::npos) << c.script << r.out;
+        EXPECT_NE(r.out.find("still running"), std::string::npos) << c.script;
     }
 }
 
 TEST_F(ObzShellRun, StopsAtTheFirstFailureWithDashE) {
-    const auto [out, status] = Run("Frobnicate\nprint not reached\n", "-n -e");
-    EXPECT_EQ(status, 1);
-    EXPECT_EQ(out.find("not reached"), std::string::npos) << out;
+    const auto r = Run("Frobnicate\nprint not reached\n", "-n -e");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out.find("not reached"), std::string::npos) << r.out;
 }
 
 TEST_F(ObzShellRun, EchoesTheScriptUnlessAskedNotTo) {
-    const auto [out, status] = Run("# a note\nDisconnect\nexpect S_OK\nquit\nDisconnect\n", "");
-    EXPECT_EQ(status, 0);
-    EXPECT_NE(out.find("# a note\n> Disconnect\n=> S_OK\n> quit\n"), std::string::npos) << out;
-    EXPECT_EQ(out.find("expect"), std::string::npos) << out;
+    const auto r = Run("# a note\nDisconnect\nexpect S_OK\nquit\nDisconnect\n", "");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("# a note\n> Disconnect\n=> S_OK\n> quit\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("expect"), std::string::npos) << r.out;
+}
+
+TEST_F(ObzShellRun, HelpDescribesTheMethodsOfEveryClass) {
+    const auto r = Run("help\nhelp rs.getrecorditem\nhelp InsertDBRecord\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const char* text : {"ImportDbFile FilePath TableName ColumnName RowSplit ColumnSplit  => a number\n",
+                             "GetDBRecordSet TableName ConditionCol ConditionVal $pRecordSet  => true or false\n",
+                             "GetRecordCount  => a number\n", "GetDataValue Field  => a text\n",
+                             "\nrs.GetRecordItem Index $RecordItem\n  a method of a RecordSet (Ombrel.RecordSet)\n"
+                             "  Index: a number\n  RecordItem: an object, passed as $NAME\n"
+                             "  answers true or false (Succeeded)\n",
+                             "\nInsertDBRecord TableName Column Value\n"}) {
+        EXPECT_NE(r.out.find(text), std::string::npos) << text << "\n" << r.out;
+    }
+}
+
+struct OptionCase {
+    const char* options;
+    int status;
+    const char* out;  // expected in standard output; "" : it stays empty
+    const char* err;  // expected in standard error; "" : it stays empty
+};
+
+TEST_F(ObzShellRun, CommandLineOptionsAnswerOnTheRightStream) {
+    const OptionCase cases[] = {
+        {"--help", 0, "Usage: obzshell [-n] [-e] [SCRIPT | -]\n", ""},
+        {"-h", 0, "\nQuoting (blanks separate the arguments):\n", ""},
+        {"--version", 0, "obzshell (OBZeveVevuVAD) " OBZ_VERSION_TEXT "\n", ""},
+        {"--bogus", 2, "", "obzshell: unknown option --bogus\n"},
+        {"a.obz b.obz", 2, "", "one script at a time"},
+        {"/nowhere/x.obz", 2, "", "obzshell: cannot open /nowhere/x.obz"},
+    };
+    for (const OptionCase& c : cases) {
+        const auto r = ToolProcess::Run(std::string(OBZ_SHELL) + " " + c.options);
+        EXPECT_EQ(r.status, c.status) << c.options;
+        if (*c.out == '\0') EXPECT_EQ(r.out, "") << c.options;
+        else EXPECT_NE(r.out.find(c.out), std::string::npos) << c.options << r.out;
+        if (*c.err == '\0') EXPECT_EQ(r.err, "") << c.options;
+        else EXPECT_NE(r.err.find(c.err), std::string::npos) << c.options << r.err;
+    }
+}
+
+// The shell on a pseudo-terminal, fed keys as a person types them.
+class Terminal {
+public:
+    explicit Terminal(const std::string& history) {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
+        const std::string slave = ptsname(master_);
+        pid_ = fork();
+        if (pid_ == 0) {
+            setsid();
+            const int fd = open(slave.c_str(), O_RDWR);
+            dup2(fd, 0);
+            dup2(fd, 1);
+            dup2(fd, 2);
+            setenv("OBZSHELL_HISTORY", history.c_str(), 1);
+            setenv("TERM", "xterm", 1);
+            execl(OBZ_SHELL, OBZ_SHELL, static_cast<char*>(nullptr));
+            _exit(127);
+        }
+    }
+    ~Terminal() {
+        if (pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0) kill(pid_, SIGKILL);
+        if (pid_ > 0) waitpid(pid_, nullptr, 0);
+        if (master_ >= 0) close(master_);
+    }
+    Terminal(const Terminal&) = delete;
+    Terminal& operator=(const Terminal&) = delete;
+
+    // Reads the screen until `text` has appeared `count` times in all; false
+    // if the shell ends or stalls first (a guard against hanging, not a
+    // measure of speed).
+    bool WaitFor(const std::string& text, int count) {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (Count(text) < count) {
+            pollfd p{master_, POLLIN, 0};
+            if (std::chrono::steady_clock::now() > giveUp || poll(&p, 1, 200) < 0) return false;
+            if (p.revents == 0) continue;
+            char buffer[512];
+            const ssize_t n = read(master_, buffer, sizeof buffer);
+            if (n <= 0) return false;
+            screen_.append(buffer, static_cast<size_t>(n));
+        }
+        return true;
+    }
+    void Type(const std::string& keys) { ASSERT_EQ(write(master_, keys.data(), keys.size()), ssize_t(keys.size())); }
+    int Count(const std::string& text) const {
+        int n = 0;
+        for (size_t at = screen_.find(text); at != std::string::npos; at = screen_.find(text, at + 1)) ++n;
+        return n;
+    }
+    // The exit status once the shell has ended.
+    int Status() {
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    const std::string& Screen() const { return screen_; }
+
+private:
+    int master_ = -1;
+    pid_t pid_ = -1;
+    std::string screen_;
+};
+
+TEST_F(ObzShellRun, PromptsEditsAndKeepsHistoryAtATerminal) {
+    const std::string history = (dir_ / "history").string();
+    Terminal terminal(history);
+    ASSERT_TRUE(terminal.WaitFor("obz> ", 1)) << terminal.Screen();
+#ifdef OBZ_SHELL_HAS_LIBEDIT
+    // "rint one", then Ctrl-A to the start of the line and the missing "p".
+    terminal.Type("rint one\x01p\r");
+    ASSERT_TRUE(terminal.WaitFor("obz> ", 2)) << terminal.Screen();
+    // Arrow up recalls the line.
+    terminal.Type("\x1b[A\r");
+    ASSERT_TRUE(terminal.WaitFor("obz> ", 3)) << terminal.Screen();
+    EXPECT_EQ(terminal.Count("\none\r\n"), 2) << terminal.Screen();
+#else
+    terminal.Type("print one\r");
+    ASSERT_TRUE(terminal.WaitFor("obz> ", 2)) << terminal.Screen();
+    EXPECT_EQ(terminal.Count("\none\r\n"), 1) << terminal.Screen();
+#endif
+    terminal.Type("quit\r");
+    EXPECT_EQ(terminal.Status(), 0) << terminal.Screen();
+    std::ifstream saved(history);
+    const std::string lines((std::istreambuf_iterator<char>(saved)), std::istreambuf_iterator<char>());
+#ifdef OBZ_SHELL_HAS_LIBEDIT
+    EXPECT_NE(lines.find("print\\040one"), std::string::npos) << lines;
+#endif
 }
 
 }  // namespace

@@ -16,6 +16,9 @@ struct CommandCase {
     size_t argumentCount;
 };
 
+// Names each case by its line in the test list.
+void PrintTo(const CommandCase& c, std::ostream* os) { *os << c.line; }
+
 class ShellCommandKinds : public testing::TestWithParam<CommandCase> {};
 
 TEST_P(ShellCommandKinds, ReadsTheLine) {
@@ -41,7 +44,8 @@ INSTANTIATE_TEST_SUITE_P(
                     CommandCase{"print rows: $rs 'a b'", Kind::Print, "", "rows: $rs a b", 0},
                     CommandCase{"print", Kind::Print, "", "", 0}, CommandCase{"expect 1", Kind::Expect, "", "1", 0},
                     CommandCase{"expect ''", Kind::Expect, "", "", 0}, CommandCase{"quit", Kind::Quit, "", "", 0},
-                    CommandCase{"exit", Kind::Quit, "", "", 0},
+                    CommandCase{"exit", Kind::Quit, "", "", 0}, CommandCase{"help", Kind::Help, "", "", 0},
+                    CommandCase{"help rs.GetRecordItem", Kind::Help, "", "rs.GetRecordItem", 0},
                     // Malformed commands.
                     CommandCase{"f 'open", Kind::Invalid, "", "", 0}, CommandCase{"new rs", Kind::Invalid, "", "", 0},
                     CommandCase{"new 1rs Ombrel.RecordSet", Kind::Invalid, "", "", 0},
@@ -50,6 +54,7 @@ INSTANTIATE_TEST_SUITE_P(
                     CommandCase{"$rs.GetRecordCount", Kind::Invalid, "", "", 0},
                     CommandCase{"rs.", Kind::Invalid, "", "", 0}, CommandCase{".Get", Kind::Invalid, "", "", 0},
                     CommandCase{"a.b.c", Kind::Invalid, "", "", 0},
+                    CommandCase{"help a b", Kind::Invalid, "", "", 0},
                     CommandCase{"Insert-Record x", Kind::Invalid, "", "", 0}));
 
 TEST(ShellCommand, KeepsArgumentsAndReferencesInOrder) {

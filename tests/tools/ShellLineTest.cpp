@@ -14,9 +14,6 @@ struct SplitCase {
     std::vector<Word> words;
 };
 
-// Names each case by its line in the test list.
-void PrintTo(const SplitCase& c, std::ostream* os) { *os << c.line; }
-
 class ShellLineSplit : public testing::TestWithParam<SplitCase> {};
 
 TEST_P(ShellLineSplit, GivesTheWordsAShellWould) {

@@ -1,0 +1,190 @@
+#include "ShellHelp.h"
+
+#include <span>
+
+#include "facade/ZeveVevuVADMembers.h"
+#include "results/RecordItemMembers.h"
+#include "results/RecordSetMembers.h"
+
+namespace {
+
+// A class a shell line can call, with the variable name its examples use.
+struct ShellClass {
+    const char* title;     // how the help names an object of the class
+    const char* heading;   // the heading of the class's methods
+    const char* progId;
+    const char* variable;  // db for the database object, else an example name
+    std::span<const DispatchMember> members;
+};
+
+const ShellClass kClasses[] = {
+    {"the database object", "Database object methods (Ombrel.ZeveVevuVAD, the variable db)", "Ombrel.ZeveVevuVAD",
+     "db", kZeveVevuVADMembers},
+    {"a RecordSet", "RecordSet methods (new rs Ombrel.RecordSet, then rs.Method)", "Ombrel.RecordSet", "rs",
+     kRecordSetMembers},
+    {"a RecordItem", "RecordItem methods (new item Ombrel.RecordItem, then item.Method)", "Ombrel.RecordItem",
+     "item", kRecordItemMembers},
+};
+
+const char kLines[] =
+    "Lines:\n"
+    "  Method ARG...       call a method of the database object (the variable db)\n"
+    "  NAME.Method ARG...  call a method of the object kept as variable NAME\n"
+    "  new NAME PROGID     create an object (Ombrel.RecordSet, Ombrel.RecordItem or\n"
+    "                      a {CLSID}) and keep it as variable NAME\n"
+    "  $NAME               as an argument: pass the object kept as NAME\n"
+    "  print TEXT...       write the text\n"
+    "  expect VALUE        fail unless the last outcome was VALUE (1, true, S_OK, a\n"
+    "                      text)\n"
+    "  help [METHOD]       list the lines and methods, or describe one method\n"
+    "  quit, exit          stop; so does the end of the input\n"
+    "  # ...               a comment, as the first thing on a line\n"
+    "\n"
+    "Each call writes its outcome (=> 1, => true, => \"text\", => S_OK) after the\n"
+    "events it caused (event OnWriteLog: ...); a failed line writes => error ... to\n"
+    "standard error.\n"
+    "\n"
+    "Quoting (blanks separate the arguments):\n"
+    "  '...'      keeps every character as it is; '' is an empty argument\n"
+    "  \"...\"      keeps every character, except that \\\" is a double quote\n"
+    "  \\          is an ordinary character, so Windows paths need no quotes:\n"
+    "             C:\\data\\x.db, C:\\data\\, \\\\server\\share\n"
+    "  \\' \\\"      outside quotes: the quote itself (it\\'s); backslashes just\n"
+    "             before a quote pair up, each pair one backslash, so\n"
+    "             \"C:\\data\\\\\" is C:\\data\\\n"
+    "  ; | # $    need no quoting; only a whole $NAME names an object, and\n"
+    "             nothing else is expanded\n";
+
+// The name as text; the tables' names are ASCII.
+std::string Narrow(const OLECHAR* text) {
+    std::string out;
+    for (; text != nullptr && *text != 0; ++text) out.push_back(*text < 0x80 ? static_cast<char>(*text) : '?');
+    return out;
+}
+
+bool SameName(std::string_view a, const OLECHAR* b) {
+    const std::string name = Narrow(b);
+    if (a.size() != name.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(name[i])) return false;
+    }
+    return true;
+}
+
+const char* Answer(VARTYPE type) {
+    switch (type) {
+        case VT_I4:
+            return "a number";
+        case VT_BOOL:
+            return "true or false";
+        case VT_BSTR:
+            return "a text";
+        default:
+            return "S_OK or S_FALSE";
+    }
+}
+
+const char* ArgumentKind(VARTYPE type) {
+    switch (type) {
+        case VT_I4:
+            return "a number";
+        case VT_DISPATCH:
+            return "an object, passed as $NAME";
+        default:
+            return "a text";
+    }
+}
+
+// "GetRecordItem Index $RecordItem": the method as a line calls it.
+std::string Call(const DispatchMember& member) {
+    std::string line = Narrow(member.name);
+    for (UINT i = 0; i < member.paramCount; ++i) {
+        line += member.paramTypes[i] == VT_DISPATCH ? " $" : " ";
+        line += Narrow(member.paramNames[i]);
+    }
+    return line;
+}
+
+std::string Methods() {
+    std::string text;
+    for (const ShellClass& c : kClasses) {
+        text += std::string("\n") + c.heading + ":\n";
+        for (const DispatchMember& member : c.members) {
+            text += "  " + Call(member) + "  => " + Answer(member.resultType) + "\n";
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string ShellHelp::Overview() { return kLines + Methods() + "\nhelp METHOD describes a method's arguments.\n"; }
+
+std::string ShellHelp::Usage() {
+    return std::string(
+               "Usage: obzshell [-n] [-e] [SCRIPT | -]\n"
+               "Runs calls of the OBZeveVevuVAD component, one a line, from SCRIPT, or from\n"
+               "standard input without one or with -, and writes each outcome and every event\n"
+               "as it arrives. At a terminal it shows a prompt"
+#ifdef OBZ_SHELL_LINE_EDITING
+               ", edits the line (emacs keys, or\n"
+               "those of ~/.editrc) and keeps the history of the lines typed.\n"
+#else
+               " (this build has no line editing).\n"
+#endif
+               "\n"
+               "Options:\n"
+               "  -n          do not echo the lines of SCRIPT before their output\n"
+               "  -e          stop at the first failed line\n"
+               "  -h, --help  print this help and exit\n"
+               "  --version   print the version and exit\n"
+               "\n") +
+           Overview() +
+           "\n"
+           "Exit status:\n"
+           "  0  every line succeeded\n"
+           "  1  a line failed: a malformed line, an unknown object or method, a failed\n"
+           "     call or an unmet expect\n"
+           "  2  bad usage, or the component cannot be created (not registered in the\n"
+           "     prefix)\n"
+           "\n"
+           "Environment:\n"
+           "  COMRT_PREFIX      the prefix whose registry names the component (see\n"
+           "                    comrt-regsvr)\n"
+           "  OBZSHELL_HISTORY  the file that keeps the lines typed at a terminal;\n"
+           "                    empty: none is kept\n"
+           "\n"
+           "Files:\n"
+           "  ~/.obzshell_history  the lines typed at a terminal, when OBZSHELL_HISTORY\n"
+           "                       is not set\n"
+           "\n"
+           "Examples:\n"
+           "  Run a script and stop at its first failure:\n"
+           "    obzshell -e examples/session.obz\n"
+           "  Run the example session quietly, with its outcomes only:\n"
+           "    obzshell -n examples/session.obz\n"
+           "  Type the calls at the terminal (help lists them):\n"
+           "    obzshell\n";
+}
+
+bool ShellHelp::Method(std::string_view name, std::string& text) {
+    const size_t dot = name.find('.');
+    if (dot != std::string_view::npos) name.remove_prefix(dot + 1);
+    for (const ShellClass& c : kClasses) {
+        for (const DispatchMember& member : c.members) {
+            if (!SameName(name, member.name)) continue;
+            const bool database = std::string(c.variable) == "db";
+            text = (database ? "" : std::string(c.variable) + ".") + Call(member) + "\n";
+            text += std::string("  a method of ") + c.title + " (" + c.progId + ")\n";
+            for (UINT i = 0; i < member.paramCount; ++i) {
+                text += "  " + Narrow(member.paramNames[i]) + ": " + ArgumentKind(member.paramTypes[i]) + "\n";
+            }
+            text += std::string("  answers ") + Answer(member.resultType);
+            if (member.resultType != VT_EMPTY) text += " (" + Narrow(member.paramNames[member.paramCount]) + ")";
+            text += "\n";
+            return true;
+        }
+    }
+    return false;
+}

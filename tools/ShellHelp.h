@@ -1,0 +1,23 @@
+// The texts of obzshell's help: the shell's own commands, its quoting rule,
+// and the methods of the component's three classes with their arguments and
+// what each answers. The methods come from the classes' dispatch tables, the
+// same tables that serve the objects' late-bound calls, so the help lists
+// exactly what a line can call.
+// Thread-safety: stateless.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+class ShellHelp {
+public:
+    // What `obzshell --help` prints: usage, options, the lines, the quoting
+    // rule, the methods, exit status, environment, files and examples.
+    static std::string Usage();
+    // What `help` prints: the lines, the quoting rule and every method.
+    static std::string Overview();
+    // What `help METHOD` prints for NAME or VARIABLE.NAME (without case): the
+    // method's line, each argument and the answer. False when no class has
+    // a method of that name.
+    static bool Method(std::string_view name, std::string& text);
+};
