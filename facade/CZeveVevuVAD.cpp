@@ -7,6 +7,7 @@
 #include "com/ComBstr.h"
 #include "com/ComPtr.h"
 #include "com/MutexGuard.h"
+#include "com/ScopedLock.h"
 #include "com/WideFormat.h"
 #include "facade/ZeveVevuVADMembers.h"
 #include "results/ComponentTypeInfo.h"
@@ -28,6 +29,9 @@ HRESULT Guarded(Body&& body) noexcept {
 }
 
 WString Text(BSTR text) { return ParamList::FromBstr(text); }
+
+// Holds the object's call lock for one method or hook.
+using CallGuard = ScopedLock<CriticalSection>;
 
 void Store(LONG* out, LONG value) {
     if (out != nullptr) *out = value;
@@ -88,6 +92,7 @@ void CZeveVevuVAD::WriteLog(const WString& text) noexcept {
 }
 
 VARIANT CZeveVevuVAD::HostNotification(LONG type, LONG code, BSTR text) noexcept {
+    CallGuard call(callLock_);
     VARIANT result;
     VariantInit(&result);
     if (type != 1) return result;
@@ -126,9 +131,13 @@ VARIANT CZeveVevuVAD::HostNotification(LONG type, LONG code, BSTR text) noexcept
     return result;
 }
 
-BOOL CZeveVevuVAD::HostText(BSTR) noexcept { return TRUE; }
+BOOL CZeveVevuVAD::HostText(BSTR) noexcept {
+    CallGuard call(callLock_);
+    return TRUE;
+}
 
 STDMETHODIMP CZeveVevuVAD::Connect(BSTR HostAddress, BSTR SystemName, LONG* plRet) noexcept {
+    CallGuard call(callLock_);
     return Guarded([&] {
         facade_.Connect(Text(HostAddress), Text(SystemName), ModuleVersion::Text(), plRet);
         return S_OK;
@@ -136,6 +145,7 @@ STDMETHODIMP CZeveVevuVAD::Connect(BSTR HostAddress, BSTR SystemName, LONG* plRe
 }
 
 STDMETHODIMP CZeveVevuVAD::Disconnect() noexcept {
+    CallGuard call(callLock_);
     MutexGuard guard(disconnectLock_);
     if (facade_.ConnectionState() != 0) facade_.Disconnect();
     return S_OK;
@@ -143,6 +153,7 @@ STDMETHODIMP CZeveVevuVAD::Disconnect() noexcept {
 
 STDMETHODIMP CZeveVevuVAD::ImportDbFile(BSTR FilePath, BSTR TableName, BSTR ColumnName, BSTR RowSplit,
                                         BSTR ColumnSplit, LONG* plRet) noexcept {
+    CallGuard call(callLock_);
     return Guarded([&] {
         Store(plRet, facade_.ImportDbFile(Text(FilePath), Text(TableName), Text(ColumnName), Text(RowSplit),
                                           Text(ColumnSplit)));
@@ -151,6 +162,7 @@ STDMETHODIMP CZeveVevuVAD::ImportDbFile(BSTR FilePath, BSTR TableName, BSTR Colu
 }
 
 STDMETHODIMP CZeveVevuVAD::InsertDBRecord(BSTR TableName, BSTR Column, BSTR Value, LONG* plRet) noexcept {
+    CallGuard call(callLock_);
     return Guarded([&] {
         Store(plRet, facade_.InsertDBRecord(Text(TableName), Text(Column), Text(Value)));
         return S_OK;
@@ -159,6 +171,7 @@ STDMETHODIMP CZeveVevuVAD::InsertDBRecord(BSTR TableName, BSTR Column, BSTR Valu
 
 STDMETHODIMP CZeveVevuVAD::UpdateDBRecord(BSTR TableName, BSTR ConditionCol, BSTR ConditionVal, BSTR NewCol,
                                           BSTR NewVal, LONG* plRet) noexcept {
+    CallGuard call(callLock_);
     return Guarded([&] {
         Store(plRet, facade_.UpdateDBRecord(Text(TableName), Text(ConditionCol), Text(ConditionVal), Text(NewCol),
                                             Text(NewVal)));
@@ -168,6 +181,7 @@ STDMETHODIMP CZeveVevuVAD::UpdateDBRecord(BSTR TableName, BSTR ConditionCol, BST
 
 STDMETHODIMP CZeveVevuVAD::DeleteDBRecord(BSTR TableName, BSTR ConditionCol, BSTR ConditionVal,
                                           LONG* plRet) noexcept {
+    CallGuard call(callLock_);
     return Guarded([&] {
         Store(plRet, facade_.DeleteDBRecord(Text(TableName), Text(ConditionCol), Text(ConditionVal)));
         return S_OK;
@@ -176,6 +190,7 @@ STDMETHODIMP CZeveVevuVAD::DeleteDBRecord(BSTR TableName, BSTR ConditionCol, BST
 
 STDMETHODIMP CZeveVevuVAD::GetDBRecordSet(BSTR TableName, BSTR ConditionCol, BSTR ConditionVal,
                                           IDispatch* pRecordSet, VARIANT_BOOL* Succeeded) noexcept {
+    CallGuard call(callLock_);
     return Guarded([&] {
         if (Succeeded != nullptr) *Succeeded = VARIANT_FALSE;
         WString table = Text(TableName), conditionCol = Text(ConditionCol), conditionVal = Text(ConditionVal);
@@ -190,6 +205,7 @@ STDMETHODIMP CZeveVevuVAD::GetDBRecordSet(BSTR TableName, BSTR ConditionCol, BST
 }
 
 STDMETHODIMP CZeveVevuVAD::CreateDbFile(BSTR FileName, BSTR TableName, BSTR ColumnName, LONG* plRet) noexcept {
+    CallGuard call(callLock_);
     return Guarded([&] {
         Store(plRet, facade_.CreateDbFile(Text(FileName), Text(TableName), Text(ColumnName)));
         return S_OK;
@@ -197,13 +213,16 @@ STDMETHODIMP CZeveVevuVAD::CreateDbFile(BSTR FileName, BSTR TableName, BSTR Colu
 }
 
 STDMETHODIMP CZeveVevuVAD::BeginTransation() noexcept {
+    CallGuard call(callLock_);
     return Guarded([&] { return facade_.BeginTransation(); });
 }
 
 STDMETHODIMP CZeveVevuVAD::CommitTransation() noexcept {
+    CallGuard call(callLock_);
     return Guarded([&] { return facade_.CommitTransation(); });
 }
 
 STDMETHODIMP CZeveVevuVAD::DropTable(BSTR FileName, BSTR TableName, LONG* plRet) noexcept {
+    CallGuard call(callLock_);
     return Guarded([&] { return facade_.DropTable(Text(FileName), Text(TableName), plRet); });
 }

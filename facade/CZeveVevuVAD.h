@@ -10,9 +10,21 @@
 // DropTable; E_OUTOFMEMORY when memory runs out) and lets no exception out;
 // outcomes travel in the out-parameters, which may be null (the outcome is
 // then dropped). A null BSTR argument reads as the empty text.
-// Thread-safety: the object does not serialise its operations; a client must
-// not call one object from several threads at once. Subscribing and firing
-// are safe from any thread.
+// Thread-safety: calls may arrive on any thread (the class is free-threaded).
+// Every IZeveVevuVAD method and both host hooks hold the object's call lock
+// for their whole run, so overlapping calls on one object queue and run one
+// at a time. The call lock is recursive for the thread that holds it: a sink
+// may call back into the object from inside an event on the firing thread,
+// and a rebuild replays CreateDbFile through the object's own interface. A
+// call from any other thread waits until the call in progress has returned,
+// so a sink must never wait, inside an event, for another thread that calls
+// this object (a sink marshaled into another apartment that calls back this
+// way deadlocks). The call lock is separate from the object lock, which
+// guards only the sink list: Advise, Unadvise and EnumConnections never wait
+// for a call in progress. IDispatch's own methods (type information, names)
+// take no lock; Invoke holds the call lock through the method it runs.
+// The object must be made through Creator<CZeveVevuVAD>, whose
+// FinalConstruct creates the call lock.
 #pragma once
 
 #include <span>
@@ -22,6 +34,7 @@
 #include "DatabaseFacade.h"
 #include "LogSink.h"
 #include "com/ConnectionPointContainer.h"
+#include "com/CriticalSection.h"
 #include "com/DispatchImpl.h"
 #include "com/InterfaceEntry.h"
 #include "com/Mutex.h"
@@ -36,6 +49,8 @@ public:
     CZeveVevuVAD();
 
     static std::span<const InterfaceEntry<CZeveVevuVAD>> InterfaceTable() noexcept;
+    // Creates the call lock; its failure fails the creation.
+    HRESULT FinalConstruct() noexcept { return callLock_.Initialize(); }
 
     // The host's entry points, outside the automation interface: an
     // in-process host that holds the object reports its system events here.
@@ -74,6 +89,8 @@ public:
     DatabaseFacade& Facade() noexcept { return facade_; }
 
 private:
+    // Serialises the calls on this object; taken before any other lock.
+    CriticalSection callLock_;
     Mutex disconnectLock_;
     DatabaseFacade facade_;
 };
