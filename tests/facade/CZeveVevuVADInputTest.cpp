@@ -1,13 +1,17 @@
 // Hostile input through the component object's method table: a long seeded
 // run of every method with null, empty, malformed, oversized and
-// SQL-breaking texts and wrong objects. Every call must return, with an
-// HRESULT of S_OK or S_FALSE, an outcome in its documented range, and only
-// prefixed log lines; afterwards the same object still stores and reads a
-// table. Under the sanitizer build this also proves the calls clean.
+// SQL-breaking texts and wrong objects, and every argument of every method
+// in turn given lone surrogates, an embedded NUL and a megabyte. Every call
+// must return, with its exact HRESULT, an outcome in its documented range,
+// and only prefixed log lines, and must change no table but the one it
+// names; afterwards the same object still stores and reads a table. Under
+// the sanitizer build this also proves the calls clean.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -70,6 +74,7 @@ protected:
             OLESTR("%"),    OLESTR("\""),    OLESTR("("),    OLESTR(")"),   OLESTR("--"),       OLESTR("/*"),
             OLESTR("\r\n"), OLESTR("\\"),    OLESTR("NULL"), OLESTR("="),   OLESTR("x'41'"),    OLESTR("1e5"),
             OLESTR("-0"),   OLESTR("\u00e9"), OLESTR("\u4e2d"), WString(1, OLECHAR(0xD800)), WString(1, OLECHAR(0)),
+            WString(1, OLECHAR(0xDFFF)), WString(1, OLECHAR(0xDBFF)) + OLESTR("'"),
             OLESTR("SELECT"), OLESTR("k,a"), OLESTR("1,2"), OLESTR("k=1"),
         };
         WString text;
@@ -140,6 +145,19 @@ protected:
             case 2: return item.Get();
             default: return object.Get();
         }
+    }
+
+    // Every table of a database file with its rows, sorted.
+    static std::map<std::string, std::vector<std::string>> TablesOf(const fs::path& file) {
+        std::map<std::string, std::vector<std::string>> tables;
+        for (const std::string& name : Rows(file, "SELECT name FROM sqlite_master WHERE type='table'")) {
+            std::string quoted = "\"";
+            for (char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+            std::vector<std::string> rows = Rows(file, "SELECT * FROM " + quoted + "\"");
+            std::sort(rows.begin(), rows.end());
+            tables[name] = std::move(rows);
+        }
+        return tables;
     }
 
     std::mt19937 random{20261205};
@@ -271,6 +289,166 @@ TEST_F(CZeveVevuVADInputTest, EveryMethodSurvivesHostileArgumentsAndTheObjectSti
     LONG count = 0;
     result->GetRecordCount(&count);
     EXPECT_EQ(count, 1);
+}
+
+// Each argument of each method in turn gets each hostile text while the
+// others stay well-formed. An argument ends at its first NUL, as the
+// methods read their texts; a lone surrogate never joins the text around
+// it into SQL; a megabyte reaches SQLite, the registry and the file system
+// and comes back as a failure, never as a crash.
+TEST_F(CZeveVevuVADInputTest, EveryArgumentTakesSurrogatesNulsAndMegabytes) {
+    // A megabyte: quotes to double, ending in a lone surrogate.
+    WString megabyte;
+    for (int i = 0; i < (1 << 19); ++i) megabyte += OLESTR("a'");
+    megabyte.back() = OLECHAR(0xD800);
+    const std::pair<const char*, WString> hostile[] = {
+        {"lone high surrogate at the end", OLESTR("x") + WString(1, OLECHAR(0xD800))},
+        {"lone low surrogate", OLESTR("x") + WString(1, OLECHAR(0xDC00)) + OLESTR(", OR 1=1 --")},
+        {"high surrogate before a quote",
+         OLESTR("x") + WString(1, OLECHAR(0xD800)) + OLESTR("~,(SELECT group_concat(name) FROM sqlite_master))--||~")},
+        {"embedded NUL", OLESTR("T") + WString(1, OLECHAR(0)) + OLESTR("'); DROP TABLE Keep; --")},
+        {"megabyte", megabyte},
+    };
+
+    // A file with the table the calls aim at and two they must not touch.
+    const fs::path model = dir / "model.db", file = dir / "fuzz.db";
+    {
+        LONG ret = 0;
+        for (const OLECHAR* table : {OLESTR("T"), OLESTR("Keep"), OLESTR("Other")}) {
+            Arg name(StarFile("model.db")), tableArg{WString(table)}, columns(OLESTR("k,a"));
+            ASSERT_EQ(object->CreateDbFile(name.Get(), tableArg.Get(), columns.Get(), &ret), S_OK);
+            ASSERT_EQ(ret, 1);
+        }
+        Arg keep(OLESTR("Keep")), columns(OLESTR("k,a")), row(OLESTR("1,it's kept")), t(OLESTR("T")), x(OLESTR("1,x"));
+        object->InsertDBRecord(keep.Get(), columns.Get(), row.Get(), &ret);
+        object->InsertDBRecord(t.Get(), columns.Get(), x.Get(), &ret);
+        std::ofstream(dir / "rows.txt", std::ios::binary) << "'7'|#|'seven';";
+    }
+
+    using Call = std::function<HRESULT(IZeveVevuVAD&, const std::vector<BSTR>&, LONG&)>;
+    struct Method {
+        const char* name;
+        std::vector<WString> args;  // well-formed
+        int tableArg;               // the argument naming the table of the file it may change; -1: none
+        Call call;
+    };
+    ComPtr<IRecordSet> result;
+    ASSERT_EQ(Creator<CRecordSet>::CreateInstance(nullptr, IID_IRecordSet, result.ReceiveVoid()), S_OK);
+    const Method methods[] = {
+        {"Connect", {OLESTR("local"), OLESTR("Sys")}, -1,
+         [](IZeveVevuVAD& o, const std::vector<BSTR>& a, LONG& out) { return o.Connect(a[0], a[1], &out); }},
+        // The import writes the default file, never the one under test.
+        {"ImportDbFile", {HostFile("rows.txt"), OLESTR("T"), OLESTR("k,a"), OLESTR(";"), OLESTR("|#|")}, -1,
+         [](IZeveVevuVAD& o, const std::vector<BSTR>& a, LONG& out) {
+             return o.ImportDbFile(a[0], a[1], a[2], a[3], a[4], &out);
+         }},
+        {"InsertDBRecord", {OLESTR("T"), OLESTR("k,a"), OLESTR("2,y")}, 0,
+         [](IZeveVevuVAD& o, const std::vector<BSTR>& a, LONG& out) {
+             return o.InsertDBRecord(a[0], a[1], a[2], &out);
+         }},
+        {"UpdateDBRecord", {OLESTR("T"), OLESTR("k"), OLESTR("1"), OLESTR("a"), OLESTR("z")}, 0,
+         [](IZeveVevuVAD& o, const std::vector<BSTR>& a, LONG& out) {
+             return o.UpdateDBRecord(a[0], a[1], a[2], a[3], a[4], &out);
+         }},
+        {"DeleteDBRecord", {OLESTR("T"), OLESTR("k"), OLESTR("1")}, 0,
+         [](IZeveVevuVAD& o, const std::vector<BSTR>& a, LONG& out) {
+             return o.DeleteDBRecord(a[0], a[1], a[2], &out);
+         }},
+        {"GetDBRecordSet", {OLESTR("T"), OLESTR("a"), OLESTR("x")}, -1,
+         [&](IZeveVevuVAD& o, const std::vector<BSTR>& a, LONG& out) {
+             VARIANT_BOOL found = 77;
+             const HRESULT hr = o.GetDBRecordSet(a[0], a[1], a[2], result.Get(), &found);
+             out = found == VARIANT_TRUE ? 1 : found == VARIANT_FALSE ? 0 : 77;
+             return hr;
+         }},
+        {"CreateDbFile", {StarFile("fuzz.db"), OLESTR("T"), OLESTR("k,a")}, 1,
+         [](IZeveVevuVAD& o, const std::vector<BSTR>& a, LONG& out) {
+             return o.CreateDbFile(a[0], a[1], a[2], &out);
+         }},
+        {"DropTable", {OLESTR(""), OLESTR("Other")}, 1,
+         [](IZeveVevuVAD& o, const std::vector<BSTR>& a, LONG& out) {
+             out = 0;
+             return o.DropTable(a[0], a[1], &out);
+         }},
+    };
+
+    for (const Method& method : methods) {
+        for (size_t position = 0; position < method.args.size(); ++position) {
+            for (const auto& [what, text] : hostile) {
+                SCOPED_TRACE(std::string(method.name) + " argument " + std::to_string(position) + ": " + what);
+                fs::copy_file(model, file, fs::copy_options::overwrite_existing);
+                const bool isDrop = std::string(method.name) == "DropTable";
+                // A file that an earlier case made under a hostile name would
+                // otherwise be the one a drop acts on.
+                if (isDrop) fs::remove_all(DefaultDataFolder());
+                // A fresh object on the file under test for every call.
+                ComPtr<IZeveVevuVAD> fresh;
+                ASSERT_EQ(Creator<CZeveVevuVAD>::CreateInstance(nullptr, IID_IZeveVevuVAD, fresh.ReceiveVoid()), S_OK);
+                static_cast<CZeveVevuVAD*>(fresh.Get())->Facade().SetPause([](DWORD) {});
+                ComPtr<IConnectionPointContainer> container;
+                ComPtr<IConnectionPoint> events;
+                fresh->QueryInterface(IID_IConnectionPointContainer, container.ReceiveVoid());
+                container->FindConnectionPoint(DIID__IZeveVevuVADEvents, events.Receive());
+                EventSink logs;
+                DWORD logCookie = 0;
+                ASSERT_EQ(events->Advise(&logs, &logCookie), S_OK);
+                LONG ret = 0;
+                Arg name(StarFile("fuzz.db")), table(OLESTR("T")), columns(OLESTR("k,a"));
+                ASSERT_EQ(fresh->CreateDbFile(name.Get(), table.Get(), columns.Get(), &ret), S_OK);
+                const auto before = TablesOf(file);
+
+                std::vector<WString> texts = method.args;
+                texts[position] = text;
+                std::vector<std::unique_ptr<Arg>> args;
+                std::vector<BSTR> bstrs;
+                for (const WString& t : texts) bstrs.push_back(args.emplace_back(std::make_unique<Arg>(t))->Get());
+                LONG outcome = 77;
+                const HRESULT hr = method.call(*fresh.Get(), bstrs, outcome);
+
+                // Each text as the method reads it: up to its first NUL.
+                std::vector<WString> read;
+                for (const WString& t : texts) read.push_back(t.substr(0, t.find(OLECHAR(0))));
+                std::string named;
+                if (method.tableArg >= 0) {
+                    const WString& t = read[size_t(method.tableArg)];
+                    named = FacadeFixture::Narrow(t.substr(0, t.find(OLECHAR('|'))));
+                }
+                EXPECT_EQ(hr, isDrop && !before.contains(named) ? S_FALSE : S_OK);
+                if (std::string(method.name) == "Connect")
+                    EXPECT_TRUE(outcome == 1 || outcome == 2) << outcome;
+                else
+                    EXPECT_TRUE(outcome == 0 || outcome == 1) << outcome;
+
+                auto after = TablesOf(file);
+                for (const auto& [tableName, rows] : before) {
+                    if (tableName == named) continue;
+                    EXPECT_EQ(after[tableName], rows) << tableName;
+                }
+                for (const auto& [tableName, rows] : after)
+                    EXPECT_TRUE(tableName == named || before.contains(tableName)) << tableName.substr(0, 80);
+                for (const WString& line : logs.Logs())
+                    EXPECT_EQ(line.rfind(OLESTR("ZeveVevuVAD64--"), 0), 0u) << FacadeFixture::Narrow(line.substr(0, 80));
+                events->Unadvise(logCookie);
+            }
+        }
+    }
+
+    // The result objects take the same texts.
+    ComPtr<IRecordItem> row;
+    ASSERT_EQ(Creator<CRecordItem>::CreateInstance(nullptr, IID_IRecordItem, row.ReceiveVoid()), S_OK);
+    for (const auto& [what, text] : hostile) {
+        SCOPED_TRACE(what);
+        Arg arg(text);
+        VARIANT_BOOL ok = VARIANT_FALSE;
+        BSTR value = nullptr;
+        EXPECT_EQ(result->SetColumnName(arg.Get()), S_OK);
+        EXPECT_EQ(result->SetRecordItem(arg.Get()), S_OK);
+        EXPECT_EQ(result->GetRecordItem(0, row.Get(), &ok), S_OK);
+        EXPECT_EQ(ok, VARIANT_TRUE);
+        EXPECT_EQ(row->GetDataValue(arg.Get(), &value), S_OK);
+        SysFreeString(value);
+        EXPECT_EQ(row->SetDataValue(arg.Get(), arg.Get()), S_OK);
+    }
 }
 
 }  // namespace
