@@ -1,7 +1,8 @@
 # Man pages of the command-line tools, made at build time by help2man from
 # each tool's --help and --version, so the pages say what the tools say.
-# They land in <build>/man and install under share/man/man1. Without help2man
-# (Debian's help2man) the tools build without pages.
+# They land in <build>/man and install under share/man/man1, as the install
+# component "man". Without help2man (Debian's help2man) the tools build
+# without pages.
 include(GNUInstallDirs)
 find_program(OBZ_HELP2MAN help2man)
 if(NOT OBZ_HELP2MAN)
@@ -11,10 +12,9 @@ else()
 endif()
 set(OBZ_MAN_DIR ${PROJECT_BINARY_DIR}/man CACHE INTERNAL "Where the tools' man pages are built")
 
-# obz_man_page(TARGET DESCRIPTION [COMPONENT name]): the page of the tool
-# TARGET, whose NAME line reads "TARGET - DESCRIPTION".
+# obz_man_page(TARGET DESCRIPTION): the page of the tool TARGET, whose NAME
+# line reads "TARGET - DESCRIPTION".
 function(obz_man_page target description)
-  cmake_parse_arguments(PARSE_ARGV 2 arg "" "COMPONENT" "")
   if(NOT OBZ_HELP2MAN)
     return()
   endif()
@@ -27,9 +27,5 @@ function(obz_man_page target description)
     VERBATIM)
   add_custom_target(${target}-man DEPENDS ${page})
   add_dependencies(obz-man-pages ${target}-man)
-  if(arg_COMPONENT)
-    install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT ${arg_COMPONENT})
-  else()
-    install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  endif()
+  install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT man)
 endfunction()

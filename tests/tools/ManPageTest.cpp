@@ -41,8 +41,8 @@ TEST(ManPage, NamesTheToolAndItsOptions) {
 
 TEST(ManPage, InstallsUnderShareMan) {
     const fs::path prefix = fs::temp_directory_path() / ("obz-man-" + std::to_string(getpid()));
-    const ToolProcess::Result install =
-        ToolProcess::Run(std::string(OBZ_CMAKE) + " --install " + OBZ_BUILD_DIR + " --prefix " + prefix.string());
+    const ToolProcess::Result install = ToolProcess::Run(std::string(OBZ_CMAKE) + " --install " + OBZ_BUILD_DIR +
+                                                         " --component man --prefix " + prefix.string());
     EXPECT_EQ(install.status, 0) << install.err;
     for (const char* tool : kTools) {
         EXPECT_TRUE(fs::exists(prefix / "share" / "man" / "man1" / (std::string(tool) + ".1"))) << tool;
