@@ -11,7 +11,7 @@
 // a lock on the current file, the object's other connections to it do not
 // wait for that lock (the wait could only end with the object's own commit).
 // Thread-safety: none; calls on one object must not overlap (its fields are
-// not guarded), as for the COM object that owns it.
+// not guarded). The COM object that owns it serialises its calls.
 // Failures: operations answer outcomes and log through the LogSink; only
 // std::bad_alloc leaves them.
 #pragma once
