@@ -12,17 +12,17 @@ bool HiveCache::SameFile(const struct stat& a, const struct stat& b) {
            a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
 }
 
-std::shared_ptr<const RegTree> HiveCache::Find(const std::string& path, const struct stat& current) {
+std::shared_ptr<const HiveDocument> HiveCache::Find(const std::string& path, const struct stat& current) {
     std::lock_guard<std::mutex> lock(mutex_);
     for (const Entry& entry : entries_) {
-        if (entry.path == path) return SameFile(entry.identity, current) ? entry.tree : nullptr;
+        if (entry.path == path) return SameFile(entry.identity, current) ? entry.document : nullptr;
     }
     return nullptr;
 }
 
 void HiveCache::Store(const std::string& path, UniqueFd file, const struct stat& identity,
-                      std::shared_ptr<const RegTree> tree) {
-    Entry entry{path, std::move(file), identity, std::move(tree)};
+                      std::shared_ptr<const HiveDocument> document) {
+    Entry entry{path, std::move(file), identity, std::move(document)};
     std::lock_guard<std::mutex> lock(mutex_);
     for (auto it = entries_.begin(); it != entries_.end(); ++it) {
         if (it->path == path) {

@@ -1,55 +1,66 @@
-// One registry hive kept as a registry-editor text file (UTF-8):
-//   Windows Registry Editor Version 5.00
-//   <blank line>
-//   [HKEY_LOCAL_MACHINE\Software\Key]
-//   @="default"
-//   "name"="text with \\ and \" escaped"
-//   "count"=dword:0000002a
-//   "blob"=hex:01,02          (other types: hex(<type>):..)
-// one section per key, so keys without values survive.
-// Writers serialise through an exclusive flock on "<file>.lock" and replace
-// the file by rename() of a fsync'd temporary in the same folder: concurrent
-// writers in several processes lose nothing and readers, who take no lock,
-// always see a complete file.
-// Parsed files are cached (HiveCache).
-// Thread-safety: instances are immutable; Read and Update may run from any
-// thread or process at once. Failure: Read of a missing or unreadable file is
-// an empty tree; Update answers a Win32 error code.
+// One registry hive kept as a registry-editor text file (see HiveDocument
+// for the format and what a rewrite keeps). Readers take no lock: writers
+// never change a hive in place, they write a new file beside it, sync it and
+// rename it over the old one, so a reader always sees one complete version.
+// Writers serialise through RegistryChange, which holds the prefix's lock.
+// Parsed files are cached (HiveCache) while the file stays the same.
+// Thread-safety: instances are immutable; any thread or process may read and
+// prepare at once. Failure: Read of a missing file is an empty hive, of a
+// file that cannot be read or parsed a refused document (reported once on
+// standard error); writes answer a Win32 error code and leave the hive as it
+// was.
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <string>
-#include <string_view>
 
 #include <comrt/winbase.h>
 
+#include "HiveDocument.h"
 #include "RegTree.h"
 #include "UniqueFd.h"
 
 class HiveFile {
 public:
+    // A new version of the hive, written and synced beside it. Install puts
+    // it in place; destruction without Install removes it.
+    class Replacement {
+    public:
+        Replacement() = default;
+        ~Replacement();
+        Replacement(const Replacement&) = delete;
+        Replacement& operator=(const Replacement&) = delete;
+        bool Empty() const { return temp_.empty(); }
+
+    private:
+        friend class HiveFile;
+        std::string temp_;
+        UniqueFd file_;
+        std::shared_ptr<const HiveDocument> document_;
+    };
+
     // `path` is the hive file; `rootName` the section prefix, such as
     // u"HKEY_LOCAL_MACHINE".
     HiveFile(std::string path, std::u16string rootName);
 
-    // The current content, parsed (shared with the cache; never null).
-    std::shared_ptr<const RegTree> Read() const;
+    const std::string& Path() const { return path_; }
 
-    // Under the lock: reads the current file, runs `change`, and when it
-    // answers ERROR_SUCCESS with `modified` set, writes the result back.
-    // Answers change's result, or ERROR_ACCESS_DENIED / ERROR_CANTWRITE when
-    // the lock or the new file cannot be made.
-    LSTATUS Update(const std::function<LSTATUS(RegTree& tree, bool& modified)>& change) const;
+    // The newest complete version of the file, parsed (never null).
+    std::shared_ptr<const HiveDocument> Read() const;
 
-    static RegTree Parse(std::string_view text, std::u16string_view rootName);
-    static std::string Serialise(const RegTree& tree, std::u16string_view rootName);
+    // Writes `tree` over `base` (the version read) to a synced temporary
+    // file. Leaves `out` empty when the tree is what the file holds.
+    // ERROR_CANTWRITE when the file cannot be written, or its text would not
+    // read back as `tree`.
+    LSTATUS Prepare(const HiveDocument& base, const RegTree& tree, Replacement& out) const;
+    // Renames a prepared version over the hive. ERROR_CANTWRITE on failure.
+    LSTATUS Install(Replacement& replacement) const;
+
+    // The hive files of a prefix.
+    static HiveFile Machine(const std::string& prefix);
+    static HiveFile User(const std::string& prefix);
 
 private:
-    // Writes a temporary, fsyncs it and renames it over the hive; answers
-    // the open new file, or an empty descriptor on failure.
-    UniqueFd WriteAtomically(const std::string& text) const;
-
     std::string path_;
     std::u16string rootName_;
 };

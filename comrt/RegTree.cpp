@@ -167,3 +167,15 @@ bool RegTree::RemoveValue(Key& key, std::u16string_view name) {
     }
     return false;
 }
+
+bool RegTree::SameContent(const RegTree& other) const {
+    if (keys_.size() != other.keys_.size()) return false;
+    for (auto a = keys_.begin(), b = other.keys_.begin(); a != keys_.end(); ++a, ++b) {
+        if (a->first != b->first || a->second.values.size() != b->second.values.size()) return false;
+        for (const Value& value : a->second.values) {
+            const Value* match = FindValue(b->second, value.name);
+            if (match == nullptr || match->type != value.type || match->data != value.data) return false;
+        }
+    }
+    return true;
+}

@@ -58,6 +58,9 @@ public:
     static bool RemoveValue(Key& key, std::u16string_view name);
 
     const KeyMap& Keys() const { return keys_; }
+    // Whether both trees hold the same keys and values, names compared
+    // without case.
+    bool SameContent(const RegTree& other) const;
 
 private:
     KeyMap::iterator DescendantsBegin(const std::u16string& folded);

@@ -1,8 +1,12 @@
 #include "Registry.h"
 
+#include <pthread.h>
+
 #include <cstring>
 #include <map>
 #include <new>
+
+#include <comrt/comrt.h>
 
 #include "Prefix.h"
 #include "Utf.h"
@@ -25,6 +29,21 @@ bool StorableName(std::u16string_view name) {
 
 std::u16string Text(LPCWSTR text) { return text == nullptr ? std::u16string() : std::u16string(text); }
 
+// The change a thread has opened, with its nesting depth.
+struct ThreadChange {
+    std::unique_ptr<RegistryChange> change;
+    int depth = 0;
+    bool commit = true;
+};
+thread_local ThreadChange threadChange;
+
+// A forked child is another process: the change, and the lock it holds, stay
+// the parent's. Closing the inherited descriptor does not release the lock.
+void ForgetChangeInChild() {
+    threadChange.change.reset();
+    threadChange.depth = 0;
+}
+
 template <typename Function>
 LSTATUS Guarded(Function function) {
     try {
@@ -39,14 +58,76 @@ LSTATUS Guarded(Function function) {
 
 Registry& Registry::Instance() {
     // Never destroyed: keys may still be closed from other static destructors.
-    static Registry* instance = new Registry;
+    static Registry* instance = [] {
+        pthread_atfork(nullptr, nullptr, ForgetChangeInChild);
+        return new Registry;
+    }();
     return *instance;
 }
 
-HiveFile Registry::Hive(View hive) {
+RegistryChange::Hive Registry::HiveOf(View hive) {
+    return hive == View::User ? RegistryChange::kUser : RegistryChange::kMachine;
+}
+
+LSTATUS Registry::ReadHive(View hive, std::shared_ptr<const RegTree>& tree) {
+    if (RegistryChange* change = threadChange.change.get()) {
+        RegTree* changed = nullptr;
+        const LSTATUS status = change->Tree(HiveOf(hive), changed);
+        // Not owned: the change outlives the call that reads it.
+        if (status == ERROR_SUCCESS) tree = std::shared_ptr<const RegTree>(std::shared_ptr<const RegTree>(), changed);
+        return status;
+    }
     const std::string prefix = Prefix::Path();
-    if (hive == View::User) return HiveFile(prefix + "/user.reg", u"HKEY_CURRENT_USER");
-    return HiveFile(prefix + "/system.reg", u"HKEY_LOCAL_MACHINE");
+    const HiveFile file = hive == View::User ? HiveFile::User(prefix) : HiveFile::Machine(prefix);
+    std::shared_ptr<const HiveDocument> document = file.Read();
+    if (document->Refused()) return ERROR_BADDB;
+    tree = std::shared_ptr<const RegTree>(document, &document->Tree());
+    return ERROR_SUCCESS;
+}
+
+LSTATUS Registry::WriteHive(View hive, const Edit& edit) {
+    RegistryChange* change = threadChange.change.get();
+    std::optional<RegistryChange> own;
+    if (change == nullptr) {
+        own.emplace(Prefix::Path());
+        const LSTATUS locked = own->Lock();
+        if (locked != ERROR_SUCCESS) return locked;
+        change = &*own;
+    }
+    RegTree* tree = nullptr;
+    LSTATUS status = change->Tree(HiveOf(hive), tree);
+    if (status != ERROR_SUCCESS) return status;
+    bool modified = false;
+    status = edit(*tree, modified);
+    if (status != ERROR_SUCCESS || !modified) return status;
+    change->Modified(HiveOf(hive));
+    return own ? own->Commit() : ERROR_SUCCESS;
+}
+
+LSTATUS Registry::BeginChange() {
+    Instance();  // its fork handler must be in place before a change is
+    ThreadChange& state = threadChange;
+    if (state.depth > 0) {
+        ++state.depth;
+        return ERROR_SUCCESS;
+    }
+    auto change = std::make_unique<RegistryChange>(Prefix::Path());
+    const LSTATUS status = change->Lock();
+    if (status != ERROR_SUCCESS) return status;
+    state.change = std::move(change);
+    state.depth = 1;
+    state.commit = true;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS Registry::EndChange(bool commit) {
+    ThreadChange& state = threadChange;
+    if (state.depth == 0) return ERROR_NOT_OWNER;
+    state.commit = state.commit && commit;
+    if (--state.depth > 0) return ERROR_SUCCESS;
+    const std::unique_ptr<RegistryChange> change = std::move(state.change);
+    if (state.commit) return change->Commit();
+    return commit ? ERROR_CANCELLED : ERROR_SUCCESS;
 }
 
 std::optional<size_t> Registry::RootIndex(HKEY key) {
@@ -76,12 +157,16 @@ Registry::Place Registry::WritePlace(const Location& location) {
     return places.back();
 }
 
-bool Registry::Exists(const Location& location) {
-    if (location.path.empty()) return true;  // the roots always exist
+LSTATUS Registry::Exists(const Location& location, bool& exists) {
+    exists = location.path.empty();  // the roots always exist
     for (const Place& place : ReadPlaces(location)) {
-        if (Hive(place.hive).Read()->Find(place.path) != nullptr) return true;
+        if (exists) break;
+        std::shared_ptr<const RegTree> tree;
+        const LSTATUS status = ReadHive(place.hive, tree);
+        if (status != ERROR_SUCCESS) return status;
+        exists = tree->Find(place.path) != nullptr;
     }
-    return false;
+    return ERROR_SUCCESS;
 }
 
 bool Registry::Join(const std::u16string& base, LPCWSTR subKey, std::u16string& path) {
@@ -152,7 +237,11 @@ LSTATUS Registry::Open(HKEY key, LPCWSTR subKey, PHKEY result) {
     *result = nullptr;
     Location target;
     if (!Instance().Resolve(key, target)) return ERROR_INVALID_HANDLE;
-    if (!Join(target.path, subKey, target.path) || !Exists(target)) return ERROR_FILE_NOT_FOUND;
+    if (!Join(target.path, subKey, target.path)) return ERROR_FILE_NOT_FOUND;
+    bool exists = false;
+    const LSTATUS status = Exists(target, exists);
+    if (status != ERROR_SUCCESS) return status;
+    if (!exists) return ERROR_FILE_NOT_FOUND;
     *result = Instance().NewHandle(std::move(target));
     return ERROR_SUCCESS;
 }
@@ -166,11 +255,16 @@ LSTATUS Registry::Create(HKEY key, LPCWSTR subKey, PHKEY result, LPDWORD disposi
     Location target = base;
     if (!Join(base.path, subKey, target.path)) return ERROR_INVALID_PARAMETER;
     // The merged view's base may live in the user hive only; check it there.
-    if (base.view == View::Classes && !Exists(base)) return ERROR_KEY_DELETED;
+    if (base.view == View::Classes) {
+        bool exists = false;
+        const LSTATUS status = Exists(base, exists);
+        if (status != ERROR_SUCCESS) return status;
+        if (!exists) return ERROR_KEY_DELETED;
+    }
     const Place basePlace = WritePlace(base);
     const Place place = WritePlace(target);
     bool created = false;
-    const LSTATUS status = Hive(place.hive).Update([&](RegTree& tree, bool& modified) -> LSTATUS {
+    const LSTATUS status = WriteHive(place.hive, [&](RegTree& tree, bool& modified) -> LSTATUS {
         if (base.view != View::Classes && tree.Find(basePlace.path) == nullptr) return ERROR_KEY_DELETED;
         tree.Create(place.path, &created);
         modified = created;
@@ -202,9 +296,14 @@ LSTATUS Registry::SetValue(HKEY key, LPCWSTR name, DWORD type, const BYTE* data,
         if (type == REG_DWORD && size != sizeof(DWORD)) return ERROR_INVALID_PARAMETER;
         if (size > 0) value.data.assign(data, data + size);
     }
-    if (location.view == View::Classes && !Exists(location)) return ERROR_KEY_DELETED;
+    if (location.view == View::Classes) {
+        bool exists = false;
+        const LSTATUS status = Exists(location, exists);
+        if (status != ERROR_SUCCESS) return status;
+        if (!exists) return ERROR_KEY_DELETED;
+    }
     const Place place = WritePlace(location);
-    return Hive(place.hive).Update([&](RegTree& tree, bool& modified) -> LSTATUS {
+    return WriteHive(place.hive, [&](RegTree& tree, bool& modified) -> LSTATUS {
         RegTree::Key* target = tree.Find(place.path);
         if (target == nullptr) {
             if (location.view != View::Classes) return ERROR_KEY_DELETED;
@@ -225,7 +324,9 @@ LSTATUS Registry::QueryValue(HKEY key, LPCWSTR name, LPDWORD type, LPBYTE data, 
     bool keyFound = location.path.empty();
     std::optional<RegTree::Value> found;
     for (const Place& place : ReadPlaces(location)) {
-        const std::shared_ptr<const RegTree> tree = Hive(place.hive).Read();
+        std::shared_ptr<const RegTree> tree;
+        const LSTATUS status = ReadHive(place.hive, tree);
+        if (status != ERROR_SUCCESS) return status;
         const RegTree::Key* entry = tree->Find(place.path);
         if (entry == nullptr) continue;
         keyFound = true;
@@ -256,7 +357,7 @@ LSTATUS Registry::DeleteValue(HKEY key, LPCWSTR name) {
     if (!Instance().Resolve(key, location)) return ERROR_INVALID_HANDLE;
     if (location.view == View::Empty) return ERROR_ACCESS_DENIED;
     const Place place = WritePlace(location);
-    return Hive(place.hive).Update([&](RegTree& tree, bool& modified) -> LSTATUS {
+    return WriteHive(place.hive, [&](RegTree& tree, bool& modified) -> LSTATUS {
         RegTree::Key* target = tree.Find(place.path);
         if (target == nullptr) return location.view == View::Classes ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
         if (!RegTree::RemoveValue(*target, Text(name))) return ERROR_FILE_NOT_FOUND;
@@ -271,7 +372,7 @@ LSTATUS Registry::DeleteKey(HKEY key, LPCWSTR subKey) {
     if (!Join(target.path, subKey, target.path)) return ERROR_FILE_NOT_FOUND;
     if (target.view == View::Empty || target.path.empty()) return ERROR_ACCESS_DENIED;
     const Place place = WritePlace(target);
-    return Hive(place.hive).Update([&](RegTree& tree, bool& modified) -> LSTATUS {
+    return WriteHive(place.hive, [&](RegTree& tree, bool& modified) -> LSTATUS {
         if (tree.Find(place.path) == nullptr) return ERROR_FILE_NOT_FOUND;
         if (tree.HasSubKeys(place.path)) return ERROR_ACCESS_DENIED;
         tree.RemoveTree(place.path, false);
@@ -288,7 +389,7 @@ LSTATUS Registry::DeleteTree(HKEY key, LPCWSTR subKey) {
     if (target.view == View::Empty) return keepSelf ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
     if (!keepSelf && target.path.empty()) return ERROR_ACCESS_DENIED;
     const Place place = WritePlace(target);
-    return Hive(place.hive).Update([&](RegTree& tree, bool& modified) -> LSTATUS {
+    return WriteHive(place.hive, [&](RegTree& tree, bool& modified) -> LSTATUS {
         if (tree.Find(place.path) == nullptr) {
             // The merged root or a key that lives only in the user hive has
             // nothing to delete in the machine hive.
@@ -310,7 +411,9 @@ LSTATUS Registry::EnumKey(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength
     std::map<std::u16string, std::u16string, RegTree::PathOrder> names;
     bool keyFound = location.path.empty();
     for (const Place& place : ReadPlaces(location)) {
-        const std::shared_ptr<const RegTree> tree = Hive(place.hive).Read();
+        std::shared_ptr<const RegTree> tree;
+        const LSTATUS status = ReadHive(place.hive, tree);
+        if (status != ERROR_SUCCESS) return status;
         if (tree->Find(place.path) == nullptr) continue;
         keyFound = true;
         for (std::u16string& sub : tree->SubKeys(place.path)) names.try_emplace(RegTree::Fold(sub), std::move(sub));
@@ -386,4 +489,12 @@ LSTATUS RegCloseKey(HKEY key) {
 
 LSTATUS RegOverridePredefKey(HKEY key, HKEY newKey) {
     return Guarded([&] { return Registry::Override(key, newKey); });
+}
+
+LSTATUS ComrtBeginRegistryChange() {
+    return Guarded([] { return Registry::BeginChange(); });
+}
+
+LSTATUS ComrtEndRegistryChange(BOOL commit) {
+    return Guarded([&] { return Registry::EndChange(commit != FALSE); });
 }

@@ -7,12 +7,16 @@
 // a predefined root to another key for the whole process.
 // A key handle is a heap object naming (view, key path); it does not pin the
 // key: once the key is deleted, calls through the handle answer
-// ERROR_KEY_DELETED. Every call reads the current hive file; every write is
-// one locked read-modify-write of it (see HiveFile).
-// Thread-safety: all members are safe from any thread. Failure: Win32 error
-// codes, never exceptions.
+// ERROR_KEY_DELETED. Every call reads the newest hive file; every write is
+// one RegistryChange of its own, unless the thread has opened a change
+// (BeginChange), which then takes the thread's reads and writes until
+// EndChange stores it whole or drops it.
+// Thread-safety: all members are safe from any thread; an open change
+// belongs to its thread (a forked child does not inherit it). Failure: Win32
+// error codes, never exceptions; ERROR_BADDB for a hive file that is refused.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -22,7 +26,8 @@
 
 #include <comrt/winbase.h>
 
-#include "HiveFile.h"
+#include "RegTree.h"
+#include "RegistryChange.h"
 
 class Registry {
 public:
@@ -37,6 +42,12 @@ public:
                            PFILETIME lastWrite);
     static LSTATUS Close(HKEY key);
     static LSTATUS Override(HKEY key, HKEY newKey);
+    // Opens the calling thread's change (nested pairs make one change).
+    static LSTATUS BeginChange();
+    // Ends one level; the outermost stores the change when every level said
+    // `commit` (ERROR_CANCELLED when one did not), else drops it.
+    // ERROR_NOT_OWNER when no change is open.
+    static LSTATUS EndChange(bool commit);
 
 private:
     enum class View { Machine, User, Classes, Empty };
@@ -51,13 +62,19 @@ private:
     };
     static constexpr size_t kRoots = 6;  // 0x80000000 .. 0x80000005
 
+    using Edit = std::function<LSTATUS(RegTree& tree, bool& modified)>;
+
     static Registry& Instance();
-    static HiveFile Hive(View hive);
+    static RegistryChange::Hive HiveOf(View hive);
+    // The tree that this thread's reads of `hive` see.
+    static LSTATUS ReadHive(View hive, std::shared_ptr<const RegTree>& tree);
+    // Runs `edit` on `hive`: as a change of its own, or in the thread's one.
+    static LSTATUS WriteHive(View hive, const Edit& edit);
     static std::optional<size_t> RootIndex(HKEY key);
     // Where reads look, in order, and where writes go.
     static std::vector<Place> ReadPlaces(const Location& location);
     static Place WritePlace(const Location& location);
-    static bool Exists(const Location& location);
+    static LSTATUS Exists(const Location& location, bool& exists);
     // base + "\" + subKey without empty levels; false when a level cannot be
     // a key name (longer than 255 units, control characters, lone surrogates).
     static bool Join(const std::u16string& base, LPCWSTR subKey, std::u16string& path);

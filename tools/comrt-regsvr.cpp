@@ -141,7 +141,22 @@ int main(int argc, char** argv) {
     const Reporter report(options.silent);
     int result = kOk;
     for (const std::string& library : options.libraries) {
-        const int code = Process(library, options, report);
+        // One registry change per library: other processes see it registered
+        // whole or not at all, and a failed run leaves the registry as it was.
+        int code = kCallFailed;
+        const LSTATUS opened = ComrtBeginRegistryChange();
+        if (opened == ERROR_SUCCESS) {
+            code = Process(library, options, report);
+            const LSTATUS stored = ComrtEndRegistryChange(code == kOk ? TRUE : FALSE);
+            if (code == kOk && stored != ERROR_SUCCESS) {
+                report.Error("The registry changes for " + library + " could not be stored.\nReturn code was: " +
+                             HexCode(HRESULT_FROM_WIN32(static_cast<DWORD>(stored))));
+                code = kCallFailed;
+            }
+        } else {
+            report.Error("The registry cannot be locked for " + library + ".\nReturn code was: " +
+                         HexCode(HRESULT_FROM_WIN32(static_cast<DWORD>(opened))));
+        }
         if (result == kOk) result = code;
     }
     return result;

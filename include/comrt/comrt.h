@@ -25,6 +25,20 @@ COMRT_API DWORD ComrtGetPrefix(char* buffer, DWORD size);
 // the buffer cannot hold the text and its terminator.
 COMRT_API BOOL ComrtMapPathW(LPCWSTR path, char* hostPath, DWORD size);
 
+// Makes the registry calls of the calling thread, up to the matching End, one
+// change of the prefix's registry, as comrt-regsvr does around a library's
+// registration. Begin waits for the registry's lock, which every writer of
+// any process takes; until End the thread's calls see the change, while
+// other threads and processes see the hives as they were. Each hive is then
+// written once, or not at all. Pairs nest into one change: the outermost End
+// stores it when every End said TRUE (ERROR_CANCELLED when one said FALSE,
+// and then nothing is stored). A change left open when its thread ends is
+// dropped. Results: ERROR_SUCCESS; ERROR_ACCESS_DENIED when the lock cannot
+// be taken; ERROR_NOT_OWNER from End without a change; ERROR_BADDB or
+// ERROR_CANTWRITE when the change cannot be stored.
+COMRT_API LSTATUS ComrtBeginRegistryChange(void);
+COMRT_API LSTATUS ComrtEndRegistryChange(BOOL commit);
+
 // fopen over the path mapping; the mode is the C library's ("rb", "wb", ...).
 // Returns null with errno ENOENT for an unmapped drive.
 COMRT_API FILE* _wfopen(const OLECHAR* path, const OLECHAR* mode);

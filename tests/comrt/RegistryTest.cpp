@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -162,29 +163,122 @@ TEST_F(RegistryTest, HiveFileHasTheEditorFormat) {
     EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, u"Software\\Ombrel", u"Lines"), u"a\nb");
 }
 
-TEST_F(RegistryTest, ReadsHandWrittenHives) {
-    prefix.WriteFile("system.reg",
-                     "\xef\xbb\xbfWindows Registry Editor Version 5.00\r\n\r\n"
-                     "; comment\r\n"
-                     "[HKEY_LOCAL_MACHINE\\Software\\A\\\\B\\]\r\n"
-                     "\"Bin\"=hex:01,02,\\\r\n"
-                     "  03\r\n"
-                     "\"Text\"=\"x\\\\y\"\r\n"
-                     "[HKEY_CURRENT_USER\\Software\\Other]\r\n"
-                     "\"Ignored\"=\"1\"\r\n"
-                     "garbage line\r\n"
-                     "\"Broken\"=dword:zz\r\n");
-    EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, u"Software\\A\\B", u"Text"), u"x\\y");
-    Key key;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\A\\B", 0, KEY_READ, key.Out()), ERROR_SUCCESS);
-    BYTE bytes[8] = {};
-    DWORD type = 0, size = sizeof bytes;
-    ASSERT_EQ(RegQueryValueExW(key.Get(), u"Bin", nullptr, &type, bytes, &size), ERROR_SUCCESS);
-    EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
-    EXPECT_EQ(std::vector<BYTE>(bytes, bytes + size), (std::vector<BYTE>{1, 2, 3}));
-    EXPECT_EQ(RegQueryValueExW(key.Get(), u"Broken", nullptr, nullptr, nullptr, nullptr), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(SubKeys(HKEY_LOCAL_MACHINE, u"Software"), std::vector<std::u16string>{u"A"});
-    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Other", 0, KEY_READ, Key().Out()), ERROR_FILE_NOT_FOUND);
+// A hive file in the given form: the text's "\n" become `newline`, and the
+// bytes are UTF-8 or UTF-16LE, after `mark` (a byte-order mark or nothing).
+std::string HiveBytes(const std::string& text, const std::string& mark, const std::string& newline, bool utf16) {
+    std::string lines;
+    for (char c : text) lines += c == '\n' ? newline : std::string(1, c);
+    if (!utf16) return mark + lines;
+    std::u16string wide(lines.size(), u'\0');
+    wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, lines.data(), static_cast<int>(lines.size()),
+                                                        wide.data(), static_cast<int>(wide.size()))));
+    std::string bytes = mark;
+    for (char16_t unit : wide) {
+        bytes.push_back(static_cast<char>(unit & 0xFF));
+        bytes.push_back(static_cast<char>(unit >> 8));
+    }
+    return bytes;
+}
+
+TEST_F(RegistryTest, RewritesKeepWhatTheyDoNotChange) {
+    // A key may have several sections; the last spelling of a value holds.
+    const std::string before =
+        "Windows Registry Editor Version 5.00\n\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Doomed]\n"
+        "@=\"bye\"\n\n"
+        "; caf\xc3\xa9: written by hand\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Keep]\n"
+        "\"Bin\"=hex:01,02,\\\n"
+        "  03\n"
+        "; between values\n"
+        "\"Old\"=\"1\"\n"
+        "\"Gone\"=dword:00000001\n\n"
+        "[HKEY_CURRENT_USER\\Software\\Foreign]\n"
+        "\"Other\"=\"kept\"\n\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\keep\\Deep\\Er]\n\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\KEEP]\n"
+        "\"Old\"=\"0\"\n\n"
+        "; trailing comment\n";
+    const std::string after =
+        "Windows Registry Editor Version 5.00\n\n"
+        "; caf\xc3\xa9: written by hand\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Keep]\n"
+        "\"Bin\"=hex:01,02,\\\n"
+        "  03\n"
+        "; between values\n\n"
+        "[HKEY_CURRENT_USER\\Software\\Foreign]\n"
+        "\"Other\"=\"kept\"\n\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\KEEP]\n"
+        "\"Old\"=\"2\"\n"
+        "\"New\"=\"3\"\n\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\keep\\Deep]\n\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Keep\\Sub]\n\n"
+        "; trailing comment\n";
+    const struct {
+        const char* name;
+        std::string mark, newline;
+        bool utf16;
+    } forms[] = {
+        {"UTF-8", "", "\n", false},
+        {"UTF-8 with a byte-order mark and CR LF", "\xef\xbb\xbf", "\r\n", false},
+        {"UTF-16LE as the registry editor exports", "\xff\xfe", "\r\n", true},
+    };
+    for (const auto& form : forms) {
+        SCOPED_TRACE(form.name);
+        ScratchPrefix fresh;
+        fresh.WriteFile("system.reg", HiveBytes(before, form.mark, form.newline, form.utf16));
+        Key key;
+        ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Keep", 0, KEY_ALL_ACCESS, key.Out()), ERROR_SUCCESS);
+        BYTE bytes[8] = {};
+        DWORD type = 0, size = sizeof bytes;
+        ASSERT_EQ(RegQueryValueExW(key.Get(), u"Bin", nullptr, &type, bytes, &size), ERROR_SUCCESS);
+        EXPECT_EQ(std::vector<BYTE>(bytes, bytes + size), (std::vector<BYTE>{1, 2, 3}));
+        EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Foreign", 0, KEY_READ, Key().Out()),
+                  ERROR_FILE_NOT_FOUND);
+        EXPECT_EQ(GetText(key.Get(), nullptr, u"Old"), u"0");
+
+        ASSERT_EQ(SetText(key.Get(), u"Old", u"2"), ERROR_SUCCESS);
+        ASSERT_EQ(RegDeleteValueW(key.Get(), u"Gone"), ERROR_SUCCESS);
+        ASSERT_EQ(SetText(key.Get(), u"New", u"3"), ERROR_SUCCESS);
+        ASSERT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"Software\\Doomed"), ERROR_SUCCESS);
+        // The key that only its subkey's section implied keeps existing.
+        ASSERT_EQ(RegDeleteKeyW(key.Get(), u"Deep\\Er"), ERROR_SUCCESS);
+        ASSERT_EQ(CreateKey(key.Get(), u"Sub"), ERROR_SUCCESS);
+        EXPECT_EQ(fresh.ReadFile("system.reg"), HiveBytes(after, form.mark, form.newline, form.utf16));
+    }
+}
+
+TEST_F(RegistryTest, RefusesFilesItCannotReadAndLeavesThemAlone) {
+    const std::string header = "Windows Registry Editor Version 5.00\n\n";
+    const struct {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"Wine's own format", "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n"
+                              "[Software\\\\Classes\\\\CLSID] 1700000000\n#time=1d9\n@=\"x\"\n"},
+        {"REGEDIT4", "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software]\n"},
+        {"UTF-16 big-endian", std::string("\xfe\xff\0W\0i\0n", 8)},
+        {"UTF-16 without a byte-order mark", std::string("W\0i\0n\0d\0o\0w\0s\0", 14)},
+        {"odd UTF-16 length", "\xff\xfeW"},
+        {"invalid UTF-8", header + "[HKEY_LOCAL_MACHINE\\Software\\\xc3(]\n"},
+        {"a stray line", header + "[HKEY_LOCAL_MACHINE\\Software]\ngarbage line\n"},
+        {"a malformed number", header + "[HKEY_LOCAL_MACHINE\\Software]\n\"Broken\"=dword:zz\n"},
+        {"a value deletion", header + "[HKEY_LOCAL_MACHINE\\Software]\n\"x\"=-\n"},
+        {"a key deletion", header + "[-HKEY_LOCAL_MACHINE\\Software\\X]\n"},
+        {"a value outside any key", header + "\"x\"=\"y\"\n"},
+        {"an unfinished continuation", header + "[HKEY_LOCAL_MACHINE\\Software]\n\"Bin\"=hex:01,\\\n"},
+        {"an unclosed section", header + "[HKEY_LOCAL_MACHINE\\Software\n"},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.name);
+        ScratchPrefix fresh;
+        fresh.WriteFile("system.reg", test.bytes);
+        EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software", 0, KEY_READ, Key().Out()), ERROR_BADDB);
+        EXPECT_EQ(CreateKey(HKEY_LOCAL_MACHINE, u"Software\\New"), ERROR_BADDB);
+        EXPECT_EQ(fresh.ReadFile("system.reg"), test.bytes);
+        // The other hive is not affected.
+        EXPECT_EQ(CreateKey(HKEY_CURRENT_USER, u"Software\\New"), ERROR_SUCCESS);
+    }
 }
 
 TEST_F(RegistryTest, QuerySizesAndTextTermination) {
@@ -331,6 +425,61 @@ TEST_F(RegistryTest, ConcurrentWritersLoseNothing) {
         const std::u16string path = u"Software\\Race\\" + name;
         EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, path.c_str(), u"Owner"), name.substr(0, 1));
     }
+}
+
+// The identity of a file: a rewrite replaces the file, so it changes.
+ino_t FileId(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 ? info.st_ino : 0;
+}
+
+TEST_F(RegistryTest, ChangeIsStoredOnceWholeOrNotAtAll) {
+    ASSERT_EQ(CreateKey(HKEY_LOCAL_MACHINE, u"Software\\Before"), ERROR_SUCCESS);
+    const std::string machine = prefix.Path() + "/system.reg";
+    const std::string original = prefix.ReadFile("system.reg");
+    const ino_t first = FileId(machine);
+    EXPECT_EQ(ComrtEndRegistryChange(TRUE), ERROR_NOT_OWNER);
+
+    ASSERT_EQ(ComrtBeginRegistryChange(), ERROR_SUCCESS);
+    ASSERT_EQ(ComrtBeginRegistryChange(), ERROR_SUCCESS);  // nested: one change
+    for (const char16_t* name : {u"Software\\Batch\\A", u"Software\\Batch\\B", u"Software\\Batch\\C"}) {
+        Key key;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Out(), nullptr),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(SetText(key.Get(), u"V", name), ERROR_SUCCESS);
+    }
+    ASSERT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"Software\\Before"), ERROR_SUCCESS);
+    ASSERT_EQ(CreateKey(HKEY_CURRENT_USER, u"Software\\Batch"), ERROR_SUCCESS);
+    // The change sees itself; another process sees the files as they were.
+    EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, u"Software\\Batch\\B", u"V"), u"Software\\Batch\\B");
+    EXPECT_EQ(Wait(Spawn([] {
+                  return RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Before", 0, KEY_READ, Key().Out()) ==
+                                 ERROR_SUCCESS &&
+                                 SubKeys(HKEY_LOCAL_MACHINE, u"Software") == std::vector<std::u16string>{u"Before"}
+                             ? 0
+                             : 1;
+              })),
+              0);
+    ASSERT_EQ(ComrtEndRegistryChange(TRUE), ERROR_SUCCESS);
+    EXPECT_EQ(prefix.ReadFile("system.reg"), original);
+    EXPECT_EQ(FileId(machine), first);
+
+    ASSERT_EQ(ComrtEndRegistryChange(TRUE), ERROR_SUCCESS);
+    EXPECT_NE(FileId(machine), first);
+    EXPECT_EQ(SubKeys(HKEY_LOCAL_MACHINE, u"Software"), std::vector<std::u16string>{u"Batch"});
+    EXPECT_EQ(SubKeys(HKEY_LOCAL_MACHINE, u"Software\\Batch").size(), 3u);
+    EXPECT_EQ(SubKeys(HKEY_CURRENT_USER, u"Software"), std::vector<std::u16string>{u"Batch"});
+
+    // Rolled back: nothing of it is stored.
+    const std::string committed = prefix.ReadFile("system.reg");
+    const ino_t second = FileId(machine);
+    ASSERT_EQ(ComrtBeginRegistryChange(), ERROR_SUCCESS);
+    ASSERT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"Software\\Batch"), ERROR_SUCCESS);
+    ASSERT_EQ(CreateKey(HKEY_LOCAL_MACHINE, u"Software\\Lost"), ERROR_SUCCESS);
+    ASSERT_EQ(ComrtEndRegistryChange(FALSE), ERROR_SUCCESS);
+    EXPECT_EQ(prefix.ReadFile("system.reg"), committed);
+    EXPECT_EQ(FileId(machine), second);
+    EXPECT_EQ(SubKeys(HKEY_LOCAL_MACHINE, u"Software"), std::vector<std::u16string>{u"Batch"});
 }
 
 TEST_F(RegistryTest, ClassesRootMergesUserOverMachine) {

@@ -1,5 +1,12 @@
 // Self-registration of the server library: the keys written machine-wide and
-// per user, re-registration, unregistration and DllInstall's command line.
+// per user, re-registration, unregistration, DllInstall's command line, and
+// comrt-regsvr runs in several processes at once.
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -187,6 +194,96 @@ TEST_F(RegistrationTest, UninstallWithUserCommandLineUnregistersPerUser) {
     EXPECT_EQ(MachineKeys(), ExpectedKeys());
     ASSERT_EQ(DllInstall(FALSE, nullptr), S_OK);
     EXPECT_EQ(MachineKeys(), kLeftAfterUnregistration);
+}
+
+std::string Utf8(const std::u16string& text) {
+    std::string out(text.size() * 3, '\0');
+    out.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                                       out.data(), static_cast<int>(out.size()), nullptr, nullptr)));
+    return out;
+}
+
+int Wait(pid_t pid) {
+    int status = 0;
+    if (pid <= 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+// comrt-regsvr with `arguments`, in this process's prefix.
+pid_t StartRegsvr(std::vector<std::string> arguments) {
+    std::string program = OBZ_REGSVR;
+    std::vector<char*> argv{program.data()};
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    return posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) == 0 ? pid : -1;
+}
+
+// A reader in another process, until `stop` exists: every view it gets of
+// either hive holds the whole registration or none of it, and, once the
+// component is registered, every class can be created every time.
+pid_t StartReader(const std::string& stop, bool registered) {
+    const pid_t pid = fork();
+    if (pid != 0) return pid;
+    const std::set<std::u16string> expected = ExpectedKeys();
+    for (int round = 0; round < 5000 && !std::filesystem::exists(stop); ++round) {
+        for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+            const std::set<std::u16string> keys = RegistryReader::KeysBelow(root, kMachine);
+            if (!keys.empty() && keys != expected) _exit(1);
+        }
+        for (const ClassRow& c : kClasses) {
+            CLSID clsid;
+            IUnknown* object = nullptr;
+            if (!registered) break;
+            if (FAILED(CLSIDFromProgID(c.independentProgId.c_str(), &clsid)) ||
+                FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                        reinterpret_cast<void**>(&object))))
+                _exit(2);
+            object->Release();
+        }
+    }
+    _exit(0);
+}
+
+TEST_F(RegistrationTest, ConcurrentRegistrationsLoseNothingAndAreSeenWhole) {
+    const std::string module = Utf8(ModulePath());
+    const std::string stop = prefix_.Path() + "/stop";
+    for (const bool registered : {false, true}) {
+        SCOPED_TRACE(registered ? "on a registered prefix" : "on a fresh prefix");
+        std::vector<pid_t> readers{StartReader(stop, registered), StartReader(stop, registered)};
+        std::vector<pid_t> runs;
+        for (int i = 0; i < 8; ++i) {
+            runs.push_back(StartRegsvr({"/s", module}));
+            runs.push_back(StartRegsvr({"/s", "/n", "/i:user", module}));
+        }
+        for (pid_t run : runs) EXPECT_EQ(Wait(run), 0);
+        prefix_.WriteFile("stop", "");
+        for (pid_t reader : readers) EXPECT_EQ(Wait(reader), 0);
+        std::filesystem::remove(stop);
+        EXPECT_EQ(MachineKeys(), ExpectedKeys());
+        EXPECT_EQ(UserKeys(), ExpectedKeys());
+        ExpectValues(HKEY_LOCAL_MACHINE, kMachine);
+        ExpectValues(HKEY_CURRENT_USER, kMachine);
+    }
+}
+
+TEST_F(RegistrationTest, AnUnreadableHiveIsRefusedAndLeftAsItWas) {
+    const std::string wine =
+        "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n\n"
+        "[Software\\\\Wine] 1700000000\n#time=1d9a1b2c3d4e5f6\n\"Version\"=\"x\"\n";
+    prefix_.WriteFile("system.reg", wine);
+    const std::string command = std::string("'") + OBZ_REGSVR + "' '" + Utf8(ModulePath()) + "' 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[512];
+    while (size_t got = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, got);
+    EXPECT_NE(pclose(pipe), 0);
+    EXPECT_NE(output.find("system.reg"), std::string::npos) << output;
+    EXPECT_NE(output.find("Wine"), std::string::npos) << output;
+    EXPECT_EQ(prefix_.ReadFile("system.reg"), wine);
+    EXPECT_EQ(DllRegisterServer(), HRESULT_FROM_WIN32(ERROR_BADDB));
+    EXPECT_EQ(prefix_.ReadFile("system.reg"), wine);
 }
 
 }  // namespace

@@ -1,0 +1,48 @@
+#include "RegistryChange.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+
+#include <cerrno>
+
+RegistryChange::RegistryChange(const std::string& prefix)
+    : lockPath_(prefix + "/registry.lock"), slots_{Slot(HiveFile::Machine(prefix)), Slot(HiveFile::User(prefix))} {}
+
+LSTATUS RegistryChange::Lock() {
+    // Closing the descriptor releases the lock, also when the process dies.
+    UniqueFd lock(open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+    if (!lock.Valid()) return ERROR_ACCESS_DENIED;
+    while (flock(lock.Get(), LOCK_EX) != 0) {
+        if (errno != EINTR) return ERROR_ACCESS_DENIED;
+    }
+    lock_ = std::move(lock);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegistryChange::Tree(Hive hive, RegTree*& tree) {
+    Slot& slot = slots_[hive];
+    if (!slot.tree) {
+        std::shared_ptr<const HiveDocument> base = slot.file.Read();
+        if (base->Refused()) return ERROR_BADDB;
+        slot.tree = std::make_unique<RegTree>(base->Tree());
+        slot.base = std::move(base);
+    }
+    tree = slot.tree.get();
+    return ERROR_SUCCESS;
+}
+
+void RegistryChange::Modified(Hive hive) { slots_[hive].modified = true; }
+
+LSTATUS RegistryChange::Commit() {
+    HiveFile::Replacement written[2];
+    for (size_t i = 0; i < 2; ++i) {
+        if (!slots_[i].modified) continue;
+        const LSTATUS status = slots_[i].file.Prepare(*slots_[i].base, *slots_[i].tree, written[i]);
+        if (status != ERROR_SUCCESS) return status;
+    }
+    for (size_t i = 0; i < 2; ++i) {
+        const LSTATUS status = slots_[i].file.Install(written[i]);
+        if (status != ERROR_SUCCESS) return status;
+    }
+    return ERROR_SUCCESS;
+}
