@@ -175,8 +175,9 @@ target_link_libraries(obz-guide-example PRIVATE ole32 oleaut32 uuid)
 
 # The install folder: what a Windows user receives, flat and ready to
 # register (install.cmd / uninstall.cmd beside the DLLs), with the type
-# library for tools that import one, the client guide with its examples, and
-# for C++ clients the header and the client kit. Without --prefix it is <build>/OBZeveVevuVAD.
+# library for tools that import one, the client guide with its examples, the
+# API reference, and the header and client kit for C++ clients. Without
+# --prefix it is <build>/OBZeveVevuVAD.
 if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT)
   set(CMAKE_INSTALL_PREFIX ${CMAKE_BINARY_DIR}/OBZeveVevuVAD CACHE PATH "Install folder" FORCE)
 endif()
@@ -187,6 +188,7 @@ foreach(script IN ITEMS install uninstall)
 endforeach()
 install(FILES $<TARGET_FILE:OBZeveVevuVAD64> $<TARGET_FILE:sqlite3> ${obz_gen}/OBZeveVevuVAD.tlb
   ${obz_gen}/install.cmd ${obz_gen}/uninstall.cmd ${PROJECT_SOURCE_DIR}/docs/clients.md
+  ${PROJECT_SOURCE_DIR}/docs/api.md ${PROJECT_SOURCE_DIR}/docs/behaviour.md
   DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/include/OBZeveVevuVAD.h DESTINATION include)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/obzkit/ DESTINATION include/obzkit FILES_MATCHING PATTERN "*.h")

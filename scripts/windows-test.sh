@@ -201,7 +201,7 @@ printf "'a1'#'apple'#3;\r\n'a2'#'pear'#NULL;\r\n'a3'#'it''s'#7;\r\n" > "$import_
 { printf '\377\376'; printf "'w1'|'\344\270\255\346\226\207'|1#'w2'|'x'|2#" | iconv -f UTF-8 -t UTF-16LE; } \
   > "$import_dir/wide.txt"
 
-for file in OBZeveVevuVAD64.dll sqlite3.dll OBZeveVevuVAD.tlb install.cmd uninstall.cmd clients.md \
+for file in OBZeveVevuVAD64.dll sqlite3.dll OBZeveVevuVAD.tlb install.cmd uninstall.cmd clients.md api.md \
             include/OBZeveVevuVAD.h include/obzkit/EventSink.h examples/guide.vbs examples/guide.js examples/guide.cpp; do
   if [ -f "$install_dir/$file" ]; then pass "installed $file"; else fail "the install folder lacks $file"; fi
 done
