@@ -231,10 +231,10 @@ pid_t StartReader(const std::string& stop, bool registered) {
             const std::set<std::u16string> keys = RegistryReader::KeysBelow(root, kMachine);
             if (!keys.empty() && keys != expected) _exit(1);
         }
+        if (!registered) continue;
         for (const ClassRow& c : kClasses) {
             CLSID clsid;
             IUnknown* object = nullptr;
-            if (!registered) break;
             if (FAILED(CLSIDFromProgID(c.independentProgId.c_str(), &clsid)) ||
                 FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
                                         reinterpret_cast<void**>(&object))))
