@@ -1,5 +1,5 @@
-// UTF-8 <-> UTF-16 conversion used throughout the runtime (the ANSI code page
-// of the runtime is UTF-8). Internal to libcomrt.
+// UTF-8 <-> UTF-16 conversion used throughout the runtime (host paths, hive
+// files, the UTF-8 code page). Internal to libcomrt.
 // Thread-safety: stateless. Invalid input: lone surrogates and malformed UTF-8
 // become U+FFFD, and the result reports that a replacement happened.
 #pragma once

@@ -28,6 +28,7 @@ CStdioFileEx::CStdioFileEx() noexcept
     : m_bUnicode(false),
       m_nOpenFlags(0),
       m_nCodePage(kSystemCodePage),
+      m_nAnsiCodePage(CP_ACP),
       m_cSubstitute('#'),
       m_bWriteMark(true),
       m_wideLine{},
@@ -39,6 +40,8 @@ BOOL CStdioFileEx::Open(const OLECHAR* fileName, UINT openFlags) {
     openFlags = (openFlags & ~UINT(typeText)) | typeBinary;
     m_nOpenFlags = openFlags;
     const BOOL opened = CStdioFile::Open(fileName, openFlags);
+    // Asked once per file: lines are converted on the import's hot path.
+    m_nAnsiCodePage = GetACP();
     m_bAtStart = true;
     if (!opened || (openFlags & (modeCreate | modeWrite)) != 0) {
         return opened;
@@ -142,7 +145,7 @@ bool CStdioFileEx::ReadNarrowLine(WString& line) {
     // No code page yields more wide characters than bytes, so a line that fits
     // the fixed buffer needs no length query.
     const int needed =
-        count < kLineBufferSize ? static_cast<int>(count + 1) : GetWideLength(bytes.Get(), m_nCodePage);
+        count < kLineBufferSize ? static_cast<int>(count + 1) : GetWideLength(bytes.Get(), TextCodePage());
     if (needed < 1) {
         line.clear();
         return true;
@@ -152,7 +155,7 @@ bool CStdioFileEx::ReadNarrowLine(WString& line) {
     if (static_cast<size_t>(needed) > kLineBufferSize) {
         wide.Grow(static_cast<size_t>(needed), 0);
     }
-    const int converted = MultiByteToWide(bytes.Get(), wide.Get(), needed, m_nCodePage);
+    const int converted = MultiByteToWide(bytes.Get(), wide.Get(), needed, TextCodePage());
     if (converted > 0) {
         line.assign(wide.Get(), static_cast<size_t>(converted));
     } else {
@@ -178,7 +181,7 @@ void CStdioFileEx::WriteString(const OLECHAR* text) {
         WriteUnits(text, std::char_traits<OLECHAR>::length(text));
         return;
     }
-    const int needed = GetMultiByteLength(text, m_nCodePage);
+    const int needed = GetMultiByteLength(text, TextCodePage());
     if (needed < 1) {
         return;
     }
@@ -186,7 +189,7 @@ void CStdioFileEx::WriteString(const OLECHAR* text) {
     if (static_cast<size_t>(needed) > kLineBufferSize) {
         bytes.Grow(static_cast<size_t>(needed), 0);
     }
-    const int converted = WideToMultiByte(text, bytes.Get(), needed, m_nCodePage, m_cSubstitute);
+    const int converted = WideToMultiByte(text, bytes.Get(), needed, TextCodePage(), m_cSubstitute);
     if (converted > 0) {
         Write(bytes.Get(), static_cast<UINT>(converted));
     }

@@ -52,7 +52,8 @@ public:
     bool IsUnicode() const noexcept { return m_bUnicode; }
     UINT GetOpenFlags() const noexcept { return m_nOpenFlags; }
     int GetCodePage() const noexcept { return m_nCodePage; }
-    // Code page for 8-bit text; kSystemCodePage asks GetACP at each use.
+    // Code page for 8-bit text; kSystemCodePage is the ANSI code page as
+    // GetACP gave it when the file was opened (before any Open, at each use).
     void SetCodePage(int codePage) noexcept { m_nCodePage = codePage; }
 
     // Converts zero-terminated 8-bit text into `target` (zero-filled over
@@ -73,10 +74,15 @@ private:
     bool ReadWideLine(WString& line);
     bool ReadNarrowLine(WString& line);
     void WriteUnits(const OLECHAR* text, size_t length);
+    // The code page that 8-bit text is read and written in.
+    int TextCodePage() const noexcept {
+        return m_nCodePage == kSystemCodePage ? static_cast<int>(m_nAnsiCodePage) : m_nCodePage;
+    }
 
     bool m_bUnicode;
     UINT m_nOpenFlags;
     int m_nCodePage;
+    UINT m_nAnsiCodePage;
     char m_cSubstitute;
     bool m_bWriteMark;
     OLECHAR m_wideLine[kLineBufferSize];

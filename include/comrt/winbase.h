@@ -37,7 +37,10 @@
 #define FILE_ATTRIBUTE_ARCHIVE 0x20
 #define FILE_ATTRIBUTE_NORMAL 0x80
 
-// The ANSI, OEM and thread code pages are all UTF-8 (GetACP answers 65001).
+// The ANSI and thread code pages are the prefix's ACP value under
+// HKLM\SYSTEM\CurrentControlSet\Control\Nls\CodePage, else the locale's
+// character set (65001 for UTF-8); the OEM code page is OEMCP there, else the
+// ANSI one. Conversions take UTF-8, 1250 to 1258, 437 and 850.
 #define CP_ACP 0
 #define CP_OEMCP 1
 #define CP_THREAD_ACP 3

@@ -183,4 +183,30 @@ TEST_F(BulkImporterTest, FacadeCreatesThePlainTableAndImports) {
               0);
     EXPECT_EQ(Dump(db), "[T]\nint:1 text:'k1' text:'Ann' \nint:2 text:'k2' text:'Bob' \n[U]\n");
 }
+
+// An 8-bit file written on Windows in code page 1252 reads as that code page
+// where the ANSI code page is 1252: on Linux, the prefix's ACP value.
+TEST_F(BulkImporterTest, EightBitFileReadsInTheAnsiCodePage) {
+    const std::filesystem::path dataFolder = DefaultDataFolderOf(dir / "prefix");
+#ifdef _WIN32
+    if (!UnderWine()) GTEST_SKIP() << "clears C:\\ProgramData\\Ombrel: Wine only";
+    if (GetACP() != 1252) GTEST_SKIP() << "the ANSI code page is not 1252";
+    std::filesystem::remove_all(dataFolder);
+#else
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, OLESTR("SYSTEM\\CurrentControlSet\\Control\\Nls\\CodePage"), 0,
+                              nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const OLECHAR acp[] = OLESTR("1252");
+    EXPECT_EQ(RegSetValueExW(key, OLESTR("ACP"), 0, REG_SZ, reinterpret_cast<const BYTE*>(acp), sizeof acp),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+#endif
+    NullLog log;
+    DatabaseFacade facade(log);
+    const std::string file = WriteFile("cp1252.txt", "'1'#'Caf\xE9';\n'2'#'\x80 5';\n");
+    EXPECT_EQ(facade.ImportDbFile(Wide(file), OLESTR("T"), OLESTR("k,name"), OLESTR(";"), OLESTR("#")), 1);
+    EXPECT_EQ(Dump((dataFolder / "API_db.db").string()),
+              "[T]\nint:1 text:'1' text:'Caf\xC3\xA9' \nint:2 text:'2' text:'\xE2\x82\xAC 5' \n");
+}
 }  // namespace
