@@ -24,8 +24,9 @@ CRecordItem::CRecordItem() noexcept : DispatchImpl<IRecordItem>(kDispatch) {}
 std::span<const InterfaceEntry<CRecordItem>> CRecordItem::InterfaceTable() noexcept {
     static const InterfaceEntry<CRecordItem> table[] = {
         InterfaceEntry<CRecordItem>::Of<IRecordItem>(IID_IRecordItem),
-        InterfaceEntry<CRecordItem>::Of<IRecordItem>(IID_IDispatch),
+        // Asked for once per row by this module's RecordSet: found early.
         InterfaceEntry<CRecordItem>::Of<IRowLoader>(IID_IRowLoader),
+        InterfaceEntry<CRecordItem>::Of<IRecordItem>(IID_IDispatch),
     };
     return table;
 }

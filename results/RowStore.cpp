@@ -7,6 +7,21 @@
 #include <utility>
 #include <vector>
 
+namespace {
+// Copies length units as bytes and answers the units or-ed together: above
+// 0xFF when one of them did not fit. Everything is local, so the compiler
+// can keep it in registers and vector code.
+unsigned CopyNarrow(unsigned char* out, const OLECHAR* text, std::size_t length) noexcept {
+    unsigned bits = 0;
+    for (std::size_t k = 0; k < length; ++k) {
+        const unsigned unit = text[k];
+        bits |= unit;
+        out[k] = static_cast<unsigned char>(unit);
+    }
+    return bits;
+}
+}  // namespace
+
 void* RowStore::Slot(std::size_t index) const noexcept {
     // Chunks 0..k-1 hold kFirstRows * (2^k - 1) rows together.
     const std::size_t chunk = static_cast<std::size_t>(std::bit_width(index / kFirstRows + 1)) - 1;
@@ -68,7 +83,7 @@ void RowStore::Append(const OLECHAR* text, std::size_t length) {
 void RowStore::AppendJoined(const OLECHAR* const* values, std::size_t count,
                             std::basic_string_view<OLECHAR> separator) {
     ReserveIndex();
-    // First pass: the lengths, and whether every unit fits in a byte.
+    // First pass: the lengths.
     constexpr std::size_t kInline = 16;
     std::size_t inlineLengths[kInline];
     std::vector<std::size_t> spill;
@@ -77,35 +92,48 @@ void RowStore::AppendJoined(const OLECHAR* const* values, std::size_t count,
         spill.resize(count);
         lengths = spill.data();
     }
-    unsigned bits = 0;
     std::size_t total = count > 0 ? separator.size() * (count - 1) : 0;
-    for (OLECHAR unit : separator) bits |= unit;
     for (std::size_t i = 0; i < count; ++i) {
         std::size_t length = 0;
         if (const OLECHAR* value = values[i]; value != nullptr) {
-            for (; value[length] != 0; ++length) bits |= value[length];
+            while (value[length] != 0) ++length;
         }
         lengths[i] = length;
         total += length;
     }
-    const bool narrow = bits < 0x100;
-    Row row{nullptr, static_cast<UINT>(total), narrow};
+    Row row{nullptr, static_cast<UINT>(total), true};
     if (total > 0) {
-        unsigned char* room = Reserve(narrow ? total : total * sizeof(OLECHAR));
-        row.data = room;
-        auto put = [&](const OLECHAR* text, std::size_t length) {
-            if (narrow) {
-                for (std::size_t k = 0; k < length; ++k) room[k] = static_cast<unsigned char>(text[k]);
-                room += length;
-            } else {
-                std::memcpy(room, text, length * sizeof(OLECHAR));
-                room += length * sizeof(OLECHAR);
-            }
-        };
+        // Second pass: one byte a unit, noting whether any unit needed more;
+        // most rows do not, and the rare one that does is copied again wide
+        // (its narrow room is given back when it is the last in its block).
+        const std::size_t usedBefore = textUsed_;
+        const std::size_t blocksBefore = textBlocks_.size();
+        unsigned char* room = Reserve(total);
+        unsigned bits = 0;
+        unsigned char* out = room;
         for (std::size_t i = 0; i < count; ++i) {
-            if (i > 0) put(separator.data(), separator.size());
-            if (lengths[i] > 0) put(values[i], lengths[i]);
+            if (i > 0) {
+                bits |= CopyNarrow(out, separator.data(), separator.size());
+                out += separator.size();
+            }
+            bits |= CopyNarrow(out, values[i], lengths[i]);
+            out += lengths[i];
         }
+        if (bits >= 0x100) {
+            if (textBlocks_.size() == blocksBefore) textUsed_ = usedBefore;
+            room = Reserve(total * sizeof(OLECHAR));
+            out = room;
+            auto wide = [&](const OLECHAR* text, std::size_t length) {
+                std::memcpy(out, text, length * sizeof(OLECHAR));
+                out += length * sizeof(OLECHAR);
+            };
+            for (std::size_t i = 0; i < count; ++i) {
+                if (i > 0) wide(separator.data(), separator.size());
+                if (lengths[i] > 0) wide(values[i], lengths[i]);
+            }
+            row.narrow = false;
+        }
+        row.data = room;
     }
     Commit(row);
 }
