@@ -1,4 +1,7 @@
+#include <malloc.h>
+
 #include <cstring>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -57,6 +60,35 @@ TEST(BstrTest, ByteLengthMayBeOdd) {
     const auto* bytes = reinterpret_cast<const char*>(b);
     EXPECT_EQ(std::memcmp(bytes, "abc\0\0", 5), 0);
     SysFreeString(b);
+}
+
+TEST(BstrTest, ReusedStringsFitTheirTextWhateverTheSizesBefore) {
+    // Freed strings are handed out again: every size, odd byte lengths
+    // included, in rising and then falling order, must get a block that
+    // holds its prefix, text and terminator.
+    std::vector<UINT> lengths;
+    for (UINT bytes = 0; bytes <= 160; ++bytes) lengths.push_back(bytes);
+    for (UINT bytes = 160; bytes-- > 0;) lengths.push_back(bytes);
+    std::vector<char> text(160, 'x');
+    for (int round = 0; round < 3; ++round) {
+        std::vector<BSTR> held;
+        for (UINT bytes : lengths) {
+            BSTR b = SysAllocStringByteLen(text.data(), bytes);
+            ASSERT_NE(b, nullptr);
+            EXPECT_GE(malloc_usable_size(reinterpret_cast<char*>(b) - sizeof(DWORD)), sizeof(DWORD) + bytes + 2 + bytes % 2)
+                << bytes;
+            EXPECT_EQ(SysStringByteLen(b), bytes);
+            EXPECT_EQ(std::memcmp(b, text.data(), bytes), 0);
+            const auto* end = reinterpret_cast<const unsigned char*>(b) + bytes;
+            EXPECT_EQ(end[0] | end[1], 0) << bytes;
+            if (bytes % 3 == 0) {
+                SysFreeString(b);  // back to the cache at once
+            } else {
+                held.push_back(b);
+            }
+        }
+        for (BSTR b : held) SysFreeString(b);
+    }
 }
 
 TEST(BstrTest, ImpossibleLengthGivesNull) { EXPECT_EQ(SysAllocStringLen(nullptr, 0xFFFFFFFFu), nullptr); }
