@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstring>
 
 #include <comrt/winbase.h>
 
@@ -30,6 +31,28 @@ void* VirtualMemory::Allocate(std::size_t bytes) {
     }
     const std::size_t length = RoundUp(bytes, page);
     const bool huge = length >= kHugePage;
+    if (huge) {
+        void* reused = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            const auto found = kept_.find(length);
+            if (found != kept_.end()) {
+                reused = found->second;
+                kept_.erase(found);
+                keptBytes_ -= length;
+                try {
+                    regions_.emplace(reused, length);
+                } catch (...) {
+                    munmap(reused, length);
+                    reused = nullptr;
+                }
+            }
+        }
+        if (reused != nullptr) {
+            std::memset(reused, 0, length);  // committed memory reads as zero
+            return reused;
+        }
+    }
     // A huge region is mapped one huge page longer, then trimmed to start on
     // a huge-page boundary.
     const std::size_t mapped = huge ? length + kHugePage : length;
@@ -76,6 +99,14 @@ bool VirtualMemory::Release(void* address) {
         }
         length = found->second;
         regions_.erase(found);
+        if (length >= kHugePage && keptBytes_ + length <= kKeptBytes) {
+            try {
+                kept_.emplace(length, address);
+                keptBytes_ += length;
+                return true;
+            } catch (...) {  // no room to keep it: unmapped below
+            }
+        }
     }
     munmap(address, length);
     return true;

@@ -25,6 +25,21 @@ TEST(VirtualMemoryTest, RegionsAreZeroedWritableAndLargeOnesAligned) {
     }
 }
 
+TEST(VirtualMemoryTest, ALargeRegionHandedOutAgainIsZeroedAndFreedOnce) {
+    // Released large regions are kept for the next request of their length.
+    const SIZE_T size = SIZE_T{4} << 20;
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        auto* bytes = static_cast<unsigned char*>(VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        ASSERT_NE(bytes, nullptr);
+        for (SIZE_T at : {SIZE_T{0}, size / 3, size - 1}) EXPECT_EQ(bytes[at], 0) << at;
+        std::memset(bytes, 0x5A, size);
+        EXPECT_TRUE(VirtualFree(bytes, 0, MEM_RELEASE));
+        EXPECT_FALSE(VirtualFree(bytes, 0, MEM_RELEASE));  // kept, yet no longer the caller's
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_ADDRESS));
+    }
+}
+
 TEST(VirtualMemoryTest, OtherArgumentsAreRefused) {
     struct Case {
         const char* what;
