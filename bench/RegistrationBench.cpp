@@ -78,6 +78,10 @@ int main(int argc, char** argv) {
         removal.push_back(Regsvr({"/s", "/u"}));
     }
     fs::remove_all(scratch, error);
+    // Every run for bench/run (see BenchSupport.h); "-": no reference side.
+    for (double seconds : fresh) std::printf("RESULT\tregistration (s)\t%.6f\t-\n", seconds);
+    for (double seconds : again) std::printf("RESULT\tregistration again (s)\t%.6f\t-\n", seconds);
+    std::printf("TARGET\tregistration (s)\t%.2f\n", kTarget);
     const double median = Median(fresh);
     std::printf("registration: median %.3f s (min %.3f, max %.3f) over %d runs; again %.3f s, per user %.3f s, "
                 "unregistration %.3f s; prefix in %s%s (target <= %.3f s)%s\n",
