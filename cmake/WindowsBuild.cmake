@@ -4,7 +4,6 @@
 # suites and the C++ client that scripts/windows-test.sh runs under Wine.
 # Included by the top-level CMakeLists.txt instead of the Linux targets.
 
-set(OBZ_WARNINGS -Wall -Wextra -Wpedantic -Werror)
 set(OBZ_VERSION_DEFS
   OBZ_VERSION_MAJOR=${PROJECT_VERSION_MAJOR} OBZ_VERSION_MINOR=${PROJECT_VERSION_MINOR}
   OBZ_VERSION_PATCH=${PROJECT_VERSION_PATCH} OBZ_VERSION_BUILD=${PROJECT_VERSION_TWEAK}
@@ -104,7 +103,7 @@ target_link_libraries(OBZeveVevuVAD64 PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,obzs
 
 # GoogleTest, built from Debian's sources (libgtest-dev) for this target.
 set(OBZ_GTEST_SOURCE_DIR /usr/src/googletest/googletest CACHE PATH "GoogleTest sources")
-if(OBZ_BUILD_TESTS AND EXISTS ${OBZ_GTEST_SOURCE_DIR}/CMakeLists.txt)
+if(BUILD_TESTING AND EXISTS ${OBZ_GTEST_SOURCE_DIR}/CMakeLists.txt)
   set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
   set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)

@@ -1,6 +1,6 @@
 # obzshell: runs method calls of the component, one a line, from a script or
 # the terminal. A client program: <OBZeveVevuVAD.h>, the event sink base of
-# the client kit (obzkit) and libcomrt. At a terminal it edits lines with libedit
+# the client kit and libcomrt (OBZeveVevuVAD::client). At a terminal it edits lines with libedit
 # (Debian's libedit-dev) when that is found; without it the shell still
 # builds, with a plain prompt. OBZ_SHELL_LINE_EDITING=OFF builds it so anyway.
 option(OBZ_SHELL_LINE_EDITING "Line editing in obzshell through libedit, when found" ON)
@@ -32,9 +32,9 @@ add_executable(obzshell ${obzshell_sources})
 target_compile_options(obzshell PRIVATE ${OBZ_WARNINGS})
 target_compile_definitions(obzshell PRIVATE ${OBZ_VERSION_DEFS})
 target_include_directories(obzshell PRIVATE ${PROJECT_SOURCE_DIR}/include)
-target_link_libraries(obzshell PRIVATE obzshellparse obzkit)
+target_link_libraries(obzshell PRIVATE obzshellparse OBZeveVevuVAD::client)
 if(obzshell_libedit)
   target_link_libraries(obzshell PRIVATE PkgConfig::LIBEDIT)
 endif()
-set_target_properties(obzshell PROPERTIES INSTALL_RPATH "$ORIGIN/../lib")
-install(TARGETS obzshell RUNTIME DESTINATION bin)
+set_target_properties(obzshell PROPERTIES INSTALL_RPATH "${OBZ_PROGRAM_RPATH}")
+install(TARGETS obzshell RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

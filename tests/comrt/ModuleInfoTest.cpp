@@ -31,11 +31,11 @@ TEST(ModuleInfoTest, ModuleFromAddress) {
     struct Case {
         const char* name;
         const void* address;
-        std::u16string expectedSuffix;
+        std::u16string expected;  // the path, or a part of it
     };
     const Case cases[] = {
         {"executable", reinterpret_cast<const void*>(&LocalFunction), Wide(ExecutablePath())},
-        {"runtime library", reinterpret_cast<const void*>(&SysAllocString), u"/libcomrt.so"},
+        {"runtime library", reinterpret_cast<const void*>(&SysAllocString), u"/libcomrt.so.1"},  // the versioned file
     };
     for (const Case& c : cases) {
         HMODULE module = nullptr;
@@ -45,8 +45,7 @@ TEST(ModuleInfoTest, ModuleFromAddress) {
             << c.name;
         ASSERT_NE(module, nullptr) << c.name;
         const std::u16string name = FileName(module);
-        ASSERT_GE(name.size(), c.expectedSuffix.size()) << c.name;
-        EXPECT_EQ(name.substr(name.size() - c.expectedSuffix.size()), c.expectedSuffix) << c.name;
+        EXPECT_NE(name.find(c.expected), std::u16string::npos) << c.name;
         EXPECT_EQ(name[0], u'/') << c.name;
     }
     // Without UNCHANGED_REFCOUNT the caller holds a reference to give back.

@@ -1,37 +1,72 @@
 #!/bin/sh
-# Installs the build into a temporary prefix, registers the server with the
-# installed comrt-regsvr, builds a one-file client with pkg-config and runs it.
-# Usage: install_test.sh BUILD_DIR CLIENT_SOURCE CXX
+# Installs the client's component of the build, moves the install elsewhere,
+# registers the server with the installed comrt-regsvr, then builds the
+# client twice, with pkg-config and as a CMake project with find_package,
+# and the README's client with pkg-config, and runs them.
+# Usage: install_test.sh BUILD_DIR TEST_DIR CXX LIBDIR README
 set -eu
 build=$1
-client=$2
-cxx=${3:-g++}
+here=$2
+cxx=$3
+libdir=$4
+readme=$5
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cmake --install "$build" --prefix "$work/usr" --component obzevevuvad > "$work/install.log"
-for f in lib/OBZeveVevuVAD64.so lib/libcomrt.so include/OBZeveVevuVAD.h include/comrt/comrt.h \
-         bin/comrt-regsvr lib/pkgconfig/obzevevuvad.pc; do
-    test -e "$work/usr/$f" || { echo "missing from the install: $f"; exit 1; }
+fail() { echo "$*"; exit 1; }
+
+cmake --install "$build" --prefix "$work/staged" --component obzevevuvad > "$work/install.log"
+# Every path of the install is relative to it: it works moved.
+mv "$work/staged" "$work/usr"
+usr=$work/usr
+for f in "$libdir/OBZeveVevuVAD64.so" "$libdir/libcomrt.so" "$libdir/libcomrt.so.1" \
+         include/OBZeveVevuVAD.h include/comrt/comrt.h include/obzkit/Ref.h include/obzkit/Bstr.h \
+         include/obzkit/Utf8.h include/obzkit/EventSink.h include/obzkit/EventSubscription.h \
+         include/obzkit/Create.h bin/comrt-regsvr "$libdir/pkgconfig/obzevevuvad.pc" \
+         "$libdir/cmake/OBZeveVevuVAD/OBZeveVevuVADConfig.cmake" \
+         "$libdir/cmake/OBZeveVevuVAD/OBZeveVevuVADConfigVersion.cmake"; do
+    test -e "$usr/$f" || fail "missing from the install: $f"
 done
+objdump -p "$usr/$libdir/libcomrt.so" | grep -q 'SONAME *libcomrt\.so\.1$' || fail "libcomrt has no versioned SONAME"
+
 export COMRT_PREFIX="$work/prefix"
-export PKG_CONFIG_PATH="$work/usr/lib/pkgconfig"
 # Registration with the installed tool, from another working directory.
-(cd "$work" && ./usr/bin/comrt-regsvr usr/lib/OBZeveVevuVAD64.so)
+(cd "$work" && ./usr/bin/comrt-regsvr "usr/$libdir/OBZeveVevuVAD64.so")
+
+# pkg-config.
 # shellcheck disable=SC2046
-"$cxx" -std=c++20 "$client" $(pkg-config --cflags --libs obzevevuvad) -o "$work/client"
+"$cxx" -std=c++20 "$here/client.cpp" $(PKG_CONFIG_PATH="$usr/$libdir/pkgconfig" pkg-config --cflags --libs obzevevuvad) \
+    -o "$work/client"
+objdump -p "$work/client" | grep -q 'NEEDED *libcomrt\.so\.1$' || fail "the client does not need libcomrt.so.1"
 "$work/client"
-"$work/usr/bin/comrt-regsvr" /u /s "$work/usr/lib/OBZeveVevuVAD64.so"
+# The README's client, as printed there.
+awk '/^\/\/ client\.cpp$/ { copy = 1 } copy && /^```$/ { exit } copy' "$readme" > "$work/readme-client.cpp"
+test -s "$work/readme-client.cpp" || fail "no client.cpp in the README"
+# shellcheck disable=SC2046
+"$cxx" -std=c++20 "$work/readme-client.cpp" \
+    $(PKG_CONFIG_PATH="$usr/$libdir/pkgconfig" pkg-config --cflags --libs obzevevuvad) -o "$work/readme-client"
+"$work/readme-client" > "$work/readme-client.out" || { cat "$work/readme-client.out"; fail "the README's client failed"; }
+grep -qx "row 0: it's here" "$work/readme-client.out" || { cat "$work/readme-client.out"; fail "the README's client read nothing back"; }
+
+# CMake: the package and its target, without any path but the prefix.
+cmake -S "$here/project" -B "$work/project" -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_PREFIX_PATH="$usr" \
+    -DCLIENT_SOURCE="$here/client.cpp" > "$work/project.log" 2>&1 || { cat "$work/project.log"; fail "find_package failed"; }
+cmake --build "$work/project" > "$work/build.log" 2>&1 || { cat "$work/build.log"; fail "the CMake client does not build"; }
+"$work/project/client"
+if cmake -S "$here/project" -B "$work/project2" -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_PREFIX_PATH="$usr" \
+       -DCLIENT_SOURCE="$here/client.cpp" -DOBZ_WANTED_VERSION=2 > /dev/null 2>&1; then
+    fail "find_package accepted version 2 of a version 1 install"
+fi
+
+"$usr/bin/comrt-regsvr" /u /s "$usr/$libdir/OBZeveVevuVAD64.so"
 if "$work/client" > /dev/null 2>&1; then
-    echo "client still works after unregistration"
-    exit 1
+    fail "client still works after unregistration"
 fi
 # Per-user registration through DllInstall.
-"$work/usr/bin/comrt-regsvr" /n /i:user "$work/usr/lib/OBZeveVevuVAD64.so"
+"$usr/bin/comrt-regsvr" /n /i:user "$usr/$libdir/OBZeveVevuVAD64.so"
 grep -qF '[HKEY_CURRENT_USER\Software\Classes\Ombrel.RecordSet]' "$COMRT_PREFIX/user.reg" ||
-    { echo "per-user registration missing from user.reg"; exit 1; }
+    fail "per-user registration missing from user.reg"
 "$work/client"
-if "$work/usr/bin/comrt-regsvr" /s /n "$work/usr/lib/OBZeveVevuVAD64.so"; then
-    echo "/n without /i was accepted"
-    exit 1
+if "$usr/bin/comrt-regsvr" /s /n "$usr/$libdir/OBZeveVevuVAD64.so"; then
+    fail "/n without /i was accepted"
 fi
 echo "install test passed"
