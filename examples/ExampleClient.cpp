@@ -8,11 +8,12 @@
 // runtime's prefix is $COMRT_PREFIX, or ~/.local/share/comrt by default; the
 // database lands in its drive_c/ProgramData/Ombrel/API/DataBase/.
 // Exit status: 0 when every outcome was the expected one, 1 otherwise, 2 when
-// the component cannot be created.
+// the session cannot run (a wrong option, or the component cannot be created).
 #include <OBZeveVevuVAD.h>
 
 #include <iostream>
 #include <string>
+#include <string_view>
 
 #include "EventPrinter.h"
 #include "ExampleSession.h"
@@ -63,9 +64,42 @@ int RunClient() {
     return unexpected == 0 ? 0 : 1;
 }
 
+const char* const kUsage =
+    "Usage: obz-example [--help] [--version]\n"
+    "Runs a store-and-query session against the registered OBZeveVevuVAD component\n"
+    "and prints every call, the events it caused and its outcome.\n"
+    "\n"
+    "The session works on the database file Demo.db in the component's data folder,\n"
+    "which it deletes and rebuilds first: earlier runs and sessions do not change\n"
+    "its outcomes. The data folder is C:\\ProgramData\\Ombrel\\API\\DataBase\\ of the\n"
+    "runtime prefix ($COMRT_PREFIX, else ~/.local/share/comrt), that is\n"
+    "<prefix>/drive_c/ProgramData/Ombrel/API/DataBase/.\n"
+    "\n"
+    "Options:\n"
+    "  --help     print this help and exit\n"
+    "  --version  print the version and exit\n"
+    "\n"
+    "Exit status: 0 when every outcome was the expected one, 1 when any was not,\n"
+    "2 when the session cannot run (a wrong option, or the component is not\n"
+    "registered: comrt-regsvr OBZeveVevuVAD64.so).\n";
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view option = argv[i];
+        if (option == "--help" || option == "-h") {
+            std::cout << kUsage;
+            return 0;
+        }
+        if (option == "--version") {
+            std::cout << "obz-example (OBZeveVevuVAD) " << OBZ_VERSION_TEXT << "\n";
+            return 0;
+        }
+        std::cerr << "obz-example: unrecognized argument '" << option << "'\n"
+                  << "Try 'obz-example --help' for more information.\n";
+        return 2;
+    }
     if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
         std::cerr << "cannot initialise COM\n";
         return 2;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <random>
 
 #include "obzkit/Bstr.h"
 
@@ -35,7 +36,7 @@ unsigned ExampleSession::Run() {
 }
 
 void ExampleSession::ConnectAndCreate() {
-    std::cout << "\n== Connect, then create the database file Demo.db with two tables\n";
+    std::cout << "\n== Connect, then make a fresh database file Demo.db with two tables\n";
     // An empty host address makes Connect look for the install folder in the
     // registry; without one the data stays in the default data folder,
     // C:\ProgramData\Ombrel\API\DataBase\ on the runtime's drive C:.
@@ -44,6 +45,11 @@ void ExampleSession::ConnectAndCreate() {
     Announce("Connect \"\" \"Demo\"");
     hr = db_->Connect(Bstr(""), Bstr("Demo"), &ret);
     CheckLong(hr, ret, 1);
+
+    // An empty table name deletes the whole file that FileName names: the
+    // session starts from nothing, whatever earlier runs or sessions stored.
+    Announce("DropTable \"Demo\" \"\"");
+    CheckStatus(db_->DropTable(Bstr("Demo"), Bstr(""), &ret), S_OK);
 
     // People: id is the primary key (option 1), compared without case
     // (option 0), and indexed (index count 1).
@@ -137,7 +143,9 @@ void ExampleSession::ShowAFailure() {
 void ExampleSession::ImportAFile() {
     std::cout << "\n== Import a delimited text file\n";
     // Rows end with ";", values are separated by "#" and are SQL literals.
-    const std::filesystem::path file = std::filesystem::temp_directory_path() / "obz-example-import.txt";
+    // A name of its own, so that runs side by side do not share the file.
+    const std::filesystem::path file = std::filesystem::temp_directory_path() /
+                                       ("obz-example-" + std::to_string(std::random_device()()) + ".txt");
     {
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
         out << "'k1'#'Ann';\n'k2'#'Bob';\n'k3'#'O''Neil';\n";
