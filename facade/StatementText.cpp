@@ -1,5 +1,7 @@
 #include "StatementText.h"
 
+#include <string_view>
+
 #include "ParamList.h"
 
 namespace {
@@ -23,19 +25,50 @@ void AppendQuoted(WString& sql, const WString& value) {
 }  // namespace
 
 WString StatementText::Insert(const WString& table, const WString& columns, const WString& values) {
-    WString valueText = values;
-    WString separator = CutSeparatorSuffix(valueText);
-    valueText = ParamList::DoubleQuotes(valueText);
+    using View = std::basic_string_view<OLECHAR>;
+    const View all(values);
+    const size_t cut = all.find(View(kSuffixMarker));
+    const View list = cut == View::npos ? all : all.substr(0, cut);
+    View separator = cut == View::npos ? View() : all.substr(cut + kSuffixMarker.size());
+    if (separator.empty()) separator = View(kComma);
 
     WString sql;
-    sql.reserve(table.size() + columns.size() + valueText.size() * 2 + 32);
+    sql.reserve(table.size() + columns.size() + list.size() * 2 + 32);
     sql.append(OLESTR("REPLACE INTO ")).append(table).append(OLESTR(" (")).append(columns).append(
         OLESTR(") VALUES ("));
-    bool first = true;
-    for (const WString& piece : ParamList::SplitString(valueText, separator)) {
-        if (!first) sql.push_back(OLESTR(','));
-        AppendQuoted(sql, piece);
-        first = false;
+    if (separator.find(OLESTR('\'')) != View::npos) {
+        // The list is split after its quotes are doubled, so a separator that
+        // holds a quote also matches inside doubled quotes: the general way.
+        bool first = true;
+        for (const WString& piece : ParamList::SplitString(ParamList::DoubleQuotes(WString(list)), WString(separator))) {
+            if (!first) sql.push_back(OLESTR(','));
+            AppendQuoted(sql, piece);
+            first = false;
+        }
+    } else {
+        // Without a quote in the separator, doubling the quotes moves no
+        // separator: each piece is cut from the list and doubled as it is
+        // written, with no copies in between. An empty list has no pieces; a
+        // separator at the very end adds no empty last piece.
+        size_t position = 0;
+        while (position < list.size()) {
+            const size_t found = list.find(separator, position);
+            const size_t end = found == View::npos ? list.size() : found;
+            if (position > 0) sql.push_back(OLESTR(','));
+            sql.push_back(OLESTR('\''));
+            for (size_t i = position; i < end;) {
+                const size_t quote = list.find(OLESTR('\''), i);
+                if (quote == View::npos || quote >= end) {
+                    sql.append(list.data() + i, end - i);
+                    break;
+                }
+                sql.append(list.data() + i, quote + 1 - i).push_back(OLESTR('\''));
+                i = quote + 1;
+            }
+            sql.push_back(OLESTR('\''));
+            if (found == View::npos) break;
+            position = found + separator.size();
+        }
     }
     sql.append(OLESTR(");"));
     return sql;

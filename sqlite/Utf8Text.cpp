@@ -39,6 +39,19 @@ Utf8Text::Utf8Text(const WString& text) {
     // times slower and runs once for every statement a client writes. The
     // bytes are the same, a lone surrogate becoming U+FFFD. The first pass
     // sizes the output, the second writes it in place.
+    // Most statements are ASCII throughout: one pass without branches finds
+    // that out, and such a text is copied a byte a unit.
+    const OLECHAR* units = text.data();
+    const size_t count = text.size();
+    unsigned bits = 0;
+    for (size_t i = 0; i < count; ++i) bits |= units[i];
+    if (bits < 0x80) {
+        bytes_.resize(count);
+        char* ascii = bytes_.data();
+        for (size_t i = 0; i < count; ++i) ascii[i] = static_cast<char>(units[i]);
+        held_ = true;
+        return;
+    }
     size_t total = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         const char32_t unit = text[i];

@@ -25,6 +25,12 @@ TEST(StatementTextTest, Insert) {
         // A trailing separator gives no empty last value; a middle one does.
         {OLESTR("a,b"), OLESTR("1,,"), OLESTR("REPLACE INTO T (a,b) VALUES ('1','');")},
         {OLESTR("a"), OLESTR("%,\u00e9\U0001F600"), OLESTR("REPLACE INTO T (a) VALUES ('%','\u00e9\U0001F600');")},
+        {OLESTR("a,b"), OLESTR(",x"), OLESTR("REPLACE INTO T (a,b) VALUES ('','x');")},
+        {OLESTR("a,b"), OLESTR("o'k,,'"), OLESTR("REPLACE INTO T (a,b) VALUES ('o''k','','''');")},
+        // The list is split after its quotes are doubled: a separator that
+        // holds a quote also cuts inside a doubled one.
+        {OLESTR("a,b"), OLESTR("x'y||'"), OLESTR("REPLACE INTO T (a,b) VALUES ('x','','y');")},
+        {OLESTR("a,b"), OLESTR("x''y||''"), OLESTR("REPLACE INTO T (a,b) VALUES ('x','','y');")},
     };
     for (const InsertCase& c : cases)
         EXPECT_EQ(StatementText::Insert(OLESTR("T"), c.columns, c.values), WString(c.expected));
