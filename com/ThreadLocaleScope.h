@@ -15,5 +15,5 @@ public:
     ThreadLocaleScope& operator=(const ThreadLocaleScope&) = delete;
 
 private:
-    LCID previous_ = 0;
+    [[maybe_unused]] LCID previous_ = 0;  // restored where threads have locales (Windows)
 };

@@ -27,9 +27,10 @@ public:
     HRESULT Get(LCID lcid, ITypeInfo** typeInfo) const noexcept;
 
 private:
-    const GUID* libid_;
-    const IID* iid_;
-    WORD major_;
-    WORD minor_;
-    LCID libLcid_;
+    // Read only where the platform has type libraries (Windows).
+    [[maybe_unused]] const GUID* libid_;
+    [[maybe_unused]] const IID* iid_;
+    [[maybe_unused]] WORD major_;
+    [[maybe_unused]] WORD minor_;
+    [[maybe_unused]] LCID libLcid_;
 };

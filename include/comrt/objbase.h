@@ -40,6 +40,13 @@ enum VARENUM : VARTYPE {
     VT_TYPEMASK = 0x0FFF
 };
 
+// The record of a VT_RECORD value. Named here because a type declared
+// inside VARIANT's anonymous union is an extension of standard C++.
+struct VARIANT_BRECORD {
+    PVOID pvRecord;
+    PVOID pRecInfo;
+};
+
 // 24 bytes: vt at offset 0, the value at offset 8, as on Windows x64.
 struct VARIANT {
     VARTYPE vt;
@@ -73,10 +80,7 @@ struct VARIANT {
         IUnknown** ppunkVal;
         IDispatch** ppdispVal;
         PVOID byref;
-        struct {
-            PVOID pvRecord;
-            PVOID pRecInfo;
-        } brecVal;
+        VARIANT_BRECORD brecVal;
     };
 };
 typedef VARIANT VARIANTARG;

@@ -11,7 +11,7 @@
 
 #include "com/Platform.h"
 
-class EventSink : public IDispatch {
+class EventSink final : public IDispatch {
 public:
     struct Event {
         DISPID id;
