@@ -16,11 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "EventSink.h"
-#include "FacadeFixture.h"
-#include "com/ComPtr.h"
+#include "BstrArg.h"
+#include "ComponentFixture.h"
 #include "com/Creator.h"
-#include "facade/CZeveVevuVAD.h"
 #include "results/CRecordItem.h"
 #include "results/CRecordSet.h"
 
@@ -28,42 +26,20 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A BSTR argument that may be null; freed at scope end.
-class Arg {
-public:
-    Arg() = default;
-    explicit Arg(const WString& text) : bstr_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
-    ~Arg() { SysFreeString(bstr_); }
-    Arg(const Arg&) = delete;
-    Arg& operator=(const Arg&) = delete;
-    BSTR Get() const { return bstr_; }
+using Arg = BstrArg;
 
-private:
-    BSTR bstr_ = nullptr;
-};
-
-class CZeveVevuVADInputTest : public FacadeFixture {
+class CZeveVevuVADInputTest : public ComponentFixture {
 protected:
     void SetUp() override {
-        FacadeFixture::SetUp();
+        ComponentFixture::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        ASSERT_EQ(Creator<CZeveVevuVAD>::CreateInstance(nullptr, IID_IZeveVevuVAD, object.ReceiveVoid()), S_OK);
-        ComPtr<IConnectionPointContainer> container;
-        ASSERT_EQ(object->QueryInterface(IID_IConnectionPointContainer, container.ReceiveVoid()), S_OK);
-        ASSERT_EQ(container->FindConnectionPoint(DIID__IZeveVevuVADEvents, point.Receive()), S_OK);
-        ASSERT_EQ(point->Advise(&sink, &cookie), S_OK);
-        // A missing file is rebuilt after a pause; the run does not wait.
-        static_cast<CZeveVevuVAD*>(object.Get())->Facade().SetPause([](DWORD) {});
         ASSERT_EQ(Creator<CRecordSet>::CreateInstance(nullptr, IID_IRecordSet, set.ReceiveVoid()), S_OK);
         ASSERT_EQ(Creator<CRecordItem>::CreateInstance(nullptr, IID_IRecordItem, item.ReceiveVoid()), S_OK);
     }
     void TearDown() override {
-        if (point && cookie != 0) point->Unadvise(cookie);
-        point.Reset();
-        object.Reset();
         set.Reset();
         item.Reset();
-        FacadeFixture::TearDown();
+        ComponentFixture::TearDown();
     }
 
     // Pieces that the statement, list and row formats treat specially.
@@ -161,10 +137,6 @@ protected:
     }
 
     std::mt19937 random{20261205};
-    EventSink sink;
-    DWORD cookie = 0;
-    ComPtr<IZeveVevuVAD> object;
-    ComPtr<IConnectionPoint> point;
     ComPtr<IRecordSet> set;
     ComPtr<IRecordItem> item;
 };
@@ -384,16 +356,11 @@ TEST_F(CZeveVevuVADInputTest, EveryArgumentTakesSurrogatesNulsAndMegabytes) {
                 // otherwise be the one a drop acts on.
                 if (isDrop) fs::remove_all(DefaultDataFolder());
                 // A fresh object on the file under test for every call.
-                ComPtr<IZeveVevuVAD> fresh;
-                ASSERT_EQ(Creator<CZeveVevuVAD>::CreateInstance(nullptr, IID_IZeveVevuVAD, fresh.ReceiveVoid()), S_OK);
-                static_cast<CZeveVevuVAD*>(fresh.Get())->Facade().SetPause([](DWORD) {});
-                ComPtr<IConnectionPointContainer> container;
-                ComPtr<IConnectionPoint> events;
-                fresh->QueryInterface(IID_IConnectionPointContainer, container.ReceiveVoid());
-                container->FindConnectionPoint(DIID__IZeveVevuVADEvents, events.Receive());
                 EventSink logs;
+                ComPtr<IConnectionPoint> events;
                 DWORD logCookie = 0;
-                ASSERT_EQ(events->Advise(&logs, &logCookie), S_OK);
+                const ComPtr<IZeveVevuVAD> fresh = NewObject(logs, events, logCookie);
+                ASSERT_TRUE(fresh);
                 LONG ret = 0;
                 Arg name(StarFile("fuzz.db")), table(OLESTR("T")), columns(OLESTR("k,a"));
                 ASSERT_EQ(fresh->CreateDbFile(name.Get(), table.Get(), columns.Get(), &ret), S_OK);

@@ -11,63 +11,30 @@
 #include <thread>
 #include <vector>
 
-#include "EventSink.h"
-#include "FacadeFixture.h"
-#include "com/ComPtr.h"
+#include "BstrArg.h"
+#include "ComponentFixture.h"
 #include "com/Creator.h"
-#include "facade/CZeveVevuVAD.h"
 #include "results/CRecordItem.h"
 #include "results/CRecordSet.h"
 
 namespace {
 
-// A BSTR argument, freed at scope end.
-class Arg {
-public:
-    explicit Arg(const std::string& ascii) : bstr_(SysAllocStringLen(nullptr, UINT(ascii.size()))) {
-        std::copy(ascii.begin(), ascii.end(), bstr_);
-    }
-    ~Arg() { SysFreeString(bstr_); }
-    Arg(const Arg&) = delete;
-    Arg& operator=(const Arg&) = delete;
-    operator BSTR() const { return bstr_; }
+using Arg = BstrArg;
 
-private:
-    BSTR bstr_;
-};
-
-class CZeveVevuVADThreadTest : public FacadeFixture {
+class CZeveVevuVADThreadTest : public ComponentFixture {
 protected:
     void SetUp() override {
-        FacadeFixture::SetUp();
+        ComponentFixture::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        ASSERT_EQ(Creator<CZeveVevuVAD>::CreateInstance(nullptr, IID_IZeveVevuVAD, object.ReceiveVoid()), S_OK);
-        ComPtr<IConnectionPointContainer> container;
-        ASSERT_EQ(object->QueryInterface(IID_IConnectionPointContainer, container.ReceiveVoid()), S_OK);
-        ASSERT_EQ(container->FindConnectionPoint(DIID__IZeveVevuVADEvents, point.Receive()), S_OK);
-        ASSERT_EQ(point->Advise(&sink, &cookie), S_OK);
-        Object().Facade().SetPause([](DWORD) {});
         LONG ret = 0;
-        ASSERT_EQ(object->CreateDbFile(Arg(Narrow(StarFile("threads.db"))), Arg("T"), Arg("k,w"), &ret), S_OK);
+        ASSERT_EQ(object->CreateDbFile(Arg(StarFile("threads.db")), Arg("T"), Arg("k,w"), &ret), S_OK);
         ASSERT_EQ(ret, 1);
     }
-    void TearDown() override {
-        if (point && cookie != 0) point->Unadvise(cookie);
-        point.Reset();
-        object.Reset();
-        FacadeFixture::TearDown();
-    }
-    CZeveVevuVAD& Object() { return *static_cast<CZeveVevuVAD*>(object.Get()); }
     size_t LogsContaining(const WString& text) const {
         const std::vector<WString> lines = sink.Logs();
         return size_t(std::count_if(lines.begin(), lines.end(),
                                     [&](const WString& line) { return line.find(text) != WString::npos; }));
     }
-
-    EventSink sink;  // outlives the object
-    DWORD cookie = 0;
-    ComPtr<IZeveVevuVAD> object;
-    ComPtr<IConnectionPoint> point;
 };
 
 TEST_F(CZeveVevuVADThreadTest, ThreadsSharingOneObjectLoseNoRowAndNoEvent) {

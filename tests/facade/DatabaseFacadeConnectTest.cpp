@@ -7,7 +7,6 @@ namespace fs = std::filesystem;
 
 namespace {
 const WString kVersionLine = OLESTR("ZeveVevuVAD Connected, Version = 1.0.0.31");
-const WString kDefaultFolder = OLESTR("C:\\ProgramData\\Ombrel\\API\\DataBase\\");
 
 class DatabaseFacadeConnectTest : public FacadeFixture {
 protected:
@@ -15,14 +14,7 @@ protected:
         return facade->Connect(host, system, OLESTR("1.0.0.31"));
     }
     static void Put(const WString& key, const WString& value) {
-        HKEY handle = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle,
-                                  nullptr),
-                  ERROR_SUCCESS);
-        ASSERT_EQ(RegSetValueExW(handle, OLESTR("Ombrel"), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                                 static_cast<DWORD>((value.size() + 1) * sizeof(OLECHAR))),
-                  ERROR_SUCCESS);
-        RegCloseKey(handle);
+        PutRegistryText(HKEY_LOCAL_MACHINE, key, OLESTR("Ombrel"), value);
     }
 };
 

@@ -9,7 +9,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-const WString kDefaultFolder = OLESTR("C:\\ProgramData\\Ombrel\\API\\DataBase\\");
 
 using DatabaseFacadeCreateTest = FacadeFixture;
 

@@ -7,7 +7,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-const WString kDefaultFolder = OLESTR("C:\\ProgramData\\Ombrel\\API\\DataBase\\");
 
 using DatabaseFacadeExecutionTest = FacadeFixture;
 

@@ -8,7 +8,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-const WString kDefaultFolder = OLESTR("C:\\ProgramData\\Ombrel\\API\\DataBase\\");
 
 class DatabaseFacadeTransactionTest : public FacadeFixture {
 protected:

@@ -100,6 +100,16 @@ WString FacadeFixture::HostFile(const std::string& name) const { return (dir / n
 WString FacadeFixture::HostFile(const std::string& name) const { return Wide((dir / name).string()); }
 #endif
 
+void FacadeFixture::PutRegistryText(HKEY root, const WString& key, const WString& name, const WString& value) {
+    HKEY handle = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExW(handle, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                             static_cast<DWORD>((value.size() + 1) * sizeof(OLECHAR))),
+              ERROR_SUCCESS);
+    RegCloseKey(handle);
+}
+
 std::string FacadeFixture::Utf8Path(const fs::path& file) {
     const std::u8string text = file.u8string();
     return std::string(text.begin(), text.end());

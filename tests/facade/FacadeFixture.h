@@ -71,6 +71,12 @@ protected:
     QueryResult Query(const WString& table, const WString& conditionCol = OLESTR(""),
                       const WString& conditionVal = OLESTR(""));
 
+    // Writes a REG_SZ value, making its key.
+    static void PutRegistryText(HKEY root, const WString& key, const WString& name, const WString& value);
+
+    // The default data folder as the component names it.
+    static inline const WString kDefaultFolder = OLESTR("C:\\ProgramData\\Ombrel\\API\\DataBase\\");
+
     static WString Wide(const std::string& ascii) { return WString(ascii.begin(), ascii.end()); }
     static std::string Narrow(const WString& text);  // UTF-8
 

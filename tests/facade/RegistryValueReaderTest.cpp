@@ -7,15 +7,6 @@
 namespace {
 class RegistryValueReaderTest : public FacadeFixture {
 protected:
-    static void Put(HKEY root, const WString& key, const WString& name, const WString& value) {
-        HKEY handle = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr),
-                  ERROR_SUCCESS);
-        ASSERT_EQ(RegSetValueExW(handle, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                                 static_cast<DWORD>((value.size() + 1) * sizeof(OLECHAR))),
-                  ERROR_SUCCESS);
-        RegCloseKey(handle);
-    }
 #ifdef _WIN32
     // The machine's registry outlives the test: remove what it wrote.
     void TearDown() override {
@@ -28,11 +19,11 @@ protected:
 };
 
 TEST_F(RegistryValueReaderTest, ReadsOnlyWellFormedPathsOfKnownHives) {
-    Put(HKEY_LOCAL_MACHINE, OLESTR("SOFTWARE\\VANTORIS\\Sys"), OLESTR("Ombrel"), OLESTR("C:\\Prod\\run.exe"));
-    Put(HKEY_CURRENT_USER, OLESTR("Software\\Mine"), OLESTR("Where"), OLESTR("D:\\x"));
-    Put(HKEY_LOCAL_MACHINE, OLESTR("SOFTWARE\\Long"), OLESTR("Fits"), WString(259, OLECHAR('a')));
-    Put(HKEY_LOCAL_MACHINE, OLESTR("SOFTWARE\\Long"), OLESTR("TooLong"), WString(260, OLECHAR('a')));
-    Put(HKEY_LOCAL_MACHINE, OLESTR("Top"), OLESTR("V"), OLESTR("top"));
+    PutRegistryText(HKEY_LOCAL_MACHINE, OLESTR("SOFTWARE\\VANTORIS\\Sys"), OLESTR("Ombrel"), OLESTR("C:\\Prod\\run.exe"));
+    PutRegistryText(HKEY_CURRENT_USER, OLESTR("Software\\Mine"), OLESTR("Where"), OLESTR("D:\\x"));
+    PutRegistryText(HKEY_LOCAL_MACHINE, OLESTR("SOFTWARE\\Long"), OLESTR("Fits"), WString(259, OLECHAR('a')));
+    PutRegistryText(HKEY_LOCAL_MACHINE, OLESTR("SOFTWARE\\Long"), OLESTR("TooLong"), WString(260, OLECHAR('a')));
+    PutRegistryText(HKEY_LOCAL_MACHINE, OLESTR("Top"), OLESTR("V"), OLESTR("top"));
 
     struct Case {
         const OLECHAR* path;

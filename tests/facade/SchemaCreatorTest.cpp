@@ -1,65 +1,18 @@
 #include "facade/SchemaCreator.h"
 
-#include <gtest/gtest.h>
-#include <sqlite3.h>
+#include "FacadeFixture.h"
 
-#include <cstdlib>
-#include <filesystem>
-#include <string>
-#include <vector>
-
-namespace {
 namespace fs = std::filesystem;
 
-class RecordingLog : public LogSink {
-public:
-    void WriteLog(const WString& text) noexcept override { lines.push_back(text); }
-    std::vector<WString> lines;
-};
-
-WString Wide(const std::string& s) { return WString(s.begin(), s.end()); }
-
-// Reads sqlite_master through SQLite itself, not through the component.
-std::vector<std::string> Master(const fs::path& file, const char* sql) {
-    std::vector<std::string> rows;
-    sqlite3* db = nullptr;
-    EXPECT_EQ(sqlite3_open(file.string().c_str(), &db), SQLITE_OK);
-    sqlite3_stmt* st = nullptr;
-    EXPECT_EQ(sqlite3_prepare_v2(db, sql, -1, &st, nullptr), SQLITE_OK);
-    while (sqlite3_step(st) == SQLITE_ROW) {
-        std::string row;
-        for (int i = 0; i < sqlite3_column_count(st); ++i) {
-            const unsigned char* t = sqlite3_column_text(st, i);
-            row += (i ? "|" : "") + std::string(t ? reinterpret_cast<const char*>(t) : "");
-        }
-        rows.push_back(row);
-    }
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return rows;
-}
-
-class SchemaCreatorTest : public ::testing::Test {
+namespace {
+// The schema made for one table argument, read back through SQLite itself.
+class SchemaCreatorTest : public FacadeFixture {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("obz-schema-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                           "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-#ifndef _WIN32
-        setenv("COMRT_PREFIX", (dir / "prefix").c_str(), 1);
-#endif
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
     bool Create(const char* file, const char* tableArgument, const char* columns) {
         SchemaCreator::TableOptions options;
         WString table = SchemaCreator::ParseTableArgument(Wide(tableArgument), options);
-        return SchemaCreator::CreateDB(log, Wide((dir / file).make_preferred().string()), table, Wide(columns),
-                                       options);
+        return SchemaCreator::CreateDB(log, HostFile(file), table, Wide(columns), options);
     }
-
-    fs::path dir;
-    RecordingLog log;
 };
 
 struct SchemaCase {
@@ -83,14 +36,14 @@ TEST_F(SchemaCreatorTest, CreatesExactTableAndIndexTexts) {
         std::string file = "case" + std::to_string(n++) + ".db";
         ASSERT_TRUE(Create(("sub/dir/" + file).c_str(), c.tableArgument, "id,name,age")) << c.tableArgument;
         fs::path path = dir / "sub/dir" / file;
-        EXPECT_EQ(Master(path, "SELECT sql FROM sqlite_master WHERE type='table'"),
+        EXPECT_EQ(Rows(path, "SELECT sql FROM sqlite_master WHERE type='table'"),
                   std::vector<std::string>{c.table})
             << c.tableArgument;
         std::vector<std::string> indexes;
-        for (const std::string& name : Master(path, "SELECT name FROM sqlite_master WHERE type='index' AND sql IS NOT NULL ORDER BY name")) {
+        for (const std::string& name : Rows(path, "SELECT name FROM sqlite_master WHERE type='index' AND sql IS NOT NULL ORDER BY name")) {
             std::string columns;
             for (const std::string& col :
-                 Master(path, ("SELECT name FROM pragma_index_info('" + name + "') ORDER BY seqno").c_str()))
+                 Rows(path, ("SELECT name FROM pragma_index_info('" + name + "') ORDER BY seqno")))
                 columns += (columns.empty() ? "" : ",") + col;
             indexes.push_back(name + "|" + columns);
         }
@@ -127,7 +80,7 @@ TEST_F(SchemaCreatorTest, OptionReadingRules) {
 TEST_F(SchemaCreatorTest, ExistingTableUntouchedAndFailuresLogged) {
     ASSERT_TRUE(Create("a.db", "T", "id,name"));
     ASSERT_TRUE(Create("a.db", "T|0|1|3", "x,y,z"));  // exists: nothing changes
-    EXPECT_EQ(Master(dir / "a.db", "SELECT count(*) FROM sqlite_master"), std::vector<std::string>{"2"});
+    EXPECT_EQ(Rows(dir / "a.db", "SELECT count(*) FROM sqlite_master"), std::vector<std::string>{"2"});
 
     EXPECT_FALSE(Create("a.db", "U", ""));
     ASSERT_EQ(log.lines.size(), 1u);
@@ -148,7 +101,7 @@ TEST_F(SchemaCreatorTest, ExistingTableUntouchedAndFailuresLogged) {
 
     fs::create_directories(dir / "folder.db");
     SchemaCreator::TableOptions options;
-    EXPECT_FALSE(SchemaCreator::CreateDB(log, Wide((dir / "folder.db").string()), OLESTR("T"), OLESTR("a"), options));
+    EXPECT_FALSE(SchemaCreator::CreateDB(log, HostFile("folder.db"), OLESTR("T"), OLESTR("a"), options));
     ASSERT_EQ(log.lines.size(), 3u);
     EXPECT_EQ(log.lines[2], OLESTR("CreateDB open fail:14"));
     EXPECT_FALSE(SchemaCreator::CreateDB(log, OLESTR(""), OLESTR("T"), OLESTR("a"), options));
