@@ -10,6 +10,7 @@
 #include "com/Creator.h"
 #include "com/DispatchImpl.h"
 #include "com/ObjectRoot.h"
+#include "comrt/VariantValues.h"
 
 namespace {
 
@@ -86,37 +87,7 @@ std::string Narrow(BSTR text) {
     return out;
 }
 
-VARIANT I2(SHORT v) {
-    VARIANT x{};
-    x.vt = VT_I2;
-    x.iVal = v;
-    return x;
-}
-VARIANT I4(LONG v) {
-    VARIANT x{};
-    x.vt = VT_I4;
-    x.lVal = v;
-    return x;
-}
-VARIANT Bool(VARIANT_BOOL v) {
-    VARIANT x{};
-    x.vt = VT_BOOL;
-    x.boolVal = v;
-    return x;
-}
-VARIANT Empty() { return VARIANT{}; }
-VARIANT Dispatch(IDispatch* d) {
-    VARIANT x{};
-    x.vt = VT_DISPATCH;
-    x.pdispVal = d;
-    return x;
-}
-VARIANT Ref(VARIANT* target) {
-    VARIANT x{};
-    x.vt = VT_BYREF | VT_VARIANT;
-    x.pvarVal = target;
-    return x;
-}
+using namespace variants;
 
 class DispatchTableTest : public testing::Test {
 protected:
@@ -192,7 +163,7 @@ TEST_F(DispatchTableTest, InvokeCoercesArgumentsAndReturnsTheRetval) {
     } const cases[] = {
         {"I4 + I4", I4(2), I4(5), 7},
         {"I2 + I2", I2(-4), I2(10), 6},
-        {"BSTR + BOOL", textThree, Bool(VARIANT_TRUE), 2},
+        {"BSTR + BOOL", textThree, Bool(true), 2},
         {"byref variant + byref long", Ref(&referenced), byRefLong, 42},
         {"byref variant holding BSTR + EMPTY", Ref(&referencedText), Empty(), 3},
     };

@@ -33,33 +33,31 @@ TEST(BstrTest, LayoutHasBytePrefixAndZeroUnit) {
     }
 }
 
-TEST(BstrTest, AllocStringStopsAtTerminator) {
-    BSTR b = SysAllocString(u"ab\0cd");
-    EXPECT_EQ(SysStringLen(b), 2u);
-    SysFreeString(b);
-}
-
-TEST(BstrTest, NullInputs) {
+// Null text, lengths that stop at a terminator, odd byte lengths and
+// impossible lengths.
+TEST(BstrTest, EdgeLengthsAndNullInputs) {
     EXPECT_EQ(SysAllocString(nullptr), nullptr);
     EXPECT_EQ(SysStringLen(nullptr), 0u);
     EXPECT_EQ(SysStringByteLen(nullptr), 0u);
     SysFreeString(nullptr);
+    EXPECT_EQ(SysAllocStringLen(nullptr, 0xFFFFFFFFu), nullptr);
+
+    BSTR stopped = SysAllocString(u"ab\0cd");
+    EXPECT_EQ(SysStringLen(stopped), 2u);
+    SysFreeString(stopped);
 
     BSTR zeroed = SysAllocStringLen(nullptr, 4);
     ASSERT_NE(zeroed, nullptr);
     EXPECT_EQ(SysStringLen(zeroed), 4u);
     for (UINT i = 0; i <= 4; ++i) EXPECT_EQ(zeroed[i], 0) << i;
     SysFreeString(zeroed);
-}
 
-TEST(BstrTest, ByteLengthMayBeOdd) {
-    BSTR b = SysAllocStringByteLen("abc", 3);
-    ASSERT_NE(b, nullptr);
-    EXPECT_EQ(SysStringByteLen(b), 3u);
-    EXPECT_EQ(SysStringLen(b), 1u);
-    const auto* bytes = reinterpret_cast<const char*>(b);
-    EXPECT_EQ(std::memcmp(bytes, "abc\0\0", 5), 0);
-    SysFreeString(b);
+    BSTR odd = SysAllocStringByteLen("abc", 3);
+    ASSERT_NE(odd, nullptr);
+    EXPECT_EQ(SysStringByteLen(odd), 3u);
+    EXPECT_EQ(SysStringLen(odd), 1u);
+    EXPECT_EQ(std::memcmp(odd, "abc\0\0", 5), 0);
+    SysFreeString(odd);
 }
 
 TEST(BstrTest, ReusedStringsFitTheirTextWhateverTheSizesBefore) {
@@ -90,7 +88,5 @@ TEST(BstrTest, ReusedStringsFitTheirTextWhateverTheSizesBefore) {
         for (BSTR b : held) SysFreeString(b);
     }
 }
-
-TEST(BstrTest, ImpossibleLengthGivesNull) { EXPECT_EQ(SysAllocStringLen(nullptr, 0xFFFFFFFFu), nullptr); }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include <comrt/comrt.h>
 
+#include "RegistryReader.h"
 #include "ScratchPrefix.h"
 
 namespace {
@@ -37,35 +38,6 @@ LSTATUS SetText(HKEY key, const char16_t* name, std::u16string_view text) {
 
 LSTATUS SetNumber(HKEY key, const char16_t* name, DWORD number) {
     return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
-}
-
-std::optional<std::u16string> GetText(HKEY key, const char16_t* subKey, const char16_t* name) {
-    Key opened;
-    if (RegOpenKeyExW(key, subKey, 0, KEY_READ, opened.Out()) != ERROR_SUCCESS) return std::nullopt;
-    DWORD type = 0;
-    DWORD size = 0;
-    if (RegQueryValueExW(opened.Get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ)
-        return std::nullopt;
-    std::u16string text(size / 2, u'\0');
-    if (RegQueryValueExW(opened.Get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(text.data()), &size) !=
-        ERROR_SUCCESS)
-        return std::nullopt;
-    text.resize(size / 2 - 1);
-    return text;
-}
-
-std::vector<std::u16string> SubKeys(HKEY key, const char16_t* subKey) {
-    std::vector<std::u16string> names;
-    Key opened;
-    if (RegOpenKeyExW(key, subKey, 0, KEY_READ, opened.Out()) != ERROR_SUCCESS) return names;
-    for (DWORD index = 0;; ++index) {
-        char16_t name[256];
-        DWORD length = 256;
-        if (RegEnumKeyExW(opened.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        names.emplace_back(name, length);
-    }
-    return names;
 }
 
 LSTATUS CreateKey(HKEY root, const char16_t* path) {
@@ -112,27 +84,27 @@ TEST_F(RegistryTest, CreateSetQueryEnumerateDelete) {
               ERROR_SUCCESS);
     EXPECT_EQ(disposition, static_cast<DWORD>(REG_OPENED_EXISTING_KEY));
 
-    EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, u"software\\OMBREL\\Api", u""), u"default");
-    EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, u"Software\\Ombrel\\API", u"PATH"), u"C:\\ProgramData");
+    EXPECT_EQ(RegistryReader::String(HKEY_LOCAL_MACHINE, u"software\\OMBREL\\Api", u""), u"default");
+    EXPECT_EQ(RegistryReader::String(HKEY_LOCAL_MACHINE, u"Software\\Ombrel\\API", u"PATH"), u"C:\\ProgramData");
     DWORD number = 0, type = 0, size = sizeof number;
     ASSERT_EQ(RegQueryValueExW(key.Get(), u"count", nullptr, &type, reinterpret_cast<BYTE*>(&number), &size),
               ERROR_SUCCESS);
     EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
     EXPECT_EQ(number, 42u);
-    EXPECT_EQ(SubKeys(HKEY_LOCAL_MACHINE, u"Software\\Ombrel\\API"), (std::vector<std::u16string>{u"alpha", u"Zeta"}));
+    EXPECT_EQ(RegistryReader::SubKeys(HKEY_LOCAL_MACHINE, u"Software\\Ombrel\\API"), (std::vector<std::u16string>{u"alpha", u"Zeta"}));
 
     EXPECT_EQ(RegDeleteValueW(key.Get(), u"Path"), ERROR_SUCCESS);
     EXPECT_EQ(RegDeleteValueW(key.Get(), u"Path"), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, u"Software\\Ombrel\\API", u"Path"), std::nullopt);
+    EXPECT_EQ(RegistryReader::String(HKEY_LOCAL_MACHINE, u"Software\\Ombrel\\API", u"Path"), std::nullopt);
 
     EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, u"Software\\Ombrel\\API"), ERROR_ACCESS_DENIED);
     EXPECT_EQ(RegDeleteKeyW(key.Get(), u"alpha"), ERROR_SUCCESS);
     EXPECT_EQ(RegDeleteKeyW(key.Get(), u"alpha"), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(RegDeleteTreeW(key.Get(), nullptr), ERROR_SUCCESS);
-    EXPECT_EQ(SubKeys(HKEY_LOCAL_MACHINE, u"Software\\Ombrel\\API"), std::vector<std::u16string>{});
+    EXPECT_EQ(RegistryReader::SubKeys(HKEY_LOCAL_MACHINE, u"Software\\Ombrel\\API"), std::vector<std::u16string>{});
     EXPECT_EQ(RegQueryValueExW(key.Get(), u"Count", nullptr, nullptr, nullptr, nullptr), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"Software\\Ombrel"), ERROR_SUCCESS);
-    EXPECT_EQ(SubKeys(HKEY_LOCAL_MACHINE, u"Software"), std::vector<std::u16string>{});
+    EXPECT_EQ(RegistryReader::SubKeys(HKEY_LOCAL_MACHINE, u"Software"), std::vector<std::u16string>{});
     EXPECT_EQ(SetText(key.Get(), u"x", u"y"), ERROR_KEY_DELETED);
     EXPECT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"Software\\Ombrel"), ERROR_FILE_NOT_FOUND);
 }
@@ -160,7 +132,7 @@ TEST_F(RegistryTest, HiveFileHasTheEditorFormat) {
               "Windows Registry Editor Version 5.00\n\n"
               "[HKEY_CURRENT_USER\\Software]\n\n"
               "[HKEY_CURRENT_USER\\Software\\Classes]\n\n");
-    EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, u"Software\\Ombrel", u"Lines"), u"a\nb");
+    EXPECT_EQ(RegistryReader::String(HKEY_LOCAL_MACHINE, u"Software\\Ombrel", u"Lines"), u"a\nb");
 }
 
 // A hive file in the given form: the text's "\n" become `newline`, and the
@@ -235,7 +207,7 @@ TEST_F(RegistryTest, RewritesKeepWhatTheyDoNotChange) {
         EXPECT_EQ(std::vector<BYTE>(bytes, bytes + size), (std::vector<BYTE>{1, 2, 3}));
         EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Foreign", 0, KEY_READ, Key().Out()),
                   ERROR_FILE_NOT_FOUND);
-        EXPECT_EQ(GetText(key.Get(), nullptr, u"Old"), u"0");
+        EXPECT_EQ(RegistryReader::String(key.Get(), u"", u"Old"), u"0");
 
         ASSERT_EQ(SetText(key.Get(), u"Old", u"2"), ERROR_SUCCESS);
         ASSERT_EQ(RegDeleteValueW(key.Get(), u"Gone"), ERROR_SUCCESS);
@@ -305,8 +277,8 @@ TEST_F(RegistryTest, QuerySizesAndTextTermination) {
                   ERROR_MORE_DATA);
         EXPECT_EQ(size, test.size);
     }
-    EXPECT_EQ(GetText(key.Get(), nullptr, u"Cut"), u"abc");
-    EXPECT_EQ(GetText(key.Get(), nullptr, u"Empty"), u"");
+    EXPECT_EQ(RegistryReader::String(key.Get(), u"", u"Cut"), u"abc");
+    EXPECT_EQ(RegistryReader::String(key.Get(), u"", u"Empty"), u"");
     DWORD size = 4;
     EXPECT_EQ(RegQueryValueExW(key.Get(), u"Cut", nullptr, nullptr, reinterpret_cast<BYTE*>(&size), nullptr),
               ERROR_INVALID_PARAMETER);
@@ -376,9 +348,9 @@ TEST_F(RegistryTest, EscapesSurviveAnotherProcess) {
     const std::u16string path = keyName + u"\\\u00c9T\u00c9 \U0001F600";
     for (size_t i = 0; i < std::size(texts); ++i) {
         const std::u16string name = u"V\"\\" + std::u16string(1, static_cast<char16_t>(u'0' + i));
-        EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, path.c_str(), name.c_str()), texts[i]) << i;
+        EXPECT_EQ(RegistryReader::String(HKEY_LOCAL_MACHINE, path.c_str(), name.c_str()), texts[i]) << i;
     }
-    EXPECT_EQ(SubKeys(HKEY_LOCAL_MACHINE, keyName.c_str()), std::vector<std::u16string>{u"\u00e9t\u00e9 \U0001F600"});
+    EXPECT_EQ(RegistryReader::SubKeys(HKEY_LOCAL_MACHINE, keyName.c_str()), std::vector<std::u16string>{u"\u00e9t\u00e9 \U0001F600"});
 }
 
 TEST_F(RegistryTest, ReaderSeesAnotherProcessRewrite) {
@@ -387,11 +359,11 @@ TEST_F(RegistryTest, ReaderSeesAnotherProcessRewrite) {
                               nullptr),
               ERROR_SUCCESS);
     ASSERT_EQ(SetText(key.Get(), u"V", u"before"), ERROR_SUCCESS);
-    ASSERT_EQ(GetText(key.Get(), nullptr, u"V"), u"before");
+    ASSERT_EQ(RegistryReader::String(key.Get(), u"", u"V"), u"before");
     // Same length, so the file keeps its size: only its identity changes.
     for (const char16_t* text : {u"after1", u"after2"}) {
         ASSERT_EQ(Wait(Spawn([&] { return SetText(key.Get(), u"V", text) == ERROR_SUCCESS ? 0 : 1; })), 0);
-        EXPECT_EQ(GetText(key.Get(), nullptr, u"V"), text);
+        EXPECT_EQ(RegistryReader::String(key.Get(), u"", u"V"), text);
     }
 }
 
@@ -419,11 +391,11 @@ TEST_F(RegistryTest, ConcurrentWritersLoseNothing) {
     const pid_t second = Spawn(writer(u'q'));
     EXPECT_EQ(Wait(first), 0);
     EXPECT_EQ(Wait(second), 0);
-    const std::vector<std::u16string> keys = SubKeys(HKEY_LOCAL_MACHINE, u"Software\\Race");
+    const std::vector<std::u16string> keys = RegistryReader::SubKeys(HKEY_LOCAL_MACHINE, u"Software\\Race");
     ASSERT_EQ(keys.size(), 2u * kKeys);
     for (const std::u16string& name : keys) {
         const std::u16string path = u"Software\\Race\\" + name;
-        EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, path.c_str(), u"Owner"), name.substr(0, 1));
+        EXPECT_EQ(RegistryReader::String(HKEY_LOCAL_MACHINE, path.c_str(), u"Owner"), name.substr(0, 1));
     }
 }
 
@@ -451,11 +423,11 @@ TEST_F(RegistryTest, ChangeIsStoredOnceWholeOrNotAtAll) {
     ASSERT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"Software\\Before"), ERROR_SUCCESS);
     ASSERT_EQ(CreateKey(HKEY_CURRENT_USER, u"Software\\Batch"), ERROR_SUCCESS);
     // The change sees itself; another process sees the files as they were.
-    EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, u"Software\\Batch\\B", u"V"), u"Software\\Batch\\B");
+    EXPECT_EQ(RegistryReader::String(HKEY_LOCAL_MACHINE, u"Software\\Batch\\B", u"V"), u"Software\\Batch\\B");
     EXPECT_EQ(Wait(Spawn([] {
                   return RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Before", 0, KEY_READ, Key().Out()) ==
                                  ERROR_SUCCESS &&
-                                 SubKeys(HKEY_LOCAL_MACHINE, u"Software") == std::vector<std::u16string>{u"Before"}
+                                 RegistryReader::SubKeys(HKEY_LOCAL_MACHINE, u"Software") == std::vector<std::u16string>{u"Before"}
                              ? 0
                              : 1;
               })),
@@ -466,9 +438,9 @@ TEST_F(RegistryTest, ChangeIsStoredOnceWholeOrNotAtAll) {
 
     ASSERT_EQ(ComrtEndRegistryChange(TRUE), ERROR_SUCCESS);
     EXPECT_NE(FileId(machine), first);
-    EXPECT_EQ(SubKeys(HKEY_LOCAL_MACHINE, u"Software"), std::vector<std::u16string>{u"Batch"});
-    EXPECT_EQ(SubKeys(HKEY_LOCAL_MACHINE, u"Software\\Batch").size(), 3u);
-    EXPECT_EQ(SubKeys(HKEY_CURRENT_USER, u"Software"), std::vector<std::u16string>{u"Batch"});
+    EXPECT_EQ(RegistryReader::SubKeys(HKEY_LOCAL_MACHINE, u"Software"), std::vector<std::u16string>{u"Batch"});
+    EXPECT_EQ(RegistryReader::SubKeys(HKEY_LOCAL_MACHINE, u"Software\\Batch").size(), 3u);
+    EXPECT_EQ(RegistryReader::SubKeys(HKEY_CURRENT_USER, u"Software"), std::vector<std::u16string>{u"Batch"});
 
     // Rolled back: nothing of it is stored.
     const std::string committed = prefix.ReadFile("system.reg");
@@ -479,7 +451,7 @@ TEST_F(RegistryTest, ChangeIsStoredOnceWholeOrNotAtAll) {
     ASSERT_EQ(ComrtEndRegistryChange(FALSE), ERROR_SUCCESS);
     EXPECT_EQ(prefix.ReadFile("system.reg"), committed);
     EXPECT_EQ(FileId(machine), second);
-    EXPECT_EQ(SubKeys(HKEY_LOCAL_MACHINE, u"Software"), std::vector<std::u16string>{u"Batch"});
+    EXPECT_EQ(RegistryReader::SubKeys(HKEY_LOCAL_MACHINE, u"Software"), std::vector<std::u16string>{u"Batch"});
 }
 
 TEST_F(RegistryTest, ClassesRootMergesUserOverMachine) {
@@ -495,17 +467,17 @@ TEST_F(RegistryTest, ClassesRootMergesUserOverMachine) {
     ASSERT_EQ(SetText(user.Get(), nullptr, u"user"), ERROR_SUCCESS);
     ASSERT_EQ(CreateKey(HKEY_CURRENT_USER, u"Software\\Classes\\CLSID\\{B}"), ERROR_SUCCESS);
 
-    EXPECT_EQ(GetText(HKEY_CLASSES_ROOT, u"CLSID\\{A}", nullptr), u"user");
-    EXPECT_EQ(GetText(HKEY_CLASSES_ROOT, u"CLSID\\{A}", u"Only"), u"machine only");
-    EXPECT_EQ(SubKeys(HKEY_CLASSES_ROOT, u"CLSID"), (std::vector<std::u16string>{u"{a}", u"{B}"}));
+    EXPECT_EQ(RegistryReader::String(HKEY_CLASSES_ROOT, u"CLSID\\{A}", nullptr), u"user");
+    EXPECT_EQ(RegistryReader::String(HKEY_CLASSES_ROOT, u"CLSID\\{A}", u"Only"), u"machine only");
+    EXPECT_EQ(RegistryReader::SubKeys(HKEY_CLASSES_ROOT, u"CLSID"), (std::vector<std::u16string>{u"{a}", u"{B}"}));
 
     // Writes through the merged view land in the machine hive.
     ASSERT_EQ(CreateKey(HKEY_CLASSES_ROOT, u"CLSID\\{C}"), ERROR_SUCCESS);
-    EXPECT_EQ(SubKeys(HKEY_LOCAL_MACHINE, u"Software\\Classes\\CLSID"), (std::vector<std::u16string>{u"{A}", u"{C}"}));
+    EXPECT_EQ(RegistryReader::SubKeys(HKEY_LOCAL_MACHINE, u"Software\\Classes\\CLSID"), (std::vector<std::u16string>{u"{A}", u"{C}"}));
     Key viaClasses;
     ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"CLSID\\{B}", 0, KEY_ALL_ACCESS, viaClasses.Out()), ERROR_SUCCESS);
     ASSERT_EQ(SetText(viaClasses.Get(), u"Where", u"machine"), ERROR_SUCCESS);
-    EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, u"Software\\Classes\\CLSID\\{B}", u"Where"), u"machine");
+    EXPECT_EQ(RegistryReader::String(HKEY_LOCAL_MACHINE, u"Software\\Classes\\CLSID\\{B}", u"Where"), u"machine");
     EXPECT_EQ(RegDeleteTreeW(HKEY_CLASSES_ROOT, u"CLSID\\{C}"), ERROR_SUCCESS);
     EXPECT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"CLSID\\{C}", 0, KEY_READ, Key().Out()), ERROR_FILE_NOT_FOUND);
 }
@@ -524,13 +496,13 @@ TEST_F(RegistryTest, OverrideSendsClassesRootToTheUser) {
                               progId.Out(), nullptr),
               ERROR_SUCCESS);
     ASSERT_EQ(SetText(progId.Get(), nullptr, u"per user"), ERROR_SUCCESS);
-    EXPECT_EQ(GetText(HKEY_CURRENT_USER, u"Software\\Classes\\Ombrel.ZeveVevuVAD", nullptr), u"per user");
+    EXPECT_EQ(RegistryReader::String(HKEY_CURRENT_USER, u"Software\\Classes\\Ombrel.ZeveVevuVAD", nullptr), u"per user");
     EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Classes\\Ombrel.ZeveVevuVAD", 0, KEY_READ, Key().Out()),
               ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"Machine.Only", 0, KEY_READ, Key().Out()), ERROR_FILE_NOT_FOUND);
 
     ASSERT_EQ(RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr), ERROR_SUCCESS);
-    EXPECT_EQ(GetText(HKEY_CLASSES_ROOT, u"Ombrel.ZeveVevuVAD", nullptr), u"per user");
+    EXPECT_EQ(RegistryReader::String(HKEY_CLASSES_ROOT, u"Ombrel.ZeveVevuVAD", nullptr), u"per user");
     EXPECT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"Machine.Only", 0, KEY_READ, Key().Out()), ERROR_SUCCESS);
     EXPECT_EQ(RegOverridePredefKey(reinterpret_cast<HKEY>(&progId), nullptr), ERROR_INVALID_HANDLE);
 }

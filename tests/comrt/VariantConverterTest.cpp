@@ -7,68 +7,12 @@
 #include <comrt/comrt.h>
 
 #include "CountingObject.h"
+#include "VariantValues.h"
 
 namespace {
 
 using comrt_test::CountingObject;
-
-VARIANT Empty() {
-    VARIANT v;
-    VariantInit(&v);
-    return v;
-}
-VARIANT Null() {
-    VARIANT v = Empty();
-    v.vt = VT_NULL;
-    return v;
-}
-VARIANT I2(SHORT x) {
-    VARIANT v = Empty();
-    v.vt = VT_I2;
-    v.iVal = x;
-    return v;
-}
-VARIANT I4(LONG x) {
-    VARIANT v = Empty();
-    v.vt = VT_I4;
-    v.lVal = x;
-    return v;
-}
-VARIANT UI4(ULONG x) {
-    VARIANT v = Empty();
-    v.vt = VT_UI4;
-    v.ulVal = x;
-    return v;
-}
-VARIANT Int(INT x) {
-    VARIANT v = Empty();
-    v.vt = VT_INT;
-    v.intVal = x;
-    return v;
-}
-VARIANT Bool(bool x) {
-    VARIANT v = Empty();
-    v.vt = VT_BOOL;
-    v.boolVal = x ? VARIANT_TRUE : VARIANT_FALSE;
-    return v;
-}
-VARIANT R8(double x) {
-    VARIANT v = Empty();
-    v.vt = VT_R8;
-    v.dblVal = x;
-    return v;
-}
-VARIANT Str(std::u16string_view text) {
-    VARIANT v = Empty();
-    v.vt = VT_BSTR;
-    v.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-    return v;
-}
-VARIANT Typed(VARTYPE vt) {
-    VARIANT v = Empty();
-    v.vt = vt;
-    return v;
-}
+using namespace variants;
 
 std::string Describe(const VARIANT& v) {
     std::string s = "vt=" + std::to_string(v.vt) + " ";
@@ -171,7 +115,7 @@ TEST(VariantConverterTest, ConvertsValuesAsAutomationDoes) {
         {"I4 to type 15", I4(1), 0, 15, DISP_E_BADVARTYPE, Empty()},
         {"I4 to void", I4(1), 0, VT_VOID, DISP_E_BADVARTYPE, Empty()},
         {"I4 to array", I4(1), 0, VT_ARRAY | VT_I4, DISP_E_BADVARTYPE, Empty()},
-        {"unknown source type", Typed(0x7F), 0, VT_I4, DISP_E_BADVARTYPE, Empty()},
+        {"unknown source type", Of(0x7F), 0, VT_I4, DISP_E_BADVARTYPE, Empty()},
         {"I4 to unknown", I4(1), 0, VT_UNKNOWN, DISP_E_TYPEMISMATCH, Empty()},
     };
     for (Conversion& c : table) {
@@ -345,7 +289,7 @@ TEST(VariantConverterTest, ClearAndCopyManageOwnership) {
     ASSERT_EQ(VariantClear(&a), S_OK);
     EXPECT_EQ(object.Count(), 0);
 
-    VARIANT bad = Typed(0x7F);
+    VARIANT bad = Of(0x7F);
     EXPECT_EQ(VariantClear(&bad), DISP_E_BADVARTYPE);
     EXPECT_EQ(VariantCopy(&b, &bad), DISP_E_BADVARTYPE);
     EXPECT_EQ(VariantClear(nullptr), E_INVALIDARG);

@@ -15,8 +15,8 @@
 
 #include <OBZeveVevuVAD.h>
 
-#include "RegistryReader.h"
 #include "server/ServerExports.h"
+#include "tests/comrt/RegistryReader.h"
 #include "tests/comrt/ScratchPrefix.h"
 
 namespace {

@@ -26,6 +26,19 @@ std::set<std::u16string> RegistryReader::KeysBelow(HKEY root, const std::u16stri
     return keys;
 }
 
+std::vector<std::u16string> RegistryReader::SubKeys(HKEY root, const std::u16string& path) {
+    std::vector<std::u16string> names;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
+    char16_t name[256];
+    for (DWORD length = 256; RegEnumKeyExW(key, DWORD(names.size()), name, &length, nullptr, nullptr, nullptr,
+                                           nullptr) == ERROR_SUCCESS;
+         length = 256)
+        names.emplace_back(name, length);
+    RegCloseKey(key);
+    return names;
+}
+
 bool RegistryReader::KeyExists(HKEY root, const std::u16string& path) {
     HKEY key = nullptr;
     if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
