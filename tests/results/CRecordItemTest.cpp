@@ -134,41 +134,18 @@ TEST_F(CRecordItemTest, InterfacesAndLateBinding) {
     ComPtr<IDispatch> dispatch;
     ASSERT_EQ(item_.QueryInterface(IID_IDispatch, dispatch), S_OK);
     EXPECT_EQ(static_cast<IUnknown*>(dispatch.Get()), static_cast<IUnknown*>(item_.Get()));
-
-    LPOLESTR names[] = {const_cast<LPOLESTR>(OLESTR("setdatavalue")), const_cast<LPOLESTR>(OLESTR("getDataValue"))};
-    DISPID set = 0;
-    DISPID get = 0;
-    ASSERT_EQ(dispatch->GetIDsOfNames(IID_NULL, &names[0], 1, 0, &set), S_OK);
-    ASSERT_EQ(dispatch->GetIDsOfNames(IID_NULL, &names[1], 1, 0, &get), S_OK);
-    EXPECT_EQ(set, DISPID_RI_SetDataValue);
-    EXPECT_EQ(get, DISPID_RI_GetDataValue);
-
-    ComBstr nameText = ResultsTestSupport::Bstr("k,v");
-    ComBstr rowText = ResultsTestSupport::Bstr("1|#|2");
-    VARIANT args[2] = {};
-    args[0].vt = VT_BSTR;  // Value (arguments in reverse order)
-    args[0].bstrVal = rowText.Get();
-    args[1].vt = VT_BSTR;  // Name
-    args[1].bstrVal = nameText.Get();
-    DISPPARAMS params{args, nullptr, 2, 0};
-    ASSERT_EQ(dispatch->Invoke(set, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr), S_OK);
-
-    ComBstr field = ResultsTestSupport::Bstr("v");
-    VARIANT fieldArg{};
-    fieldArg.vt = VT_BSTR;
-    fieldArg.bstrVal = field.Get();
-    DISPPARAMS one{&fieldArg, nullptr, 1, 0};
+    using S = ResultsTestSupport;
+    const ComBstr names = S::Bstr("k,v"), row = S::Bstr("1|#|2"), field = S::Bstr("v"), missing = S::Bstr("missing");
+    ASSERT_EQ(S::Call(dispatch.Get(), OLESTR("setdatavalue"), {S::Arg(names.Get()), S::Arg(row.Get())}, nullptr),
+              S_OK);
     VARIANT result{};
-    ASSERT_EQ(dispatch->Invoke(get, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &one, &result, nullptr,
-                               nullptr),
+    ASSERT_EQ(S::Call(dispatch.Get(), OLESTR("getDataValue"), {S::Arg(field.Get())}, &result,
+                      DISPATCH_METHOD | DISPATCH_PROPERTYGET),
               S_OK);
     ASSERT_EQ(result.vt, VT_BSTR);
-    EXPECT_EQ(ResultsTestSupport::Text(result.bstrVal), "2");
+    EXPECT_EQ(S::Text(result.bstrVal), "2");
     VariantClear(&result);
-
-    field = ResultsTestSupport::Bstr("missing");
-    fieldArg.bstrVal = field.Get();
-    ASSERT_EQ(dispatch->Invoke(get, IID_NULL, 0, DISPATCH_METHOD, &one, &result, nullptr, nullptr), S_OK);
+    ASSERT_EQ(S::Call(dispatch.Get(), OLESTR("GetDataValue"), {S::Arg(missing.Get())}, &result), S_OK);
     EXPECT_EQ(result.vt, VT_BSTR);
     EXPECT_EQ(result.bstrVal, nullptr);
 }

@@ -259,57 +259,29 @@ TEST_F(CRecordSetTest, LateBoundCallsByName) {
     ComPtr<IDispatch> dispatch;
     ASSERT_EQ(set_.QueryInterface(IID_IDispatch, dispatch), S_OK);
     EXPECT_EQ(static_cast<IUnknown*>(dispatch.Get()), static_cast<IUnknown*>(set_.Get()));
-    auto id = [&](const OLECHAR* name) {
-        LPOLESTR text = const_cast<LPOLESTR>(name);
-        DISPID result = 0;
-        EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, &text, 1, 0, &result), S_OK);
-        return result;
-    };
-    EXPECT_EQ(id(OLESTR("GETRECORDCOUNT")), DISPID_RS_GetRecordCount);
-
-    ComBstr names = ResultsTestSupport::Bstr("a,b");
-    VARIANT arg{};
-    arg.vt = VT_BSTR;
-    arg.bstrVal = names.Get();
-    DISPPARAMS one{&arg, nullptr, 1, 0};
-    ASSERT_EQ(dispatch->Invoke(id(OLESTR("setcolumnname")), IID_NULL, 0, DISPATCH_METHOD, &one, nullptr, nullptr,
-                               nullptr),
-              S_OK);
-    ComBstr row = ResultsTestSupport::Bstr("1|#|2");
-    arg.bstrVal = row.Get();
-    ASSERT_EQ(dispatch->Invoke(id(OLESTR("SetRecordItem")), IID_NULL, 0, DISPATCH_METHOD, &one, nullptr, nullptr,
-                               nullptr),
-              S_OK);
-
+    using S = ResultsTestSupport;
+    const ComBstr names = S::Bstr("a,b"), row = S::Bstr("1|#|2");
+    ASSERT_EQ(S::Call(dispatch.Get(), OLESTR("setcolumnname"), {S::Arg(names.Get())}, nullptr), S_OK);
+    ASSERT_EQ(S::Call(dispatch.Get(), OLESTR("SetRecordItem"), {S::Arg(row.Get())}, nullptr), S_OK);
     VARIANT result{};
-    DISPPARAMS none{nullptr, nullptr, 0, 0};
-    ASSERT_EQ(dispatch->Invoke(id(OLESTR("GetRecordCount")), IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
-                               &none, &result, nullptr, nullptr),
+    ASSERT_EQ(S::Call(dispatch.Get(), OLESTR("GETRECORDCOUNT"), {}, &result, DISPATCH_METHOD | DISPATCH_PROPERTYGET),
               S_OK);
     EXPECT_EQ(result.vt, VT_I4);
     EXPECT_EQ(result.lVal, 1);
-
-    // GetRecordItem(0 as a small integer literal, item): reverse order.
-    VARIANT args[2] = {};
-    args[0].vt = VT_DISPATCH;
-    args[0].pdispVal = &recorder_;
-    args[1].vt = VT_I2;
-    args[1].iVal = 0;
-    DISPPARAMS two{args, nullptr, 2, 0};
-    ASSERT_EQ(dispatch->Invoke(id(OLESTR("getrecorditem")), IID_NULL, 0, DISPATCH_METHOD, &two, &result, nullptr,
-                               nullptr),
-              S_OK);
-    EXPECT_EQ(result.vt, VT_BOOL);
-    EXPECT_EQ(result.boolVal, VARIANT_TRUE);
+    // GetRecordItem(index as a small integer literal, item).
+    for (SHORT index : {0, 1}) {
+        VARIANT args[2] = {};
+        args[0].vt = VT_I2;
+        args[0].iVal = index;
+        args[1].vt = VT_DISPATCH;
+        args[1].pdispVal = &recorder_;
+        ASSERT_EQ(S::Call(dispatch.Get(), OLESTR("getrecorditem"), {args[0], args[1]}, &result), S_OK);
+        EXPECT_EQ(result.vt, VT_BOOL);
+        EXPECT_EQ(result.boolVal, index == 0 ? VARIANT_TRUE : VARIANT_FALSE);
+    }
     const std::vector<RecordingItem::Load> expected = {{"a,b", "1|#|2"}};
     EXPECT_EQ(recorder_.loads, expected);
     EXPECT_EQ(recorder_.refs.load(), 1u);
-
-    args[1].iVal = 1;
-    ASSERT_EQ(dispatch->Invoke(DISPID_RS_GetRecordItem, IID_NULL, 0, DISPATCH_METHOD, &two, &result, nullptr,
-                               nullptr),
-              S_OK);
-    EXPECT_EQ(result.boolVal, VARIANT_FALSE);
 }
 
 }  // namespace
