@@ -3,26 +3,21 @@
 // Linux-only (setenv, popen).
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
+
+#include "tools/ToolProcess.h"
 
 #if defined(OBZ_EXAMPLE) && defined(OBZ_REGSVR) && defined(OBZ_MODULE)
 
 namespace {
 namespace fs = std::filesystem;
 
-struct Outcome {
-    std::string out;
-    std::string err;
-    int status;
-};
+using Outcome = ToolProcess::Result;
 
 class ExampleClientRun : public ::testing::Test {
 protected:
@@ -36,20 +31,7 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    Outcome Run(const std::string& arguments) const {
-        const fs::path errors = dir_ / "stderr.txt";
-        const std::string command = std::string(OBZ_EXAMPLE) + " " + arguments + " 2>" + errors.string();
-        FILE* pipe = popen(command.c_str(), "r");
-        Outcome result;
-        char buffer[512];
-        while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) result.out += buffer;
-        const int status = pipe == nullptr ? -1 : pclose(pipe);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        std::stringstream err;
-        err << std::ifstream(errors).rdbuf();
-        result.err = err.str();
-        return result;
-    }
+    static Outcome Run(const std::string& arguments) { return ToolProcess::Run(std::string(OBZ_EXAMPLE) + " " + arguments); }
 
     fs::path DemoFile() const { return dir_ / "prefix/drive_c/ProgramData/Ombrel/API/DataBase/Demo.db"; }
 
