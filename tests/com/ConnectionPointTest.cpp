@@ -1,12 +1,10 @@
 // The event connection point: sink list layout, cookies, delivery order,
-// re-entrant Unadvise, enumeration, and sink reference counts.
+// the form of each call, re-entrant Unadvise, enumeration, and sink
+// reference counts.
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <functional>
-#include <mutex>
 #include <span>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -16,6 +14,7 @@
 #include "com/ConnectionPointContainer.h"
 #include "com/Creator.h"
 #include "com/ObjectRoot.h"
+#include "facade/EventSink.h"
 
 namespace {
 
@@ -30,94 +29,6 @@ public:
     }
 };
 
-struct Delivery {
-    int sink;
-    DISPID id;
-    std::string text;
-};
-
-// A client's event sink with a plain reference count that the tests read.
-class TestSink final : public IDispatch {
-public:
-    TestSink(int name, std::vector<Delivery>* log) : name_(name), log_(log) {}
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        *ppv = nullptr;
-        if (IsEqualIID(riid, DIID__IZeveVevuVADEvents) && queryFailure != S_OK) {
-            return queryFailure;
-        }
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-            IsEqualIID(riid, DIID__IZeveVevuVADEvents)) {
-            *ppv = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override { return --refs_; }  // owned by the test
-    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
-                        EXCEPINFO* excep, UINT* argErr) override {
-        EXPECT_TRUE(IsEqualIID(riid, IID_NULL));
-        EXPECT_EQ(lcid, static_cast<LCID>(LOCALE_USER_DEFAULT));
-        EXPECT_EQ(flags, DISPATCH_METHOD);
-        EXPECT_EQ(params->cNamedArgs, 0u);
-        EXPECT_NE(result, nullptr);
-        EXPECT_EQ(excep, nullptr);
-        EXPECT_EQ(argErr, nullptr);
-        std::string text;
-        for (UINT i = 0; i < params->cArgs; ++i) {  // as received: reverse order
-            const VARIANT& v = params->rgvarg[i];
-            if (v.vt == VT_BSTR) {
-                lastBstr.store(v.bstrVal);
-                for (UINT k = 0; k < SysStringLen(v.bstrVal); ++k) {
-                    text += static_cast<char>(v.bstrVal[k]);
-                }
-            } else if (v.vt == VT_I4) {
-                text += "|" + std::to_string(v.lVal);
-            }
-        }
-        {
-            std::lock_guard<std::mutex> guard(logMutex_);
-            log_->push_back({name_, id, text});
-        }
-        if (onInvoke) {
-            onInvoke();
-        }
-        return invokeResult;
-    }
-    ULONG Refs() const { return refs_; }
-
-    HRESULT queryFailure = S_OK;
-    HRESULT invokeResult = S_OK;
-    std::atomic<BSTR> lastBstr{nullptr};
-    std::function<void()> onInvoke;
-
-private:
-    int name_;
-    std::mutex logMutex_;
-    std::vector<Delivery>* log_;
-    std::atomic<ULONG> refs_{1};
-};
-
-// An object that answers IUnknown only: not an event sink.
-class PlainUnknown final : public IUnknown {
-public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        *ppv = nullptr;
-        if (IsEqualIID(riid, IID_IUnknown)) {
-            *ppv = this;
-            return S_OK;
-        }
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 1; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-};
-
 class ConnectionPointTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -126,13 +37,13 @@ protected:
                   S_OK);
         ASSERT_EQ(container_->FindConnectionPoint(DIID__IZeveVevuVADEvents, point_.Receive()), S_OK);
         for (int i = 0; i < 6; ++i) {
-            sinks_.push_back(std::make_unique<TestSink>(i, &log_));
+            sinks_[i].onEvent = [this, i] { receivers_.push_back(i); };
         }
     }
     ConnectionPoint& Point() { return *static_cast<ConnectionPoint*>(point_.Get()); }
     DWORD Advise(int sink) {
         DWORD cookie = 0;
-        EXPECT_EQ(point_->Advise(sinks_[sink].get(), &cookie), S_OK);
+        EXPECT_EQ(point_->Advise(&sinks_[sink], &cookie), S_OK);
         return cookie;
     }
     HRESULT FireLog(const OLECHAR* text) {
@@ -144,17 +55,10 @@ protected:
         callerBstr_ = message.Get();
         return Point().Fire(DISPID_EV_OnWriteLog, &arg, 1);
     }
-    std::vector<int> Receivers() const {
-        std::vector<int> out;
-        for (const Delivery& d : log_) {
-            out.push_back(d.sink);
-        }
-        return out;
-    }
 
-    std::vector<Delivery> log_;
+    std::vector<int> receivers_;  // the sinks called, in order
     BSTR callerBstr_ = nullptr;
-    std::vector<std::unique_ptr<TestSink>> sinks_;
+    EventSink sinks_[6];
     ComPtr<IConnectionPointContainer> container_;
     ComPtr<IConnectionPoint> point_;
 };
@@ -163,18 +67,18 @@ TEST_F(ConnectionPointTest, AdviseRejectsWhatCannotSubscribe) {
     DWORD cookie = 77;
     EXPECT_EQ(point_->Advise(nullptr, &cookie), E_POINTER);
     EXPECT_EQ(cookie, 0u);
-    EXPECT_EQ(point_->Advise(sinks_[0].get(), nullptr), E_POINTER);
+    EXPECT_EQ(point_->Advise(&sinks_[0], nullptr), E_POINTER);
 
-    PlainUnknown plain;
+    sinks_[0].eventsQuery = E_NOINTERFACE;  // not an event sink
     cookie = 77;
-    EXPECT_EQ(point_->Advise(&plain, &cookie), CONNECT_E_CANNOTCONNECT);
+    EXPECT_EQ(point_->Advise(&sinks_[0], &cookie), CONNECT_E_CANNOTCONNECT);
     EXPECT_EQ(cookie, 0u);
 
-    sinks_[1]->queryFailure = E_ACCESSDENIED;
-    EXPECT_EQ(point_->Advise(sinks_[1].get(), &cookie), E_ACCESSDENIED);
+    sinks_[1].eventsQuery = E_ACCESSDENIED;
+    EXPECT_EQ(point_->Advise(&sinks_[1], &cookie), E_ACCESSDENIED);
     EXPECT_EQ(Point().SlotCount(), 0);  // nothing stored, no slots made
-    EXPECT_EQ(sinks_[0]->Refs(), 1u);
-    EXPECT_EQ(sinks_[1]->Refs(), 1u);
+    EXPECT_EQ(sinks_[0].refs.load(), 1u);
+    EXPECT_EQ(sinks_[1].refs.load(), 1u);
 }
 
 TEST_F(ConnectionPointTest, CookiesNameSlotsAndTheLowestEmptySlotIsReused) {
@@ -209,19 +113,19 @@ TEST_F(ConnectionPointTest, UnadviseOfNoConnection) {
 TEST_F(ConnectionPointTest, SinkReferencesReturnAfterUnadviseAndDestruction) {
     const DWORD first = Advise(0);
     Advise(1);
-    EXPECT_GT(sinks_[0]->Refs(), 1u);
+    EXPECT_GT(sinks_[0].refs.load(), 1u);
     EXPECT_EQ(point_->Unadvise(first), S_OK);
-    EXPECT_EQ(sinks_[0]->Refs(), 1u);
+    EXPECT_EQ(sinks_[0].refs.load(), 1u);
 
     point_.Reset();
     container_.Reset();  // destroys the source with sink 1 still subscribed
-    EXPECT_TRUE(log_.empty());  // nothing is sent at destruction
-    EXPECT_EQ(sinks_[1]->Refs(), 1u);
+    EXPECT_TRUE(receivers_.empty());  // nothing is sent at destruction
+    EXPECT_EQ(sinks_[1].refs.load(), 1u);
 }
 
 TEST_F(ConnectionPointTest, FireDeliversToEverySinkLowestSlotFirst) {
     EXPECT_EQ(FireLog(OLESTR("nobody")), S_OK);
-    EXPECT_TRUE(log_.empty());
+    EXPECT_TRUE(receivers_.empty());
 
     Advise(3);
     Advise(1);
@@ -229,14 +133,13 @@ TEST_F(ConnectionPointTest, FireDeliversToEverySinkLowestSlotFirst) {
     EXPECT_EQ(point_->Unadvise(1), S_OK);
     Advise(4);  // takes slot 0
     EXPECT_EQ(FireLog(OLESTR("hello")), S_OK);
-    EXPECT_EQ(Receivers(), (std::vector<int>{4, 1, 2}));
-    for (const Delivery& d : log_) {
-        EXPECT_EQ(d.id, DISPID_EV_OnWriteLog);
-        EXPECT_EQ(d.text, "hello");
-    }
+    EXPECT_EQ(receivers_, (std::vector<int>{4, 1, 2}));
     // Each sink got a copy of the text, never the caller's own BSTR.
     for (int sink : {1, 2, 4}) {
-        EXPECT_NE(sinks_[sink]->lastBstr, callerBstr_);
+        ASSERT_EQ(sinks_[sink].events.size(), 1u);
+        EXPECT_EQ(sinks_[sink].events[0].id, DISPID_EV_OnWriteLog);
+        EXPECT_EQ(sinks_[sink].events[0].text, OLESTR("hello"));
+        EXPECT_NE(sinks_[sink].events[0].bstr, callerBstr_);
     }
 }
 
@@ -252,43 +155,46 @@ TEST_F(ConnectionPointTest, FireWithSeveralArgumentsKeepsTheirOrder) {
     args[2].vt = VT_I4;
     args[2].lVal = 2;
     EXPECT_EQ(Point().Fire(DISPID_EV_OnCommandMsg, args, 3), S_OK);
-    ASSERT_EQ(log_.size(), 1u);
-    EXPECT_EQ(log_[0].id, DISPID_EV_OnCommandMsg);
-    EXPECT_EQ(log_[0].text, "System Connected|1|2");
+    ASSERT_EQ(sinks_[0].events.size(), 1u);
+    const EventSink::Event& e = sinks_[0].events[0];
+    EXPECT_EQ(e.id, DISPID_EV_OnCommandMsg);
+    EXPECT_EQ(e.text, OLESTR("System Connected"));  // rgvarg holds the last argument first
+    EXPECT_EQ(e.code, 1);
+    EXPECT_EQ(e.type, 2);
 }
 
 TEST_F(ConnectionPointTest, FailingSinkStaysSubscribedAndTheLastResultIsReturned) {
     Advise(0);
-    sinks_[0]->invokeResult = E_FAIL;
+    sinks_[0].invokeResult = E_FAIL;
     EXPECT_EQ(FireLog(OLESTR("a")), E_FAIL);
     Advise(1);
     EXPECT_EQ(FireLog(OLESTR("b")), S_OK);  // the last sink called succeeded
-    sinks_[1]->invokeResult = DISP_E_MEMBERNOTFOUND;
+    sinks_[1].invokeResult = DISP_E_MEMBERNOTFOUND;
     EXPECT_EQ(FireLog(OLESTR("c")), DISP_E_MEMBERNOTFOUND);
-    EXPECT_EQ(Receivers(), (std::vector<int>{0, 0, 1, 0, 1}));
+    EXPECT_EQ(receivers_, (std::vector<int>{0, 0, 1, 0, 1}));
 }
 
 TEST_F(ConnectionPointTest, SinkMayUnadviseAndAdviseWhileAnEventIsFired) {
     const DWORD first = Advise(0);
     Advise(1);
     DWORD late = 0;
-    sinks_[0]->onInvoke = [&] {
+    sinks_[0].onEvent = [&] {
+        receivers_.push_back(0);
         EXPECT_EQ(point_->Unadvise(first), S_OK);
         // Subscribing during a firing, beyond the slots read at its start.
         for (int i = 2; i <= 5; ++i) {
-            EXPECT_EQ(point_->Advise(sinks_[i].get(), &late), S_OK);
+            EXPECT_EQ(point_->Advise(&sinks_[i], &late), S_OK);
         }
-        sinks_[0]->onInvoke = nullptr;
     };
     EXPECT_EQ(FireLog(OLESTR("one")), S_OK);
     EXPECT_EQ(late, 5u);
     // Slot 0, refilled by sink 2, is not revisited; slot 4 lies beyond the
     // count read when the firing began.
-    EXPECT_EQ(Receivers(), (std::vector<int>{0, 1, 3, 4}));
-    log_.clear();
+    EXPECT_EQ(receivers_, (std::vector<int>{0, 1, 3, 4}));
+    receivers_.clear();
     EXPECT_EQ(FireLog(OLESTR("two")), S_OK);
-    EXPECT_EQ(Receivers(), (std::vector<int>{2, 1, 3, 4, 5}));
-    EXPECT_EQ(sinks_[0]->Refs(), 1u);
+    EXPECT_EQ(receivers_, (std::vector<int>{2, 1, 3, 4, 5}));
+    EXPECT_EQ(sinks_[0].refs.load(), 1u);
 }
 
 TEST_F(ConnectionPointTest, EnumConnectionsWalksASnapshot) {
@@ -297,16 +203,16 @@ TEST_F(ConnectionPointTest, EnumConnectionsWalksASnapshot) {
     ComPtr<IEnumConnections> connections;
     ASSERT_EQ(point_->EnumConnections(connections.Receive()), S_OK);
     EXPECT_EQ(point_->Unadvise(first), S_OK);
-    EXPECT_EQ(sinks_[0]->Refs(), 2u);  // the snapshot holds it
+    EXPECT_EQ(sinks_[0].refs.load(), 2u);  // the snapshot holds it
 
     CONNECTDATA data[3] = {};
     ULONG fetched = 9;
     EXPECT_EQ(connections->Next(3, data, &fetched), S_FALSE);
     ASSERT_EQ(fetched, 2u);
     EXPECT_EQ(data[0].dwCookie, 1u);
-    EXPECT_EQ(data[0].pUnk, static_cast<IUnknown*>(sinks_[0].get()));
+    EXPECT_EQ(data[0].pUnk, static_cast<IUnknown*>(&sinks_[0]));
     EXPECT_EQ(data[1].dwCookie, 2u);
-    EXPECT_EQ(sinks_[0]->Refs(), 3u);  // handed out with a reference
+    EXPECT_EQ(sinks_[0].refs.load(), 3u);  // handed out with a reference
     data[0].pUnk->Release();
     data[1].pUnk->Release();
 
@@ -324,7 +230,7 @@ TEST_F(ConnectionPointTest, EnumConnectionsWalksASnapshot) {
 
     clone.Reset();
     connections.Reset();
-    EXPECT_EQ(sinks_[0]->Refs(), 1u);
+    EXPECT_EQ(sinks_[0].refs.load(), 1u);
     EXPECT_EQ(point_->EnumConnections(nullptr), E_POINTER);
 }
 
@@ -367,10 +273,8 @@ TEST_F(ConnectionPointTest, ContainerAndPointIdentity) {
 }
 
 TEST_F(ConnectionPointTest, FiringFromSeveralThreadsWhileSinksComeAndGo) {
-    // No sink stays subscribed: the sinks' logs are not made for threads.
     std::atomic<bool> stop{false};
-    std::vector<Delivery> ignored;
-    TestSink churn(9, &ignored);
+    EventSink churn;
     std::thread changer([&] {
         while (!stop) {
             DWORD cookie = 0;
@@ -398,7 +302,7 @@ TEST_F(ConnectionPointTest, FiringFromSeveralThreadsWhileSinksComeAndGo) {
     stop = true;
     changer.join();
     EXPECT_EQ(fired.load(), 400);
-    EXPECT_EQ(churn.Refs(), 1u);
+    EXPECT_EQ(churn.refs.load(), 1u);
 }
 
 }  // namespace

@@ -156,7 +156,7 @@ TEST_F(CZeveVevuVADThreadTest, SubscriptionsFromAnotherThreadDuringAnEventDoNotW
     LONG ret = 0;
     EXPECT_EQ(object->Connect(nullptr, nullptr, &ret), S_OK);
     EXPECT_TRUE(done);
-    EXPECT_EQ(other.refs, 1u);
+    EXPECT_EQ(other.refs.load(), 1u);
 }
 
 }  // namespace
