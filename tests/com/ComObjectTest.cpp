@@ -115,6 +115,14 @@ TEST_F(ComObjectTest, PlainObjectCountsReferencesAndHoldsOneModuleLock) {
     EXPECT_EQ(widget->Release(), 1u);
     EXPECT_EQ(widget->Release(), 0u);
     EXPECT_TRUE(WidgetProbe::finalReleased);
+
+    // The creator's further arguments reach the constructor.
+    IGadget* gadget = nullptr;
+    ASSERT_EQ(Creator<CWidget>::CreateInstance(nullptr, IID_IGadget, reinterpret_cast<void**>(&gadget),
+                                               Construction::Normal, LONG{21}),
+              S_OK);
+    EXPECT_EQ(gadget->Twice(), 42);
+    EXPECT_EQ(gadget->Release(), 0u);
 }
 
 TEST_F(ComObjectTest, QueryInterface) {
@@ -141,15 +149,6 @@ TEST_F(ComObjectTest, QueryInterface) {
     EXPECT_EQ(gadget->Release(), 2u);
     EXPECT_EQ(identity->Release(), 1u);
     EXPECT_EQ(widget->Release(), 0u);
-}
-
-TEST_F(ComObjectTest, CreatorArgumentsReachTheConstructor) {
-    IGadget* gadget = nullptr;
-    ASSERT_EQ(Creator<CWidget>::CreateInstance(nullptr, IID_IGadget, reinterpret_cast<void**>(&gadget),
-                                               Construction::Normal, LONG{21}),
-              S_OK);
-    EXPECT_EQ(gadget->Twice(), 42);
-    EXPECT_EQ(gadget->Release(), 0u);
 }
 
 TEST_F(ComObjectTest, CreatorFailures) {
@@ -179,6 +178,11 @@ TEST_F(ComObjectTest, CreatorFailures) {
     void* out = reinterpret_cast<void*>(1);
     EXPECT_EQ(Creator<CWidget>::CreateInstance(&outer, IID_IWidget, &out), CLASS_E_NOAGGREGATION);
     EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(outer.Refs(), 1u);
+    // A failed aggregated creation destroys the aggregate.
+    WidgetProbe::finalConstruct = E_FAIL;
+    EXPECT_EQ(outer.Aggregate(), E_FAIL);
+    EXPECT_EQ(outer.Inner(), nullptr);
     EXPECT_EQ(outer.Refs(), 1u);
 }
 
@@ -222,14 +226,6 @@ TEST_F(ComObjectTest, AggregatedObjectDelegatesToTheOuterUnknown) {
 
     outer.DropInner();
     EXPECT_TRUE(WidgetProbe::finalReleased);
-}
-
-TEST_F(ComObjectTest, AggregatedCreationFailureDestroysTheAggregate) {
-    WidgetProbe::finalConstruct = E_FAIL;
-    Outer outer;
-    EXPECT_EQ(outer.Aggregate(), E_FAIL);
-    EXPECT_EQ(outer.Inner(), nullptr);
-    EXPECT_EQ(outer.Refs(), 1u);
 }
 
 }  // namespace
