@@ -147,16 +147,15 @@ if(BUILD_TESTING AND EXISTS ${OBZ_GTEST_SOURCE_DIR}/CMakeLists.txt)
 endif()
 
 # The C++ clients that scripts/windows-test.sh runs against the registered
-# component: events from a multithreaded apartment, type information, and a
-# single-threaded-apartment client whose calls and events cross apartments.
+# component: type information, and a single-threaded-apartment client (on
+# the client kit) whose calls and events cross apartments.
 function(obz_win_client name source)
   add_executable(${name} ${PROJECT_SOURCE_DIR}/tests/windows/${source})
   target_compile_options(${name} PRIVATE ${OBZ_WARNINGS})
-  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/include)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR})
   target_compile_definitions(${name} PRIVATE OBZ_VERSION_TEXT="${PROJECT_VERSION}")
   target_link_libraries(${name} PRIVATE ${OBZ_WIN_SYSTEM_LIBS} ${ARGN})
 endfunction()
-obz_win_client(obz-events-client EventsClient.cpp)
 obz_win_client(obz-typeinfo-client TypeInfoClient.cpp)
 obz_win_client(obz-sta-client StaClient.cpp user32)
 

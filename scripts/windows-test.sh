@@ -4,7 +4,7 @@
 #     (cmake --install) in its C:\Program Files;
 #   - install.cmd /machine, the registry keys, the VBScript clients and the
 #     client guide's VBScript, JScript and C++ examples (their output against
-#     the guide's), the C++ events, type-information and
+#     the guide's), the C++ type-information and
 #     single-threaded-apartment clients;
 #   - uninstall.cmd /machine: the keys that go, and HKCR\CLSID that stays;
 #   - install.cmd (per user): the keys in the user's classes;
@@ -38,7 +38,7 @@ fi
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
 # OBZ_WIN_SUITES may name a subset of the suites (space-separated).
 read -r -a suites <<< "${OBZ_WIN_SUITES:-test_obzkit test_sqlite test_textfile test_results test_facade test_import}"
-cmake --build "$build" -j"$(nproc)" --target OBZeveVevuVAD64 obz-events-client obz-typeinfo-client obz-sta-client obz-guide-example ${suites[@]+"${suites[@]}"}
+cmake --build "$build" -j"$(nproc)" --target OBZeveVevuVAD64 obz-typeinfo-client obz-sta-client obz-guide-example ${suites[@]+"${suites[@]}"}
 bin="$build/bin"
 
 # --- Wine ------------------------------------------------------------------
@@ -194,7 +194,7 @@ typelib_shim() {  # add|remove classes-root
   else wine reg delete "$key" /f >/dev/null 2>&1 || true; fi
 }
 
-# The files that ImportTransaction.vbs imports (8-bit and UTF-16 with a BOM).
+# The files that RoundTrip.vbs imports (8-bit and UTF-16 with a BOM).
 import_dir="$WINEPREFIX/drive_c/obz-import"
 mkdir -p "$import_dir"
 printf "'a1'#'apple'#3;\r\n'a2'#'pear'#NULL;\r\n'a3'#'it''s'#7;\r\n" > "$import_dir/items.txt"
@@ -215,14 +215,11 @@ check_registered 'HKLM\Software\Classes'
 check_typelib 'HKCR'
 expect_no_key 'HKCU\Software\Classes\Ombrel.ZeveVevuVAD'
 vbs RoundTrip.vbs .1
-vbs ImportTransaction.vbs .1
 curver_shim add 'HKLM\Software\Classes'
 vbs RoundTrip.vbs
-vbs ImportTransaction.vbs
 guide_example guide.vbs wine cscript //nologo "$install_win\\examples\\guide.vbs"
 guide_example guide.js wine cscript //nologo "$install_win\\examples\\guide.js"
 guide_example guide.cpp wine "$bin/obz-guide-example.exe"
-run "events client (machine-wide)" "$bin/obz-events-client.exe"
 run "type info client (machine-wide)" "$bin/obz-typeinfo-client.exe"
 typelib_shim add 'HKLM\Software\Classes'
 run "single-threaded apartment client (machine-wide)" "$bin/obz-sta-client.exe"

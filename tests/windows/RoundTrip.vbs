@@ -1,8 +1,9 @@
-' Late-bound store-and-query round trip through the registered component:
-' creates a database file and a table, inserts, updates, deletes, queries
-' with a select list and reads every row back through GetRecordItem and
-' GetDataValue, then drops the table and the file. Exits with 1 on the first
-' wrong result.
+' Late-bound round trip through the registered component: creates a database
+' file and a table, inserts, updates, deletes, queries with a select list and
+' reads every row back through GetRecordItem and GetDataValue, drops the table
+' and the file; then imports an 8-bit and a UTF-16 text file and groups
+' writes in a transaction (invisible to queries until the commit). Exits with
+' 1 on the first wrong result.
 Option Explicit
 
 ' The first argument, when given, is appended to every ProgID (".1" selects
@@ -83,7 +84,7 @@ Expect "after updates", ReadRows(zv, "People", "", "", Array("Name", "Age", "Cit
 Expect "select list", ReadRows(zv, "People#*#Name,City", "Age", "46", Array("Name", "City")), "Bob|Trondheim"
 Expect "like", ReadRows(zv, "People", "City", "%o%", Array("Name")), "Bob;Cy;Ann"
 Expect "raw condition", ReadRows(zv, "People", "CAST(Age AS INTEGER) > 40", "", Array("Name")), "Bob;Cy"
-Dim rs, item
+Dim rs, item, names, wide
 Set rs = CreateObject("Ombrel.RecordSet" & suffix)
 Set item = CreateObject("Ombrel.RecordItem" & suffix)
 Expect "misspelt table", zv.GetDBRecordSet("Peeple", "", "", rs), False
@@ -110,6 +111,43 @@ Const dbPath = "C:\ProgramData\Ombrel\API\DataBase\WineRoundTrip.db"
 Expect "file exists before delete", fso.FileExists(dbPath), True
 zv.DropTable "", ""
 Expect "file deleted", fso.FileExists(dbPath), False
+
+' The import files, written by the test script into C:\obz-import:
+' items.txt, 8-bit text: each line ends its row with ";" (line breaks are
+'   dropped), values are separated by "#", text values stand quoted, NULL bare:
+'   'a1'#'apple'#3;  'a2'#'pear'#NULL;  'a3'#'it''s'#7;
+' wide.txt, UTF-16 with a byte-order mark: rows end at "#", values at "|":
+'   'w1'|'<U+4E2D U+6587>'|1#'w2'|'x'|2#
+Const folder = "C:\obz-import"
+zv.DropTable "WineImport", ""
+Expect "CreateDbFile", zv.CreateDbFile("WineImport", "Seed", "k"), 1
+Expect "import 8-bit", zv.ImportDbFile(folder & "\items.txt", "Items", "Id,Name,Qty", ";", "#"), 1
+Expect "imported rows", ReadRows(zv, "Items", "", "", Array("Id", "Name", "Qty")), "a1|apple|3;a2|pear|;a3|it's|7"
+Expect "import UTF-16", zv.ImportDbFile(folder & "\wide.txt", "Items", "Id,Name,Qty", "#", "|"), 1
+Expect "wide rows", ReadRows(zv, "Items#*#Id,Qty", "", "", Array("Id", "Qty")), "a1|3;a2|;a3|7;w1|1;w2|2"
+' The two CJK characters of w1 arrive as two UTF-16 units (Wine's VBScript
+' has no ChrW to spell them).
+names = Split(ReadRows(zv, "Items#*#Name", "", "", Array("Name")), ";")
+Expect "names", UBound(names), 4
+wide = names(3)
+Expect "length of the wide name", Len(wide), 2
+Expect "the wide name is not 8-bit text", InStr(wide, "'") + InStr(wide, Chr(0)), 0
+Expect "import of a missing file", zv.ImportDbFile(folder & "\missing.txt", "Items", "Id,Name,Qty", ";", "#"), 0
+Expect "a failed import leaves the table", ReadRows(zv, "Items#*#Id", "", "", Array("Id")), "a1;a2;a3;w1;w2"
+
+' A transaction: writes are invisible to queries until the commit.
+zv.BeginTransation
+Expect "insert in transaction", zv.InsertDBRecord("Items", "Id,Name,Qty", "t1,plum,1"), 1
+Expect "insert into a missing table in transaction", zv.InsertDBRecord("Nope", "Id", "t9"), 0
+Expect "update in transaction", zv.UpdateDBRecord("Items", "Id", "a1", "Qty", "30"), 1
+Expect "delete in transaction", zv.DeleteDBRecord("Items", "Id", "a2"), 1
+Expect "before commit", ReadRows(zv, "Items#*#Id,Qty", "", "", Array("Id", "Qty")), "a1|3;a2|;a3|7;w1|1;w2|2"
+zv.CommitTransation
+Expect "after commit", ReadRows(zv, "Items#*#Id,Qty", "", "", Array("Id", "Qty")), "a1|30;a3|7;w1|1;w2|2;t1|1"
+
+Expect "drop table", zv.DropTable("", "Items"), 1
+Expect "query after drop", zv.GetDBRecordSet("Items", "", "", rs), False
+zv.DropTable "", ""
 zv.Disconnect
 WScript.Echo "RoundTrip: all checks passed"
 WScript.Quit 0

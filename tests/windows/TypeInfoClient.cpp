@@ -4,6 +4,8 @@
 // member names resolve there to the dispatch identifiers the object itself
 // answers. Prints one line per failed check and exits non-zero when any failed.
 #include <OBZeveVevuVAD.h>
+#include <obzkit/Create.h>
+#include <obzkit/Ref.h>
 
 #include <cstdio>
 #include <string>
@@ -27,11 +29,8 @@ struct Case {
 
 void CheckObject(const Case& c) {
     const std::string name = c.interfaceName;
-    CLSID clsid{};
-    IDispatch* object = nullptr;
-    if (FAILED(CLSIDFromProgID(c.progId, &clsid)) ||
-        FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                                reinterpret_cast<void**>(&object)))) {
+    obzkit::Ref<IDispatch> object;
+    if (FAILED(obzkit::CreateObject(c.progId, IID_IDispatch, object.PutVoid()))) {
         Check(false, name + ": create the object by ProgID");
         return;
     }
@@ -65,7 +64,6 @@ void CheckObject(const Case& c) {
         }
         info->Release();
     }
-    object->Release();
 }
 }  // namespace
 
