@@ -40,17 +40,15 @@ TEST(CodePageTest, RoundTripsEveryAnsiAlias) {
     }
 }
 
-TEST(CodePageTest, MinusOneCountsTheTerminator) {
+// Counts with and without the terminator, buffers too small by a unit.
+TEST(CodePageTest, CountsAndBufferSizes) {
     const std::string text = "abc";
     EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0), 4);
-    const std::u16string wide = ToWide(CP_UTF8, 0, text, -1);
-    EXPECT_EQ(wide, std::u16string(u"abc\0", 4));
+    EXPECT_EQ(ToWide(CP_UTF8, 0, text, -1), std::u16string(u"abc\0", 4));
     EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, u"\u00e9", -1, nullptr, 0, nullptr, nullptr), 3);
     // An explicit count converts embedded zeros and adds no terminator.
     EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "a\0b", 3, nullptr, 0), 3);
-}
 
-TEST(CodePageTest, TooSmallBufferFails) {
     WCHAR wide[2];
     SetLastError(0);
     EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "abc", 3, wide, 2), 0);

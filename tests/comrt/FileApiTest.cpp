@@ -80,10 +80,13 @@ TEST_F(FileApiTest, CreateDirectoryOnMissingDriveCreatesNothing) {
     EXPECT_EQ(entries, 1u);
 }
 
-TEST_F(FileApiTest, DeleteFileRemovesFilesOnly) {
+// DeleteFile takes files only; RemoveDirectory empty folders only.
+TEST_F(FileApiTest, DeleteFileAndRemoveDirectory) {
     SetLastError(0);
     EXPECT_FALSE(DeleteFileW(u"C:\\data"));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(RemoveDirectoryW(u"C:\\data"));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));
     EXPECT_TRUE(fs::is_directory(DriveC("data")));
 
     EXPECT_TRUE(DeleteFileW(u"C:\\data\\file.txt"));
@@ -92,13 +95,7 @@ TEST_F(FileApiTest, DeleteFileRemovesFilesOnly) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     EXPECT_FALSE(DeleteFileW(u"D:\\file.txt"));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
-}
 
-TEST_F(FileApiTest, RemoveDirectoryNeedsAnEmptyFolder) {
-    SetLastError(0);
-    EXPECT_FALSE(RemoveDirectoryW(u"C:\\data"));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));
-    ASSERT_TRUE(DeleteFileW(u"C:\\data\\file.txt"));
     EXPECT_TRUE(RemoveDirectoryW(u"C:\\data"));
     EXPECT_FALSE(fs::exists(DriveC("data")));
     EXPECT_FALSE(RemoveDirectoryW(u"C:\\data"));

@@ -25,9 +25,8 @@ std::u16string FileName(HMODULE module) {
 
 void LocalFunction() {}
 
-TEST(ModuleInfoTest, NullModuleIsTheExecutable) { EXPECT_EQ(FileName(nullptr), Wide(ExecutablePath())); }
-
 TEST(ModuleInfoTest, ModuleFromAddress) {
+    EXPECT_EQ(FileName(nullptr), Wide(ExecutablePath()));  // the null module is the executable
     struct Case {
         const char* name;
         const void* address;

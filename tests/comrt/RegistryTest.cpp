@@ -15,6 +15,8 @@
 #include "ScratchPrefix.h"
 
 namespace {
+using Names = std::vector<std::u16string>;
+
 // Key handle closed at scope end.
 class Key {
 public:
@@ -40,9 +42,11 @@ LSTATUS SetNumber(HKEY key, const char16_t* name, DWORD number) {
     return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
 }
 
-LSTATUS CreateKey(HKEY root, const char16_t* path) {
+// Creates or opens root\path with every right, into `key` when given.
+LSTATUS CreateKey(HKEY root, const char16_t* path, Key* key = nullptr, DWORD* disposition = nullptr) {
     Key created;
-    return RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, created.Out(), nullptr);
+    return RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, (key ? key : &created)->Out(),
+                           disposition);
 }
 
 // Runs `body` in a forked child; answers its exit code (-1 when it died).
@@ -68,9 +72,7 @@ protected:
 TEST_F(RegistryTest, CreateSetQueryEnumerateDelete) {
     Key key;
     DWORD disposition = 0;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Ombrel\\API", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              key.Out(), &disposition),
-              ERROR_SUCCESS);
+    ASSERT_EQ(CreateKey(HKEY_LOCAL_MACHINE, u"Software\\Ombrel\\API", &key, &disposition), ERROR_SUCCESS);
     EXPECT_EQ(disposition, static_cast<DWORD>(REG_CREATED_NEW_KEY));
     ASSERT_EQ(SetText(key.Get(), nullptr, u"default"), ERROR_SUCCESS);
     ASSERT_EQ(SetText(key.Get(), u"Path", u"C:\\ProgramData"), ERROR_SUCCESS);
@@ -79,9 +81,7 @@ TEST_F(RegistryTest, CreateSetQueryEnumerateDelete) {
     ASSERT_EQ(CreateKey(HKEY_LOCAL_MACHINE, u"Software\\Ombrel\\API\\alpha"), ERROR_SUCCESS);
 
     Key again;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\ombrel\\api", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              again.Out(), &disposition),
-              ERROR_SUCCESS);
+    ASSERT_EQ(CreateKey(HKEY_LOCAL_MACHINE, u"SOFTWARE\\ombrel\\api", &again, &disposition), ERROR_SUCCESS);
     EXPECT_EQ(disposition, static_cast<DWORD>(REG_OPENED_EXISTING_KEY));
 
     EXPECT_EQ(RegistryReader::String(HKEY_LOCAL_MACHINE, u"software\\OMBREL\\Api", u""), u"default");
@@ -91,7 +91,7 @@ TEST_F(RegistryTest, CreateSetQueryEnumerateDelete) {
               ERROR_SUCCESS);
     EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
     EXPECT_EQ(number, 42u);
-    EXPECT_EQ(RegistryReader::SubKeys(HKEY_LOCAL_MACHINE, u"Software\\Ombrel\\API"), (std::vector<std::u16string>{u"alpha", u"Zeta"}));
+    EXPECT_EQ(RegistryReader::SubKeys(HKEY_LOCAL_MACHINE, u"Software\\Ombrel\\API"), (Names{u"alpha", u"Zeta"}));
 
     EXPECT_EQ(RegDeleteValueW(key.Get(), u"Path"), ERROR_SUCCESS);
     EXPECT_EQ(RegDeleteValueW(key.Get(), u"Path"), ERROR_FILE_NOT_FOUND);
@@ -101,19 +101,17 @@ TEST_F(RegistryTest, CreateSetQueryEnumerateDelete) {
     EXPECT_EQ(RegDeleteKeyW(key.Get(), u"alpha"), ERROR_SUCCESS);
     EXPECT_EQ(RegDeleteKeyW(key.Get(), u"alpha"), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(RegDeleteTreeW(key.Get(), nullptr), ERROR_SUCCESS);
-    EXPECT_EQ(RegistryReader::SubKeys(HKEY_LOCAL_MACHINE, u"Software\\Ombrel\\API"), std::vector<std::u16string>{});
+    EXPECT_EQ(RegistryReader::SubKeys(HKEY_LOCAL_MACHINE, u"Software\\Ombrel\\API"), Names{});
     EXPECT_EQ(RegQueryValueExW(key.Get(), u"Count", nullptr, nullptr, nullptr, nullptr), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"Software\\Ombrel"), ERROR_SUCCESS);
-    EXPECT_EQ(RegistryReader::SubKeys(HKEY_LOCAL_MACHINE, u"Software"), std::vector<std::u16string>{});
+    EXPECT_EQ(RegistryReader::SubKeys(HKEY_LOCAL_MACHINE, u"Software"), Names{});
     EXPECT_EQ(SetText(key.Get(), u"x", u"y"), ERROR_KEY_DELETED);
     EXPECT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"Software\\Ombrel"), ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(RegistryTest, HiveFileHasTheEditorFormat) {
     Key key;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Ombrel", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              key.Out(), nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(CreateKey(HKEY_LOCAL_MACHINE, u"Software\\Ombrel", &key), ERROR_SUCCESS);
     ASSERT_EQ(SetText(key.Get(), nullptr, u"C:\\dir \"q\""), ERROR_SUCCESS);
     ASSERT_EQ(SetNumber(key.Get(), u"Count", 0x2a), ERROR_SUCCESS);
     ASSERT_EQ(SetText(key.Get(), u"Two\nLines", u"x"), ERROR_INVALID_PARAMETER);
@@ -255,9 +253,7 @@ TEST_F(RegistryTest, RefusesFilesItCannotReadAndLeavesThemAlone) {
 
 TEST_F(RegistryTest, QuerySizesAndTextTermination) {
     Key key;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\T", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Out(),
-                              nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(CreateKey(HKEY_CURRENT_USER, u"Software\\T", &key), ERROR_SUCCESS);
     // Stored up to the first zero unit, whether or not the caller counted one.
     const char16_t raw[] = u"abc\0def";
     ASSERT_EQ(RegSetValueExW(key.Get(), u"Cut", 0, REG_SZ, reinterpret_cast<const BYTE*>(raw), 14), ERROR_SUCCESS);
@@ -288,9 +284,7 @@ TEST_F(RegistryTest, QuerySizesAndTextTermination) {
 
 TEST_F(RegistryTest, ErrorCodesOfBadCalls) {
     Key key;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Software\\E", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Out(),
-                              nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(CreateKey(HKEY_LOCAL_MACHINE, u"Software\\E", &key), ERROR_SUCCESS);
     HKEY closed = nullptr;
     ASSERT_EQ(RegOpenKeyExW(key.Get(), nullptr, 0, KEY_READ, &closed), ERROR_SUCCESS);
     EXPECT_NE(closed, key.Get());
@@ -335,8 +329,7 @@ TEST_F(RegistryTest, EscapesSurviveAnotherProcess) {
                                     u"clef \U0001D11E end", u"tab\there", u""};
     const pid_t child = Spawn([&] {
         Key key;
-        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, (keyName + u"\\\u00e9t\u00e9 \U0001F600").c_str(), 0, nullptr, 0,
-                            KEY_ALL_ACCESS, nullptr, key.Out(), nullptr) != ERROR_SUCCESS)
+        if (CreateKey(HKEY_LOCAL_MACHINE, (keyName + u"\\\u00e9t\u00e9 \U0001F600").c_str(), &key) != ERROR_SUCCESS)
             return 1;
         for (size_t i = 0; i < std::size(texts); ++i) {
             const std::u16string name = u"v\"\\" + std::u16string(1, static_cast<char16_t>(u'0' + i));
@@ -350,14 +343,12 @@ TEST_F(RegistryTest, EscapesSurviveAnotherProcess) {
         const std::u16string name = u"V\"\\" + std::u16string(1, static_cast<char16_t>(u'0' + i));
         EXPECT_EQ(RegistryReader::String(HKEY_LOCAL_MACHINE, path.c_str(), name.c_str()), texts[i]) << i;
     }
-    EXPECT_EQ(RegistryReader::SubKeys(HKEY_LOCAL_MACHINE, keyName.c_str()), std::vector<std::u16string>{u"\u00e9t\u00e9 \U0001F600"});
+    EXPECT_EQ(RegistryReader::SubKeys(HKEY_LOCAL_MACHINE, keyName.c_str()), Names{u"\u00e9t\u00e9 \U0001F600"});
 }
 
 TEST_F(RegistryTest, ReaderSeesAnotherProcessRewrite) {
     Key key;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\R", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Out(),
-                              nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(CreateKey(HKEY_CURRENT_USER, u"Software\\R", &key), ERROR_SUCCESS);
     ASSERT_EQ(SetText(key.Get(), u"V", u"before"), ERROR_SUCCESS);
     ASSERT_EQ(RegistryReader::String(key.Get(), u"", u"V"), u"before");
     // Same length, so the file keeps its size: only its identity changes.
@@ -379,8 +370,7 @@ TEST_F(RegistryTest, ConcurrentWritersLoseNothing) {
                                             std::u16string(1, static_cast<char16_t>(u'A' + i / 26)) +
                                             std::u16string(1, static_cast<char16_t>(u'a' + i % 26));
                 Key key;
-                if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                    key.Out(), nullptr) != ERROR_SUCCESS ||
+                if (CreateKey(HKEY_LOCAL_MACHINE, path.c_str(), &key) != ERROR_SUCCESS ||
                     SetText(key.Get(), u"Owner", std::u16string(1, tag)) != ERROR_SUCCESS)
                     return 1;
             }
@@ -416,8 +406,7 @@ TEST_F(RegistryTest, ChangeIsStoredOnceWholeOrNotAtAll) {
     ASSERT_EQ(ComrtBeginRegistryChange(), ERROR_SUCCESS);  // nested: one change
     for (const char16_t* name : {u"Software\\Batch\\A", u"Software\\Batch\\B", u"Software\\Batch\\C"}) {
         Key key;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Out(), nullptr),
-                  ERROR_SUCCESS);
+        ASSERT_EQ(CreateKey(HKEY_LOCAL_MACHINE, name, &key), ERROR_SUCCESS);
         ASSERT_EQ(SetText(key.Get(), u"V", name), ERROR_SUCCESS);
     }
     ASSERT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"Software\\Before"), ERROR_SUCCESS);
@@ -427,7 +416,7 @@ TEST_F(RegistryTest, ChangeIsStoredOnceWholeOrNotAtAll) {
     EXPECT_EQ(Wait(Spawn([] {
                   return RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Before", 0, KEY_READ, Key().Out()) ==
                                  ERROR_SUCCESS &&
-                                 RegistryReader::SubKeys(HKEY_LOCAL_MACHINE, u"Software") == std::vector<std::u16string>{u"Before"}
+                                 RegistryReader::SubKeys(HKEY_LOCAL_MACHINE, u"Software") == Names{u"Before"}
                              ? 0
                              : 1;
               })),
@@ -438,9 +427,9 @@ TEST_F(RegistryTest, ChangeIsStoredOnceWholeOrNotAtAll) {
 
     ASSERT_EQ(ComrtEndRegistryChange(TRUE), ERROR_SUCCESS);
     EXPECT_NE(FileId(machine), first);
-    EXPECT_EQ(RegistryReader::SubKeys(HKEY_LOCAL_MACHINE, u"Software"), std::vector<std::u16string>{u"Batch"});
+    EXPECT_EQ(RegistryReader::SubKeys(HKEY_LOCAL_MACHINE, u"Software"), Names{u"Batch"});
     EXPECT_EQ(RegistryReader::SubKeys(HKEY_LOCAL_MACHINE, u"Software\\Batch").size(), 3u);
-    EXPECT_EQ(RegistryReader::SubKeys(HKEY_CURRENT_USER, u"Software"), std::vector<std::u16string>{u"Batch"});
+    EXPECT_EQ(RegistryReader::SubKeys(HKEY_CURRENT_USER, u"Software"), Names{u"Batch"});
 
     // Rolled back: nothing of it is stored.
     const std::string committed = prefix.ReadFile("system.reg");
@@ -451,29 +440,25 @@ TEST_F(RegistryTest, ChangeIsStoredOnceWholeOrNotAtAll) {
     ASSERT_EQ(ComrtEndRegistryChange(FALSE), ERROR_SUCCESS);
     EXPECT_EQ(prefix.ReadFile("system.reg"), committed);
     EXPECT_EQ(FileId(machine), second);
-    EXPECT_EQ(RegistryReader::SubKeys(HKEY_LOCAL_MACHINE, u"Software"), std::vector<std::u16string>{u"Batch"});
+    EXPECT_EQ(RegistryReader::SubKeys(HKEY_LOCAL_MACHINE, u"Software"), Names{u"Batch"});
 }
 
 TEST_F(RegistryTest, ClassesRootMergesUserOverMachine) {
     Key machine, user;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Classes\\CLSID\\{A}", 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, machine.Out(), nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(CreateKey(HKEY_LOCAL_MACHINE, u"Software\\Classes\\CLSID\\{A}", &machine), ERROR_SUCCESS);
     ASSERT_EQ(SetText(machine.Get(), nullptr, u"machine"), ERROR_SUCCESS);
     ASSERT_EQ(SetText(machine.Get(), u"Only", u"machine only"), ERROR_SUCCESS);
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Classes\\clsid\\{a}", 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, user.Out(), nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(CreateKey(HKEY_CURRENT_USER, u"Software\\Classes\\clsid\\{a}", &user), ERROR_SUCCESS);
     ASSERT_EQ(SetText(user.Get(), nullptr, u"user"), ERROR_SUCCESS);
     ASSERT_EQ(CreateKey(HKEY_CURRENT_USER, u"Software\\Classes\\CLSID\\{B}"), ERROR_SUCCESS);
 
     EXPECT_EQ(RegistryReader::String(HKEY_CLASSES_ROOT, u"CLSID\\{A}", nullptr), u"user");
     EXPECT_EQ(RegistryReader::String(HKEY_CLASSES_ROOT, u"CLSID\\{A}", u"Only"), u"machine only");
-    EXPECT_EQ(RegistryReader::SubKeys(HKEY_CLASSES_ROOT, u"CLSID"), (std::vector<std::u16string>{u"{a}", u"{B}"}));
+    EXPECT_EQ(RegistryReader::SubKeys(HKEY_CLASSES_ROOT, u"CLSID"), (Names{u"{a}", u"{B}"}));
 
     // Writes through the merged view land in the machine hive.
     ASSERT_EQ(CreateKey(HKEY_CLASSES_ROOT, u"CLSID\\{C}"), ERROR_SUCCESS);
-    EXPECT_EQ(RegistryReader::SubKeys(HKEY_LOCAL_MACHINE, u"Software\\Classes\\CLSID"), (std::vector<std::u16string>{u"{A}", u"{C}"}));
+    EXPECT_EQ(RegistryReader::SubKeys(HKEY_LOCAL_MACHINE, u"Software\\Classes\\CLSID"), (Names{u"{A}", u"{C}"}));
     Key viaClasses;
     ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"CLSID\\{B}", 0, KEY_ALL_ACCESS, viaClasses.Out()), ERROR_SUCCESS);
     ASSERT_EQ(SetText(viaClasses.Get(), u"Where", u"machine"), ERROR_SUCCESS);
@@ -486,17 +471,13 @@ TEST_F(RegistryTest, OverrideSendsClassesRootToTheUser) {
     ASSERT_EQ(CreateKey(HKEY_LOCAL_MACHINE, u"Software\\Classes\\Machine.Only"), ERROR_SUCCESS);
     {
         Key userClasses;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Classes", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                  userClasses.Out(), nullptr),
-                  ERROR_SUCCESS);
+        ASSERT_EQ(CreateKey(HKEY_CURRENT_USER, u"Software\\Classes", &userClasses), ERROR_SUCCESS);
         ASSERT_EQ(RegOverridePredefKey(HKEY_CLASSES_ROOT, userClasses.Get()), ERROR_SUCCESS);
     }  // the override outlives the handle it was given
     Key progId;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, u"Ombrel.ZeveVevuVAD", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              progId.Out(), nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(CreateKey(HKEY_CLASSES_ROOT, u"Ombrel.ZeveVevuVAD", &progId), ERROR_SUCCESS);
     ASSERT_EQ(SetText(progId.Get(), nullptr, u"per user"), ERROR_SUCCESS);
-    EXPECT_EQ(RegistryReader::String(HKEY_CURRENT_USER, u"Software\\Classes\\Ombrel.ZeveVevuVAD", nullptr), u"per user");
+    EXPECT_EQ(RegistryReader::String(HKEY_CURRENT_USER, u"Software\\Classes\\Ombrel.ZeveVevuVAD"), u"per user");
     EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Classes\\Ombrel.ZeveVevuVAD", 0, KEY_READ, Key().Out()),
               ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"Machine.Only", 0, KEY_READ, Key().Out()), ERROR_FILE_NOT_FOUND);

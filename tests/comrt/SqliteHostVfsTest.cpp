@@ -1,11 +1,11 @@
 // SQLite on long host paths once the runtime's file layer is installed.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
 
+#include "ScratchPrefix.h"
 #include "comrt/sqlite/SqliteHostVfs.h"
 
 namespace {
@@ -13,15 +13,7 @@ namespace fs = std::filesystem;
 
 class SqliteHostVfsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(SqliteHostVfs::Install());
-        root = fs::temp_directory_path() /
-               ("comrt-vfs-" + std::to_string(getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root);
-        fs::create_directories(root);
-    }
-    void TearDown() override { fs::remove_all(root); }
+    void SetUp() override { ASSERT_TRUE(SqliteHostVfs::Install()); }
 
     // A folder below root, made, whose path is `length` bytes long.
     std::string DeepFolder(size_t length) const {
@@ -47,7 +39,8 @@ protected:
         return count;
     }
 
-    fs::path root;
+    ScratchPrefix scratch;
+    const fs::path root = scratch.Path();
 };
 
 // Every journal mode names further files after the database (journal, log,
