@@ -19,18 +19,6 @@ protected:
     const WString kVersionLine = OLESTR("ZeveVevuVAD64--ZeveVevuVAD Connected, Version = ") + Wide(OBZ_VERSION_TEXT);
 };
 
-TEST_F(CZeveVevuVADTest, QueryInterfaceAnswersItsFourInterfaces) {
-    const std::pair<const IID*, HRESULT> cases[] = {
-        {&IID_IUnknown, S_OK},          {&IID_IZeveVevuVAD, S_OK}, {&IID_IDispatch, S_OK},
-        {&IID_IConnectionPointContainer, S_OK}, {&IID_IRecordSet, E_NOINTERFACE}, {&IID_IConnectionPoint, E_NOINTERFACE},
-    };
-    for (const auto& [iid, expected] : cases) {
-        ComPtr<IUnknown> unknown;
-        EXPECT_EQ(object->QueryInterface(*iid, unknown.ReceiveVoid()), expected);
-        EXPECT_EQ(unknown.Get() != nullptr, expected == S_OK);
-    }
-}
-
 // Connect through the vtable and late bound by name with the argument types
 // a script engine passes; the lines reach the sink with their prefix.
 TEST_F(CZeveVevuVADTest, ConnectThroughTheVtableAndLateBound) {

@@ -88,21 +88,6 @@ TEST_F(CRecordItemTest, SetDataValuePairsNamesWithValues) {
     }
 }
 
-TEST_F(CRecordItemTest, ManyColumns) {
-    std::string names;
-    std::string row;
-    for (int i = 0; i < 100; ++i) {
-        names += (i ? "," : "") + std::string("c") + std::to_string(i);
-        row += (i ? "|#|" : "") + std::to_string(i * 3);
-    }
-    Load(names, row);
-    EXPECT_EQ(Get("c0"), "0");
-    EXPECT_EQ(Get("c40"), "120");
-    EXPECT_EQ(Get("c99"), "297");
-    Load(names, row + "|#|extra");
-    EXPECT_EQ(Get("c0"), std::nullopt);
-}
-
 TEST_F(CRecordItemTest, EveryLoadReplacesTheWholeFieldSet) {
     EXPECT_EQ(Get("a"), std::nullopt);  // a new item holds nothing
     Load("a,b", "1|#|2");

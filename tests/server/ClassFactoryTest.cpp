@@ -71,6 +71,7 @@ TEST(ClassFactoryTest, CreateInstanceChecksItsArguments) {
         {nullptr, &IID_IDispatch, S_OK},
         {nullptr, &IID_IConnectionPointContainer, S_OK},
         {nullptr, &IID_IRecordSet, E_NOINTERFACE},
+        {nullptr, &IID_IConnectionPoint, E_NOINTERFACE},
         {&outer, &IID_IZeveVevuVAD, CLASS_E_NOAGGREGATION},
         {&outer, &IID_IDispatch, CLASS_E_NOAGGREGATION},
         {&outer, &IID_IUnknown, S_OK},
