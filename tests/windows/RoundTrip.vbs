@@ -59,48 +59,32 @@ Dim zv
 Set zv = CreateObject("Ombrel.ZeveVevuVAD" & suffix)
 Expect "Connect", zv.Connect("", "WineTest"), 1
 
-' A fresh file and table; Name is the primary key.
+' A fresh file and table; Name is the primary key. Each method is called late
+' bound with the texts a script passes (the engine's tests check each rule).
 zv.DropTable "WineRoundTrip", ""
 Expect "CreateDbFile", zv.CreateDbFile("WineRoundTrip", "People", "Name,Age,City"), 1
-Expect "CreateDbFile again leaves the table", zv.CreateDbFile("WineRoundTrip", "People", "Name,Age,City"), 1
-
 Expect "insert Ann", zv.InsertDBRecord("People", "Name,Age,City", "Ann,31,Oslo"), 1
-Expect "insert Bob", zv.InsertDBRecord("People", "Name,Age,City", "Bob,45,Bergen"), 1
 Expect "insert with a quote", zv.InsertDBRecord("People", "Name,Age,City", "O'Neil,28,Cork"), 1
 Expect "insert with a separator suffix", zv.InsertDBRecord("People", "Name,Age,City", "Cy;52;Rome, Italy||;"), 1
 Expect "insert into a missing table", zv.InsertDBRecord("NoSuchTable", "Name", "x"), 0
 Expect "all rows", ReadRows(zv, "People", "", "", Array("Name", "Age", "City")), _
-    "Ann|31|Oslo;Bob|45|Bergen;O'Neil|28|Cork;Cy|52|Rome, Italy"
-
+    "Ann|31|Oslo;O'Neil|28|Cork;Cy|52|Rome, Italy"
 ' REPLACE semantics: the same key replaces the row (the new row comes last).
 Expect "replace Ann", zv.InsertDBRecord("People", "Name,Age,City", "Ann,32,Oslo"), 1
-Expect "update Bob", zv.UpdateDBRecord("People", "Name", "Bob", "Age,City", "46,Trondheim"), 1
-Expect "update with a quoted condition", zv.UpdateDBRecord("People", "Name", "O'Neil", "City", "Dublin"), 1
-Expect "update with unequal lists", zv.UpdateDBRecord("People", "Name", "Bob", "Age,City", "47"), 0
-Expect "after updates", ReadRows(zv, "People", "", "", Array("Name", "Age", "City")), _
-    "Bob|46|Trondheim;O'Neil|28|Dublin;Cy|52|Rome, Italy;Ann|32|Oslo"
-
-' Queries: a select list, paired conditions, like and a raw condition.
-Expect "select list", ReadRows(zv, "People#*#Name,City", "Age", "46", Array("Name", "City")), "Bob|Trondheim"
-Expect "like", ReadRows(zv, "People", "City", "%o%", Array("Name")), "Bob;Cy;Ann"
-Expect "raw condition", ReadRows(zv, "People", "CAST(Age AS INTEGER) > 40", "", Array("Name")), "Bob;Cy"
+Expect "update with a quoted condition", zv.UpdateDBRecord("People", "Name", "O'Neil", "Age,City", "29,Dublin"), 1
+Expect "update with unequal lists", zv.UpdateDBRecord("People", "Name", "Ann", "Age,City", "47"), 0
+Expect "delete like", zv.DeleteDBRecord("People", "City", "Rom%"), 1
+Expect "after the changes", ReadRows(zv, "People", "", "", Array("Name", "Age", "City")), _
+    "O'Neil|29|Dublin;Ann|32|Oslo"
+' A select list with a condition; a field outside it reads as empty text.
+Expect "select list", ReadRows(zv, "People#*#Name", "Age", "32", Array("Name", "City")), "Ann|"
 Dim rs, item, names, wide
 Set rs = CreateObject("Ombrel.RecordSet" & suffix)
 Set item = CreateObject("Ombrel.RecordItem" & suffix)
 Expect "misspelt table", zv.GetDBRecordSet("Peeple", "", "", rs), False
-Expect "select list column names", zv.GetDBRecordSet("People#*#Name,Age", "Name", "Cy", rs), True
+Expect "query", zv.GetDBRecordSet("People", "Name", "Ann", rs), True
 Expect "one row", rs.GetRecordCount(), 1
-Expect "row 0", rs.GetRecordItem(0, item), True
-Expect "unknown field", item.GetDataValue("City"), ""
 Expect "row beyond the end", rs.GetRecordItem(1, item), False
-
-' Deletes: paired, like, raw, refused raw condition with ";".
-Expect "delete Cy", zv.DeleteDBRecord("People", "Name", "Cy"), 1
-Expect "delete like", zv.DeleteDBRecord("People", "City", "Dub%"), 1
-Expect "raw condition with ;", zv.DeleteDBRecord("People", "1=1; DROP TABLE People", ""), 1
-Expect "after deletes", ReadRows(zv, "People", "", "", Array("Name", "Age")), "Bob|46;Ann|32"
-Expect "raw delete", zv.DeleteDBRecord("People", "Age > '40'", ""), 1
-Expect "after raw delete", ReadRows(zv, "People", "", "", Array("Name")), "Ann"
 
 ' Drop the table, then the file.
 Expect "drop table", zv.DropTable("", "People"), 1
