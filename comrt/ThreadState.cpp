@@ -1,6 +1,9 @@
 #include "ThreadState.h"
 
+#include <atomic>
 #include <chrono>
+#include <cstring>
+#include <random>
 #include <thread>
 
 #include <comrt/objbase.h>
@@ -36,4 +39,36 @@ HRESULT CoInitialize(LPVOID reserved) { return CoInitializeEx(reserved, COINIT_A
 void CoUninitialize() {
     ThreadState& state = ThreadState::Current();
     if (state.comInitCount > 0) --state.comInitCount;
+}
+
+namespace {
+// A version 4 (random) GUID. Without a random source the ids still differ
+// within the process: a counter takes the place of the random bits.
+GUID NewLogicalThreadId() {
+    static std::atomic<unsigned long long> counter{0};
+    unsigned char bytes[16] = {};
+    try {
+        std::random_device source;
+        for (size_t i = 0; i < sizeof(bytes); i += sizeof(unsigned)) {
+            const unsigned word = source();
+            std::memcpy(bytes + i, &word, sizeof(word));
+        }
+    } catch (...) {
+        const unsigned long long n = ++counter;
+        std::memcpy(bytes, &n, sizeof(n));
+    }
+    GUID id;
+    std::memcpy(&id, bytes, sizeof(id));
+    id.Data3 = static_cast<WORD>((id.Data3 & 0x0FFF) | 0x4000);
+    id.Data4[0] = static_cast<BYTE>((id.Data4[0] & 0x3F) | 0x80);
+    return id;
+}
+}  // namespace
+
+HRESULT CoGetCurrentLogicalThreadId(GUID* pguid) {
+    if (pguid == nullptr) return E_INVALIDARG;
+    ThreadState& state = ThreadState::Current();
+    if (state.logicalThreadId == GUID_NULL) state.logicalThreadId = NewLogicalThreadId();
+    *pguid = state.logicalThreadId;
+    return S_OK;
 }

@@ -1,6 +1,7 @@
 // Per-thread state of the runtime: the last-error code and the COM
-// initialisation count with its apartment kind. Backs GetLastError,
-// SetLastError, CoInitializeEx and CoUninitialize.
+// initialisation count with its apartment kind, the logical thread id. Backs
+// GetLastError, SetLastError, CoInitializeEx, CoUninitialize and
+// CoGetCurrentLogicalThreadId.
 // Thread-safety: every thread sees only its own instance.
 #pragma once
 
@@ -16,4 +17,6 @@ public:
     ULONG comInitCount = 0;
     // The apartment kind of the first successful CoInitializeEx.
     DWORD comInitModel = 0;
+    // The logical thread id; GUID_NULL until first asked for.
+    GUID logicalThreadId{};
 };

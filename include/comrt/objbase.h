@@ -219,6 +219,11 @@ EXTERN_C {
 COMRT_API HRESULT CoInitializeEx(LPVOID reserved, DWORD coInit);
 COMRT_API HRESULT CoInitialize(LPVOID reserved);
 COMRT_API void CoUninitialize();
+// The logical thread of the calling thread's chain of calls. The runtime
+// does not marshal, so every thread is its own logical thread: a random id,
+// made on the thread's first call and kept for its lifetime. E_INVALIDARG
+// for a null pointer.
+COMRT_API HRESULT CoGetCurrentLogicalThreadId(GUID* pguid);
 COMRT_API HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD clsctx, REFIID riid, LPVOID* ppv);
 COMRT_API HRESULT CoGetClassObject(REFCLSID rclsid, DWORD clsctx, LPVOID reserved, REFIID riid, LPVOID* ppv);
 COMRT_API void CoFreeUnusedLibraries();

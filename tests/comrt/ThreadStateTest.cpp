@@ -39,4 +39,17 @@ TEST(ThreadStateTest, CoInitializeCountsPerThread) {
     });
 }
 
+// Without marshaling every thread is its own logical thread: one id for the
+// thread's lifetime, another on every other thread.
+TEST(ThreadStateTest, LogicalThreadIdIsPerThread) {
+    GUID first{}, again{}, other{};
+    ASSERT_EQ(CoGetCurrentLogicalThreadId(&first), S_OK);
+    ASSERT_EQ(CoGetCurrentLogicalThreadId(&again), S_OK);
+    OnNewThread([&] { EXPECT_EQ(CoGetCurrentLogicalThreadId(&other), S_OK); });
+    EXPECT_NE(first, GUID_NULL);
+    EXPECT_EQ(first, again);
+    EXPECT_NE(first, other);
+    EXPECT_EQ(CoGetCurrentLogicalThreadId(nullptr), E_INVALIDARG);
+}
+
 }  // namespace
