@@ -7,7 +7,6 @@
 #include "com/ComBstr.h"
 #include "com/ComPtr.h"
 #include "com/MutexGuard.h"
-#include "com/ScopedLock.h"
 #include "com/WideFormat.h"
 #include "facade/ZeveVevuVADMembers.h"
 #include "results/ComponentTypeInfo.h"
@@ -31,7 +30,7 @@ HRESULT Guarded(Body&& body) noexcept {
 WString Text(BSTR text) { return ParamList::FromBstr(text); }
 
 // Holds the object's call lock for one method or hook.
-using CallGuard = ScopedLock<CriticalSection>;
+using CallGuard = CausalityLock::Call;
 
 void Store(LONG* out, LONG value) {
     if (out != nullptr) *out = value;
@@ -71,6 +70,7 @@ HRESULT CZeveVevuVAD::Fire_OnCommandMsg(LONG MsgType, LONG MsgCode, BSTR MsgStri
     args[1].lVal = MsgCode;
     args[2].vt = VT_I4;
     args[2].lVal = MsgType;
+    const CausalityLock::CallOut out(callLock_);
     return EventConnectionPoint().Fire(DISPID_EV_OnCommandMsg, args, 3);
 }
 
@@ -78,6 +78,7 @@ HRESULT CZeveVevuVAD::Fire_OnWriteLog(BSTR MsgString) noexcept {
     VARIANT arg;
     arg.vt = VT_BSTR;
     arg.bstrVal = MsgString;
+    const CausalityLock::CallOut out(callLock_);
     return EventConnectionPoint().Fire(DISPID_EV_OnWriteLog, &arg, 1);
 }
 

@@ -12,19 +12,19 @@
 // then dropped). A null BSTR argument reads as the empty text.
 // Thread-safety: calls may arrive on any thread (the class is free-threaded).
 // Every IZeveVevuVAD method and both host hooks hold the object's call lock
-// for their whole run, so overlapping calls on one object queue and run one
-// at a time. The call lock is recursive for the thread that holds it: a sink
-// may call back into the object from inside an event on the firing thread,
-// and a rebuild replays CreateDbFile through the object's own interface. A
-// call from any other thread waits until the call in progress has returned,
-// so a sink must never wait, inside an event, for another thread that calls
-// this object (a sink marshaled into another apartment that calls back this
-// way deadlocks). The call lock is separate from the object lock, which
-// guards only the sink list: Advise, Unadvise and EnumConnections never wait
-// for a call in progress. IDispatch's own methods (type information, names)
-// take no lock; Invoke holds the call lock through the method it runs.
-// The object must be made through Creator<CZeveVevuVAD>, whose
-// FinalConstruct creates the call lock.
+// (a CausalityLock) for their whole run, so overlapping calls on one object
+// queue and run one at a time. While the object fires an event, a call that
+// belongs to the call in progress may enter and runs inside it: one from the
+// firing thread (a sink called directly), or one with the call's logical
+// thread id (a sink in another apartment, reached through marshaling, whose
+// callback arrives on another thread). Any other call waits until the call
+// in progress has returned, so a sink must never wait, inside an event, for
+// another thread of its own that calls this object. A rebuild replays
+// CreateDbFile through the object's own interface (recursion on the running
+// thread). The call lock is separate from the object lock, which guards only
+// the sink list: Advise, Unadvise and EnumConnections never wait for a call
+// in progress. IDispatch's own methods (type information, names) take no
+// lock; Invoke holds the call lock through the method it runs.
 #pragma once
 
 #include <span>
@@ -34,7 +34,7 @@
 #include "DatabaseFacade.h"
 #include "LogSink.h"
 #include "com/ConnectionPointContainer.h"
-#include "com/CriticalSection.h"
+#include "com/CausalityLock.h"
 #include "com/DispatchImpl.h"
 #include "com/InterfaceEntry.h"
 #include "com/Mutex.h"
@@ -49,8 +49,6 @@ public:
     CZeveVevuVAD();
 
     static std::span<const InterfaceEntry<CZeveVevuVAD>> InterfaceTable() noexcept;
-    // Creates the call lock; its failure fails the creation.
-    HRESULT FinalConstruct() noexcept { return callLock_.Initialize(); }
 
     // The host's entry points, outside the automation interface: an
     // in-process host that holds the object reports its system events here.
@@ -79,6 +77,7 @@ public:
     STDMETHODIMP DropTable(BSTR FileName, BSTR TableName, LONG* plRet) noexcept override;
 
     // Event firing: the HRESULT of the last sink called, S_OK when none.
+    // Calls of the call in progress may enter the object meanwhile.
     HRESULT Fire_OnCommandMsg(LONG MsgType, LONG MsgCode, BSTR MsgString) noexcept;
     HRESULT Fire_OnWriteLog(BSTR MsgString) noexcept;
 
@@ -90,7 +89,7 @@ public:
 
 private:
     // Serialises the calls on this object; taken before any other lock.
-    CriticalSection callLock_;
+    CausalityLock callLock_;
     Mutex disconnectLock_;
     DatabaseFacade facade_;
 };

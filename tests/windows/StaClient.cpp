@@ -17,6 +17,7 @@
 #include <obzkit/Ref.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,7 +45,8 @@ bool EndsWith(const std::string& text, const std::string& tail) {
 }
 
 // The event sink: records each OnWriteLog line with the thread it arrived on,
-// and counts host notices (no automation method sends one).
+// then hands it to onLine when set, and counts host notices (no automation
+// method sends one).
 class LogSink final : public obzkit::EventSink {
 public:
     struct Line {
@@ -53,9 +55,13 @@ public:
     };
     std::vector<Line> lines;
     int notices = 0;
+    std::function<void(const std::string&)> onLine;
 
 private:
-    void OnWriteLog(const std::string& text) override { lines.push_back({text, GetCurrentThreadId()}); }
+    void OnWriteLog(const std::string& text) override {
+        lines.push_back({text, GetCurrentThreadId()});
+        if (onLine) onLine(text);
+    }
     void OnCommandMsg(LONG, LONG, const std::string&) override { ++notices; }
 };
 
@@ -163,6 +169,67 @@ void CallsAndEventsCrossTheApartment(Session& s) {
           "the failure's log line, with the statement, reaches the sink during the call");
 }
 
+// Ends the run when a call this thread makes has not returned within the
+// limit: such a call cannot be interrupted, and CI must not hang on it.
+class Watchdog {
+public:
+    explicit Watchdog(const char* what) : what_(what), done_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+        thread_ = CreateThread(nullptr, 0, Watch, this, 0, nullptr);
+    }
+    ~Watchdog() {
+        SetEvent(done_);
+        if (thread_ != nullptr) {
+            WaitForSingleObject(thread_, INFINITE);
+            CloseHandle(thread_);
+        }
+        CloseHandle(done_);
+    }
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+
+private:
+    static DWORD WINAPI Watch(void* param) {
+        Watchdog& self = *static_cast<Watchdog*>(param);
+        if (WaitForSingleObject(self.done_, kHangLimitMs) == WAIT_OBJECT_0) return 0;
+        std::printf("FAILED: %s did not return within %lu ms\n", self.what_, kHangLimitMs);
+        std::fflush(stdout);
+        ExitProcess(3);
+        return 3;
+    }
+    const char* what_;
+    HANDLE done_;
+    HANDLE thread_ = nullptr;
+};
+
+// A sink may call the object from inside an event. The callback reaches the
+// object on another thread of its apartment while the call that fired the
+// event is still in progress; it belongs to that call and runs inside it.
+void ASinkCallsBackFromInsideAnEvent(Session& s) {
+    LONG inner = -1;
+    HRESULT innerHr = E_FAIL;
+    s.sink->onLine = [&](const std::string& text) {
+        if (text.find("no such table: Elsewhere") == std::string::npos) return;
+        innerHr = s.db->InsertDBRecord(Bstr("Notes"), Bstr("id,body"), Bstr("2,from the sink"), &inner);
+    };
+    LONG ret = -1;
+    HRESULT hr = E_FAIL;
+    {
+        const Watchdog watchdog("the call whose sink calls back into the object");
+        hr = s.db->InsertDBRecord(Bstr("Elsewhere"), Bstr("id"), Bstr("1"), &ret);
+    }
+    s.sink->onLine = nullptr;
+    Check(SUCCEEDED(hr) && ret == 0, "the insert whose failure the sink answers answers 0");
+    Check(SUCCEEDED(innerHr) && inner == 1, "the sink's callback from inside the event answers 1");
+
+    Ref<IRecordSet> rs;
+    VARIANT_BOOL ok = VARIANT_FALSE;
+    LONG count = -1;
+    Check(SUCCEEDED(obzkit::CreateObject(L"Ombrel.RecordSet.1", IID_IRecordSet, rs.PutVoid())) &&
+              SUCCEEDED(s.db->GetDBRecordSet(Bstr("Notes"), Bstr("id"), Bstr("2"), rs.Get(), &ok)) &&
+              ok == VARIANT_TRUE && SUCCEEDED(rs->GetRecordCount(&count)) && count == 1,
+          "the row the sink stored is in the table");
+}
+
 // What the worker thread does: it takes the database object from the Global
 // Interface Table into its own (multithreaded) apartment and runs a failing
 // insert, whose log line the object fires on the worker thread.
@@ -259,6 +326,7 @@ int main() {
         if (s.cookie != 0) {
             ConnectAnswersAndLogsTheVersion(s);
             CallsAndEventsCrossTheApartment(s);
+            ASinkCallsBackFromInsideAnEvent(s);
             AnEventFromAnotherThreadArrivesWhileThisThreadPumps(s);
             AnUnsubscribedSinkHearsNothing(s);
         }
