@@ -13,6 +13,7 @@ public:
     explicit BstrArg(const WString& text) : bstr_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
     explicit BstrArg(const std::string& ascii) : BstrArg(WString(ascii.begin(), ascii.end())) {}
     explicit BstrArg(const char* ascii) : BstrArg(std::string(ascii)) {}
+    BstrArg(BstrArg&& other) noexcept : bstr_(other.bstr_) { other.bstr_ = nullptr; }
     ~BstrArg() { SysFreeString(bstr_); }
     BstrArg(const BstrArg&) = delete;
     BstrArg& operator=(const BstrArg&) = delete;
