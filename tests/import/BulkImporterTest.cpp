@@ -159,27 +159,15 @@ TEST_F(BulkImporterTest, LockedDatabaseFailsAndKeepsNothing) {
     EXPECT_EQ(Dump(db), before);
 }
 
-class NullLog : public LogSink {
-public:
-    void WriteLog(const WString&) noexcept override {}
-};
-
 // Through the facade: the table is created plain in the data folder's
 // current file, and a missing text file still leaves it created.
 TEST_F(BulkImporterTest, FacadeCreatesThePlainTableAndImports) {
-    const std::filesystem::path dataFolder = DefaultDataFolderOf(dir / "prefix");
-#ifdef _WIN32
-    if (!UnderWine()) GTEST_SKIP() << "clears C:\\ProgramData\\Ombrel: Wine only";
-    std::filesystem::remove_all(dataFolder);
-#endif
-    NullLog log;
-    DatabaseFacade facade(log);
     const std::string file = WriteFile("in.txt", "'k1'#'Ann';\n'k2'#'Bob';\n");
-    EXPECT_EQ(facade.ImportDbFile(Wide(file), OLESTR("T"), OLESTR("k,name"), OLESTR(";"), OLESTR("#")), 1);
-    const std::string db = (dataFolder / "API_db.db").string();
+    EXPECT_EQ(facade->ImportDbFile(Wide(file), OLESTR("T"), OLESTR("k,name"), OLESTR(";"), OLESTR("#")), 1);
+    const std::string db = (DefaultDataFolder() / "API_db.db").string();
     EXPECT_EQ(Dump(db), "[T]\nint:1 text:'k1' text:'Ann' \nint:2 text:'k2' text:'Bob' \n");
-    EXPECT_EQ(facade.ImportDbFile(Wide((dir / "none.txt").string()), OLESTR("U"), OLESTR("x"), OLESTR(";"),
-                                  OLESTR("#")),
+    EXPECT_EQ(facade->ImportDbFile(Wide((dir / "none.txt").string()), OLESTR("U"), OLESTR("x"), OLESTR(";"),
+                                   OLESTR("#")),
               0);
     EXPECT_EQ(Dump(db), "[T]\nint:1 text:'k1' text:'Ann' \nint:2 text:'k2' text:'Bob' \n[U]\n");
 }
@@ -187,26 +175,15 @@ TEST_F(BulkImporterTest, FacadeCreatesThePlainTableAndImports) {
 // An 8-bit file written on Windows in code page 1252 reads as that code page
 // where the ANSI code page is 1252: on Linux, the prefix's ACP value.
 TEST_F(BulkImporterTest, EightBitFileReadsInTheAnsiCodePage) {
-    const std::filesystem::path dataFolder = DefaultDataFolderOf(dir / "prefix");
 #ifdef _WIN32
-    if (!UnderWine()) GTEST_SKIP() << "clears C:\\ProgramData\\Ombrel: Wine only";
     if (GetACP() != 1252) GTEST_SKIP() << "the ANSI code page is not 1252";
-    std::filesystem::remove_all(dataFolder);
 #else
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, OLESTR("SYSTEM\\CurrentControlSet\\Control\\Nls\\CodePage"), 0,
-                              nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    const OLECHAR acp[] = OLESTR("1252");
-    EXPECT_EQ(RegSetValueExW(key, OLESTR("ACP"), 0, REG_SZ, reinterpret_cast<const BYTE*>(acp), sizeof acp),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
+    PutRegistryText(HKEY_LOCAL_MACHINE, OLESTR("SYSTEM\\CurrentControlSet\\Control\\Nls\\CodePage"), OLESTR("ACP"),
+                    OLESTR("1252"));
 #endif
-    NullLog log;
-    DatabaseFacade facade(log);
     const std::string file = WriteFile("cp1252.txt", "'1'#'Caf\xE9';\n'2'#'\x80 5';\n");
-    EXPECT_EQ(facade.ImportDbFile(Wide(file), OLESTR("T"), OLESTR("k,name"), OLESTR(";"), OLESTR("#")), 1);
-    EXPECT_EQ(Dump((dataFolder / "API_db.db").string()),
+    EXPECT_EQ(facade->ImportDbFile(Wide(file), OLESTR("T"), OLESTR("k,name"), OLESTR(";"), OLESTR("#")), 1);
+    EXPECT_EQ(Dump((DefaultDataFolder() / "API_db.db").string()),
               "[T]\nint:1 text:'1' text:'Caf\xC3\xA9' \nint:2 text:'2' text:'\xE2\x82\xAC 5' \n");
 }
 }  // namespace

@@ -1,14 +1,13 @@
-// Shared fixture of the import tests: a temporary folder (on Linux also the
-// runtime's prefix), text files written byte for byte, databases prepared
-// and dumped through SQLite itself. File names are the native ones in the
-// temporary folder, whose path is taken to be ASCII (Wide widens bytes).
+// Shared fixture of the import tests: the engine fixture's folder, prefix and
+// facade, with text files written byte for byte and databases prepared and
+// dumped through SQLite itself. File names are the native ones in the test's
+// folder, whose path is taken to be ASCII (Wide widens bytes).
 #pragma once
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -16,20 +15,8 @@
 #include "facade/FacadeFixture.h"
 #include "import/BulkImporter.h"
 
-class ImportFixture : public ::testing::Test {
+class ImportFixture : public FacadeFixture {
 protected:
-    void SetUp() override {
-        dir = TestFolderName("import");
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-#ifndef _WIN32
-        setenv("COMRT_PREFIX", (dir / "prefix").c_str(), 1);
-#endif
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-
-    static WString Wide(const std::string& ascii) { return WString(ascii.begin(), ascii.end()); }
-
     std::string WriteFile(const std::string& name, const std::string& bytes) {
         const std::string path = (dir / name).string();
         std::ofstream(path, std::ios::binary) << bytes;
@@ -101,6 +88,4 @@ protected:
                        "'";
         }
     }
-
-    std::filesystem::path dir;
 };
