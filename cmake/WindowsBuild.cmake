@@ -136,6 +136,7 @@ if(BUILD_TESTING AND EXISTS ${OBZ_GTEST_SOURCE_DIR}/CMakeLists.txt)
   foreach(folder IN ITEMS sqlite textfile results)
     obz_win_test_suite(${folder} LIBRARIES obz${folder})
   endforeach()
+  target_sources(test_textfile PRIVATE ${PROJECT_SOURCE_DIR}/tests/sqlite/TempFolder.cpp)
   # The engine tests and the component object's tests clear the machine's
   # default data folder and HKLM keys, and so run only under Wine.
   obz_win_test_suite(facade LIBRARIES obzfacade)

@@ -27,7 +27,7 @@ void ExpectRaise(const std::function<void()>& operation, int code, const WString
 class CppSQLite3DBTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        db_.open(folder_.file("test.db").c_str());
+        db_.open(folder_.Path("test.db").c_str());
         db_.executeStatement(OLESTR("CREATE TABLE t (a TEXT PRIMARY KEY);"));
     }
 
@@ -83,7 +83,7 @@ TEST(CppSQLite3DBNotOpenTest, EveryOperationRaisesDatabaseNotOpen) {
         for (const auto& operation : operations) {
             CppSQLite3DB db;
             if (wasOpened) {
-                db.open(folder.file("closed.db").c_str());
+                db.open(folder.Path("closed.db").c_str());
                 db.close();
             }
             ExpectRaise([&] { operation(db); }, CPPSQLITE_ERROR, OLESTR("CPPSQLITE_ERROR[1000]: Database not open"));
@@ -93,7 +93,7 @@ TEST(CppSQLite3DBNotOpenTest, EveryOperationRaisesDatabaseNotOpen) {
 
 TEST(CppSQLite3DBOpenTest, UnreachableFileRaisesCantOpen) {
     TempFolder folder;
-    for (const WString& path : {folder.file("missing/sub/x.db"), WString(OLESTR("Q:\\no-such-drive\\x.db"))}) {
+    for (const WString& path : {folder.Path("missing/sub/x.db"), WString(OLESTR("Q:\\no-such-drive\\x.db"))}) {
         CppSQLite3DB db;
         ExpectRaise([&] { db.open(path.c_str()); }, 14, OLESTR("SQLITE_CANTOPEN[14]: "));
         EXPECT_NO_THROW(db.close());  // releases the handle of the failed open
@@ -104,9 +104,9 @@ TEST(CppSQLite3DBOpenTest, NonAsciiFileNameNamesTheSameHostFile) {
     TempFolder folder;
     const std::filesystem::path name(u"d\u00e9j\u00e0\U0001F600.db");
     CppSQLite3DB db;
-    db.open(folder.file(name).c_str());
+    db.open(folder.Path(name).c_str());
     db.executeStatement(OLESTR("CREATE TABLE t (a TEXT);"));
-    EXPECT_TRUE(std::filesystem::exists(folder.path() / name));
+    EXPECT_TRUE(std::filesystem::exists(folder.folder() / name));
 }
 
 // The open names the same file as the platform's file functions do.
@@ -135,7 +135,7 @@ const WString kNullVm = OLESTR("CPPSQLITE_ERROR[1000]: Null Virtual Machine poin
 class CppSQLite3QueryTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        db_.open(folder_.file("query.db").c_str());
+        db_.open(folder_.Path("query.db").c_str());
         db_.executeStatement(OLESTR("CREATE TABLE t (a TEXT, b TEXT, c INTEGER);"));
         db_.executeStatement(OLESTR("INSERT INTO t VALUES ('1', '\u00e9\U0001F600', 5);"));
         db_.executeStatement(OLESTR("INSERT INTO t VALUES ('2', NULL, -9223372036854775808);"));

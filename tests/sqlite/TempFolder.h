@@ -1,5 +1,6 @@
 // A fresh folder under the system's temporary folder for one test, removed
-// with everything in it when the object goes out of scope.
+// with everything in it when the object goes out of scope. Paths in it are
+// host paths, which the runtime's path mapping passes as they are.
 #pragma once
 
 #include <filesystem>
@@ -14,9 +15,13 @@ public:
     TempFolder& operator=(const TempFolder&) = delete;
     ~TempFolder();
 
-    const std::filesystem::path& path() const { return path_; }
-    // The wide form of path() / name, as the component hands paths around.
-    WString file(const std::filesystem::path& name) const;
+    const std::filesystem::path& folder() const { return path_; }
+    // The wide form of folder() / name, as the component hands paths around.
+    WString Path(const std::filesystem::path& name) const;
+    // Creates `name` holding exactly `bytes`; answers its wide path.
+    WString Write(const std::string& name, const std::string& bytes) const;
+    // The bytes of `name`.
+    std::string Bytes(const std::string& name) const;
     // A name that no other test, in this or another process, uses.
     static std::string UniqueName();
 

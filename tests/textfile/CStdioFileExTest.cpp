@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "TextTestFolder.h"
+#include "sqlite/TempFolder.h"
 
 namespace {
 
@@ -65,7 +65,7 @@ protected:
         return lines;
     }
 
-    TextTestFolder m_folder;
+    TempFolder m_folder;
     CStdioFileEx m_file;
 };
 

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "TextTestFolder.h"
+#include "sqlite/TempFolder.h"
 
 TEST(CStdioFileTest, SeekAnswersTheNewPositionFromEachOrigin) {
-    TextTestFolder folder;
+    TempFolder folder;
     CStdioFile file;
     ASSERT_NE(file.Open(folder.Write("ten.bin", "0123456789").c_str(), CStdioFile::modeRead), FALSE);
     EXPECT_EQ(file.Seek(4, CStdioFile::begin), 4U);
@@ -22,7 +22,7 @@ TEST(CStdioFileTest, SeekAnswersTheNewPositionFromEachOrigin) {
 }
 
 TEST(CStdioFileTest, CreationFlagsChooseAppendingPositionedWritesOrTruncation) {
-    TextTestFolder folder;
+    TempFolder folder;
     CStdioFile file;
     const WString path = folder.Write("data.bin", "old");
     ASSERT_NE(file.Open(path.c_str(), CStdioFile::modeWrite | CStdioFile::modeCreate | CStdioFile::modeNoTruncate),
@@ -39,7 +39,7 @@ TEST(CStdioFileTest, CreationFlagsChooseAppendingPositionedWritesOrTruncation) {
 }
 
 TEST(CStdioFileTest, BufferReadStringKeepsTheLineFeedAndStopsAtTheSize) {
-    TextTestFolder folder;
+    TempFolder folder;
     CStdioFile file;
     ASSERT_NE(file.Open(folder.Write("wide.txt", std::string("a\0b\0\n\0c\0", 8)).c_str(), CStdioFile::modeRead),
               FALSE);
