@@ -27,17 +27,10 @@ protected:
 
 TEST_F(RegistrarTest, RejectsMalformedScripts) {
     const OLECHAR* scripts[] = {
-        OLESTR("HKCR { A = s 'unterminated }"),
-        OLESTR("HKCR { A = x 'bad type' }"),
-        OLESTR("HKCR { A = s 'x' "),
-        OLESTR("HKXX { A }"),
-        OLESTR("'HKCR' { A }"),
-        OLESTR("HKCR { A = s '%UNKNOWN%' }"),
-        OLESTR("HKCR { A = s '%OPEN' }"),
-        OLESTR("HKCR { A = d 'twelve' }"),
-        OLESTR("HKCR { A = d '4294967296' }"),
-        OLESTR("HKCR { A { val = s 'x' } }"),
-        OLESTR("HKCR { NoRemove { } }"),
+        OLESTR("HKCR { A = s 'unterminated }"), OLESTR("HKCR { A = x 'bad type' }"), OLESTR("HKCR { A = s 'x' "),
+        OLESTR("HKXX { A }"), OLESTR("'HKCR' { A }"), OLESTR("HKCR { A = s '%UNKNOWN%' }"),
+        OLESTR("HKCR { A = s '%OPEN' }"), OLESTR("HKCR { A = d 'twelve' }"), OLESTR("HKCR { A = d '4294967296' }"),
+        OLESTR("HKCR { A { val = s 'x' } }"), OLESTR("HKCR { NoRemove { } }"),
     };
     for (const OLECHAR* script : scripts) {
         Registrar registrar;

@@ -80,13 +80,4 @@ TEST_F(LoaderTest, CreationThroughTheLoaderPassesTheOuterUnknownOn) {
     EXPECT_EQ(static_cast<IUnknown*>(inner)->Release(), 0u);
 }
 
-TEST_F(LoaderTest, UnregisteredServerIsNoLongerFound) {
-    ASSERT_EQ(DllUnregisterServer(), S_OK);
-    CLSID clsid;
-    EXPECT_EQ(CLSIDFromProgID(u"Ombrel.RecordSet", &clsid), CO_E_CLASSSTRING);
-    void* object = nullptr;
-    EXPECT_EQ(CoCreateInstance(CLSID_RecordSet, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object),
-              REGDB_E_CLASSNOTREG);
-}
-
 }  // namespace
