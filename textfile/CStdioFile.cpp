@@ -1,6 +1,12 @@
 #include "textfile/CStdioFile.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
+
+// Bytes a line reader takes from the stream at a time.
+constexpr size_t kBlockSize = 64 * 1024;
 
 // 64-bit positions on both targets (long is 32-bit on Windows).
 int SeekStream(FILE* stream, LONGLONG offset, int origin) {
@@ -53,6 +59,7 @@ BOOL CStdioFile::Open(const OLECHAR* fileName, UINT openFlags) {
 }
 
 void CStdioFile::Close() noexcept {
+    m_aheadBegin = m_aheadEnd = 0;
     if (m_pStream != nullptr) {
         std::fclose(m_pStream);
         m_pStream = nullptr;
@@ -63,13 +70,22 @@ UINT CStdioFile::Read(void* buffer, UINT count) {
     if (m_pStream == nullptr || buffer == nullptr || count == 0) {
         return 0;
     }
-    return static_cast<UINT>(std::fread(buffer, 1, count, m_pStream));
+    const size_t held = std::min<size_t>(HeldSize(), count);
+    if (held > 0) {
+        std::memcpy(buffer, Held(), held);
+        Consume(held);
+    }
+    if (held == count) {
+        return count;
+    }
+    return static_cast<UINT>(held + std::fread(static_cast<char*>(buffer) + held, 1, count - held, m_pStream));
 }
 
 UINT CStdioFile::Write(const void* buffer, UINT count) {
     if (m_pStream == nullptr || buffer == nullptr || count == 0) {
         return 0;
     }
+    GiveBack();
     return static_cast<UINT>(std::fwrite(buffer, 1, count, m_pStream));
 }
 
@@ -78,6 +94,7 @@ ULONGLONG CStdioFile::Seek(LONGLONG offset, UINT from) {
     if (m_pStream == nullptr || from > end) {
         return kInvalidPosition;
     }
+    GiveBack();
     if (SeekStream(m_pStream, offset, kOrigins[from]) != 0) {
         return kInvalidPosition;
     }
@@ -89,13 +106,40 @@ ULONGLONG CStdioFile::GetPosition() const {
         return kInvalidPosition;
     }
     const LONGLONG position = TellStream(m_pStream);
-    return position < 0 ? kInvalidPosition : static_cast<ULONGLONG>(position);
+    return position < 0 ? kInvalidPosition : static_cast<ULONGLONG>(position) - HeldSize();
+}
+
+bool CStdioFile::HoldMore() {
+    if (m_pStream == nullptr) {
+        return false;
+    }
+    // Held bytes move to the front; a buffer they fill doubles.
+    const size_t held = HeldSize();
+    if (m_aheadBegin > 0) {
+        std::memmove(m_ahead.data(), Held(), held);
+        m_aheadBegin = 0;
+        m_aheadEnd = held;
+    }
+    if (m_ahead.size() < held + kBlockSize) {
+        m_ahead.resize(std::max(held + kBlockSize, 2 * m_ahead.size()));
+    }
+    const size_t read = std::fread(m_ahead.data() + held, 1, m_ahead.size() - held, m_pStream);
+    m_aheadEnd += read;
+    return read > 0;
+}
+
+void CStdioFile::GiveBack() noexcept {
+    if (HeldSize() > 0 && m_pStream != nullptr) {
+        SeekStream(m_pStream, -static_cast<LONGLONG>(HeldSize()), SEEK_CUR);
+    }
+    m_aheadBegin = m_aheadEnd = 0;
 }
 
 OLECHAR* CStdioFile::ReadString(OLECHAR* buffer, UINT size) {
     if (m_pStream == nullptr || buffer == nullptr || size < 2) {
         return nullptr;
     }
+    GiveBack();
     StreamLock lock(m_pStream);
     UINT count = 0;
     OLECHAR unit = 0;

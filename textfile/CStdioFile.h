@@ -2,10 +2,18 @@
 // Ownership: the object owns its stream; Close and the destructor release it.
 // Thread-safety: none; one object is used by one thread at a time.
 // Failures are answered, never thrown: Open answers FALSE, Read and Write the
-// byte count actually moved, Seek and GetPosition kInvalidPosition.
+// byte count actually moved, Seek and GetPosition kInvalidPosition; only the
+// line readers of derived classes may throw std::bad_alloc while holding a
+// long line.
+// Derived line readers may take bytes from the stream in blocks ahead of the
+// position (HoldMore): Read hands those out first, GetPosition counts them
+// as unread, and Write, Seek and ReadString give them back to the stream
+// first (a seek back, so mixing them with line reads needs a seekable file).
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
+#include <vector>
 
 #include "com/Platform.h"
 
@@ -61,6 +69,18 @@ public:
     FILE* GetStream() const noexcept { return m_pStream; }
 
 protected:
+    // Bytes read ahead of the position and not yet handed out.
+    const char* Held() const noexcept { return m_ahead.data() + m_aheadBegin; }
+    size_t HeldSize() const noexcept { return m_aheadEnd - m_aheadBegin; }
+    // Hands out the first `count` held bytes.
+    void Consume(size_t count) noexcept { m_aheadBegin += count; }
+    // Reads the next block after the held bytes, which stay in place relative
+    // to Held() (Held() itself may move); the buffer grows when they fill
+    // it. False when nothing more could be read (end of file or an error).
+    bool HoldMore();
+    // Returns held bytes to the stream, so that it stands at the position.
+    void GiveBack() noexcept;
+
     // Holds the stream's lock for a run of unlocked byte reads (one line).
     class StreamLock {
     public:
@@ -98,4 +118,9 @@ protected:
     }
 
     FILE* m_pStream = nullptr;
+
+private:
+    std::vector<char> m_ahead;
+    size_t m_aheadBegin = 0;
+    size_t m_aheadEnd = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 
 #include "textfile/CTemplateSmartPtrArray.h"
@@ -17,10 +18,6 @@ constexpr unsigned char kUtf8Mark[] = {0xEF, 0xBB, 0xBF};
 UINT ResolveCodePage(int codePage) {
     return codePage == CStdioFileEx::kSystemCodePage ? GetACP() : static_cast<UINT>(codePage);
 }
-
-// Line buffers grow by at least 128 elements, and geometrically beyond, so
-// that a line of any length costs linear time.
-size_t GrownCapacity(size_t capacity) { return capacity + std::max<size_t>(128, capacity); }
 
 } // namespace
 
@@ -83,85 +80,126 @@ bool CStdioFileEx::ReadString(WString& line) {
 }
 
 bool CStdioFileEx::ReadWideLine(WString& line) {
-    CTemplateSmartPtrArray<OLECHAR> buffer(m_wideLine);
-    size_t capacity = kLineBufferSize;
-    size_t count = 0;
-    bool anyUnit = false;
-    {
-        StreamLock lock(m_pStream);
-        OLECHAR unit = 0;
-        while (GetUnit(lock, unit)) {
-            anyUnit = true;
-            if (unit == kLineFeed) {
-                break;
+    // A line feed unit is the byte 0A at an even offset followed by 00; other
+    // 0A bytes belong to other units.
+    size_t searched = 0;  // even; no line feed unit starts before it
+    size_t feed = SIZE_MAX;
+    while (feed == SIZE_MAX) {
+        const char* held = Held();
+        const size_t size = HeldSize();
+        const void* hit = searched < size ? std::memchr(held + searched, '\n', size - searched) : nullptr;
+        if (hit == nullptr) {
+            searched = size & ~size_t{1};
+        } else {
+            const auto at = static_cast<size_t>(static_cast<const char*>(hit) - held);
+            if (at % 2 != 0) {
+                searched = at + 1;
+                continue;
             }
-            if (count == capacity) {
-                const size_t grown = GrownCapacity(capacity);
-                buffer.Grow(grown, capacity);
-                capacity = grown;
+            if (at + 1 < size) {
+                if (held[at + 1] == 0) {
+                    feed = at;
+                }
+                searched = at + 2;
+                continue;
             }
-            buffer.Get()[count++] = unit;
+            searched = at;  // its high byte is still to come
+        }
+        if (!HoldMore()) {
+            break;
         }
     }
-    if (!anyUnit) {
+    const size_t size = HeldSize();
+    // At the end a last odd byte is dropped.
+    const size_t units = (feed == SIZE_MAX ? size : feed) / 2;
+    if (feed == SIZE_MAX && units == 0) {
+        Consume(size);
         line.clear();
         return false;
     }
-    line.assign(buffer.Get(), count);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(Held());
+    line.resize(units);
+    OLECHAR* out = line.data();
+    for (size_t i = 0; i < units; ++i) {
+        out[i] = static_cast<OLECHAR>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+    }
+    Consume(feed == SIZE_MAX ? size : feed + 2);
     return true;
 }
 
 bool CStdioFileEx::ReadNarrowLine(WString& line) {
-    CTemplateSmartPtrArray<char> bytes(m_narrowLine);
-    size_t capacity = kLineBufferSize;
-    size_t count = 0;
-    bool anyByte = false;
-    {
-        StreamLock lock(m_pStream);
-        int byte;
-        while ((byte = lock.GetByte()) != EOF) {
-            anyByte = true;
-            if (byte == '\n') {
+    size_t searched = 0;
+    const void* feed = nullptr;
+    while (feed == nullptr) {
+        if (searched < HeldSize()) {
+            feed = std::memchr(Held() + searched, '\n', HeldSize() - searched);
+        }
+        if (feed == nullptr) {
+            searched = HeldSize();
+            if (!HoldMore()) {
                 break;
             }
-            // One element stays free for the terminator.
-            if (count + 1 == capacity) {
-                const size_t grown = GrownCapacity(capacity);
-                bytes.Grow(grown, capacity);
-                capacity = grown;
-            }
-            bytes.Get()[count++] = static_cast<char>(byte);
         }
     }
-    if (!anyByte) {
+    const size_t size = HeldSize();
+    if (size == 0) {
         line.clear();
         return false;
     }
-    bytes.Get()[count] = '\0';
+    const size_t length = feed != nullptr ? static_cast<size_t>(static_cast<const char*>(feed) - Held()) : size;
+    ConvertNarrowLine(Held(), length, line);
+    Consume(feed != nullptr ? length + 1 : length);
+    return true;
+}
+
+void CStdioFileEx::ConvertNarrowLine(const char* text, size_t count, WString& line) {
+    // The line ends at a zero byte.
+    if (const void* zero = std::memchr(text, 0, count)) {
+        count = static_cast<size_t>(static_cast<const char*>(zero) - text);
+    }
     if (count == 0 || count >= static_cast<size_t>(INT_MAX)) {
         line.clear();
-        return true;
+        return;
     }
+    // Every ANSI code page and UTF-8 read bytes below 80 as the same
+    // characters: such a line is widened as it stands.
+    unsigned char high = 0;
+    for (size_t i = 0; i < count; ++i) {
+        high |= static_cast<unsigned char>(text[i]);
+    }
+    const int codePage = TextCodePage();
+    if (high < 0x80 && (codePage == static_cast<int>(kUtf8) || codePage == static_cast<int>(m_nAnsiCodePage))) {
+        line.resize(count);
+        OLECHAR* out = line.data();
+        for (size_t i = 0; i < count; ++i) {
+            out[i] = static_cast<OLECHAR>(static_cast<unsigned char>(text[i]));
+        }
+        return;
+    }
+    CTemplateSmartPtrArray<char> bytes(m_narrowLine);
+    if (count + 1 > kLineBufferSize) {
+        bytes.Grow(count + 1, 0);
+    }
+    std::memcpy(bytes.Get(), text, count);
+    bytes.Get()[count] = '\0';
     // No code page yields more wide characters than bytes, so a line that fits
     // the fixed buffer needs no length query.
-    const int needed =
-        count < kLineBufferSize ? static_cast<int>(count + 1) : GetWideLength(bytes.Get(), TextCodePage());
+    const int needed = count < kLineBufferSize ? static_cast<int>(count + 1) : GetWideLength(bytes.Get(), codePage);
     if (needed < 1) {
         line.clear();
-        return true;
+        return;
     }
     // Nothing to keep: a longer target starts empty.
     CTemplateSmartPtrArray<OLECHAR> wide(m_wideLine);
     if (static_cast<size_t>(needed) > kLineBufferSize) {
         wide.Grow(static_cast<size_t>(needed), 0);
     }
-    const int converted = MultiByteToWide(bytes.Get(), wide.Get(), needed, TextCodePage());
+    const int converted = MultiByteToWide(bytes.Get(), wide.Get(), needed, codePage);
     if (converted > 0) {
         line.assign(wide.Get(), static_cast<size_t>(converted));
     } else {
         line.clear();
     }
-    return true;
 }
 
 void CStdioFileEx::WriteString(const OLECHAR* text) {

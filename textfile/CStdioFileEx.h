@@ -1,7 +1,12 @@
 // Line reader and writer for text files stored either as UTF-16 little-endian
 // text with the byte-order mark FF FE or as 8-bit text in a code page.
-// Ownership: as the base; line buffers above the fixed 4096-element ones are
-// heap arrays owned by the call that needs them and freed before it returns.
+// Lines are read from blocks that the base holds ahead of the position, and
+// found with memchr; an 8-bit line of bytes below 80 (the same characters in
+// UTF-8 and every ANSI code page) is widened directly, any other converted
+// through the code page.
+// Ownership: as the base; conversion buffers above the fixed 4096-element
+// ones are heap arrays owned by the call that needs them and freed before it
+// returns.
 // Thread-safety: none; one object is used by one thread at a time.
 // Failures: Open answers 0; ReadString answers false at end of file or when
 // closed; an 8-bit line that cannot be converted reads as an empty line; a
@@ -73,6 +78,8 @@ public:
 private:
     bool ReadWideLine(WString& line);
     bool ReadNarrowLine(WString& line);
+    // `count` bytes of 8-bit text (no line feed) into `line`.
+    void ConvertNarrowLine(const char* text, size_t count, WString& line);
     void WriteUnits(const OLECHAR* text, size_t length);
     // The code page that 8-bit text is read and written in.
     int TextCodePage() const noexcept {

@@ -96,6 +96,7 @@ TEST_F(CStdioFileExTest, ReadsLinesOfEachEncoding) {
         {"empty lines", "\n\nz", false, {u"", u"", u"z"}},
         {"8-bit line ends at a zero byte", std::string("ab\0cd\nef", 8), false, {u"ab", u"ef"}},
         {"utf16 keeps zero units", Utf16(std::u16string(u"a\0b\n", 4), true), true, {std::u16string(u"a\0b", 3)}},
+        {"utf16 units with a byte 0A", Utf16(u"\u010A\u0A41x\n\u0A0Ay", true), true, {u"\u010A\u0A41x", u"\u0A0Ay"}},
     };
     for (const ReadCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -113,7 +114,8 @@ TEST_F(CStdioFileExTest, ReadsLinesOfEachEncoding) {
 }
 
 TEST_F(CStdioFileExTest, LongLinesComeWholeInOneCall) {
-    for (const size_t length : {4095U, 4096U, 4097U, 10000U}) {
+    // Lines within, across and beyond the blocks the lines are read from.
+    for (const size_t length : {4095U, 4096U, 4097U, 32767U, 32768U, 70000U}) {
         SCOPED_TRACE(length);
         std::u16string wide;
         for (size_t i = 0; i < length; ++i) {
@@ -142,6 +144,29 @@ TEST_F(CStdioFileExTest, SeekToStartSkipsTheMarkAgain) {
     EXPECT_EQ(m_file.Seek(2 + 2 * 6, CStdioFile::begin), 14U);
     ASSERT_TRUE(m_file.ReadString(line));
     EXPECT_EQ(line, OLESTR("second"));
+}
+
+// After a line the position, a byte read, a relative seek and a write all
+// go on right after it, whatever the reader took from the file ahead.
+TEST_F(CStdioFileExTest, OtherAccessContinuesAfterTheLastLine) {
+    const WString path = m_folder.Write("mixed.txt", "ab\ncdef\ngh\n");
+    ASSERT_NE(m_file.Open(path.c_str(), CStdioFile::modeReadWrite), FALSE);
+    WString line;
+    ASSERT_TRUE(m_file.ReadString(line));
+    EXPECT_EQ(m_file.GetPosition(), 3U);
+    char byte = 0;
+    EXPECT_EQ(m_file.Read(&byte, 1), 1U);
+    EXPECT_EQ(byte, 'c');
+    EXPECT_EQ(m_file.Seek(1, CStdioFile::current), 5U);
+    m_file.WriteString(OLESTR("X"));
+    // Standard I/O asks for a seek between a write and a read.
+    EXPECT_EQ(m_file.Seek(0, CStdioFile::current), 6U);
+    ASSERT_TRUE(m_file.ReadString(line));
+    EXPECT_EQ(line, OLESTR("f"));
+    ASSERT_TRUE(m_file.ReadString(line));
+    EXPECT_EQ(line, OLESTR("gh"));
+    m_file.Close();
+    EXPECT_EQ(m_folder.Bytes("mixed.txt"), "ab\ncdXf\ngh\n");
 }
 
 TEST_F(CStdioFileExTest, ExplicitUtf8CodePageDropsThreeLeadingBytes) {
