@@ -4,7 +4,9 @@
 // strings, integers and NULL through a prepared single-row INSERT with bound
 // values (text bound as UTF-16, which a database made by CreateDB stores as
 // it is); rows with literals that only SQLite evaluates exactly (reals, hex,
-// blobs) as text, gathered into short multi-row INSERT statements.
+// blobs) as text, gathered into short multi-row INSERT statements. An integer
+// for a column of TEXT affinity in an ordinary table is bound as the decimal
+// text that SQLite would store for it, which spares SQLite converting it.
 // The caller owns the connection and its transaction.
 // Ownership: owns its prepared statements; finalizes them when destroyed,
 // which must happen before the connection is closed.
@@ -43,10 +45,17 @@ public:
     Result Flush();
 
 private:
+    // For each of `count` values, whether its column has TEXT affinity; all
+    // false unless the table is an ordinary one with `count` columns that a
+    // VALUES list fills.
+    std::vector<char> TextColumns(size_t count) const;
+
     sqlite3* db_;
     WString table_;
     sqlite3_stmt* bound_ = nullptr;
     size_t boundCount_ = 0;
+    std::vector<char> textColumns_;
+    WString numbers_;  // the row's integers bound as text; never reallocated while bound
     WString literalSql_;  // "INSERT INTO T VALUES (row),(row)" while rows are gathered
     size_t literalRows_ = 0;
     WString scratch_;

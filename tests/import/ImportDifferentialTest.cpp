@@ -21,6 +21,10 @@ const char* const kSetups[] = {
     "CREATE TABLE T(a TEXT PRIMARY KEY, b TEXT); INSERT INTO T VALUES ('k1', 'old');",
     "CREATE TABLE T(a INTEGER, b REAL) STRICT;",
     "CREATE TABLE T(a TEXT, b NUMERIC, UNIQUE(a, b) ON CONFLICT REPLACE); INSERT INTO T VALUES ('a', 1);",
+    // Declared types of TEXT affinity and one that "INT" turns to INTEGER;
+    // a check and an index that see each value's type.
+    "CREATE TABLE T(a NVARCHAR(9) CHECK (typeof(a) <> 'integer'), b CHARINT); CREATE INDEX I ON T(typeof(a) || a);",
+    "CREATE TABLE T(a text, b ANY) STRICT;",
 };
 
 struct Corpus {
