@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -38,6 +39,14 @@ bool IsPlainName(const WString& name) {
 // The row with every column separator replaced by ",".
 RowScanner::View RowText(RowScanner::View row, const WString& columnSplit, WString& replaced) {
     if (columnSplit.empty()) return row;
+    if (columnSplit.size() == 1) {
+        // One unit, the usual case: one pass that the compiler vectorises.
+        const OLECHAR split = columnSplit[0];
+        replaced.resize(row.size());
+        std::transform(row.begin(), row.end(), replaced.begin(),
+                       [split](OLECHAR c) { return c == split ? OLESTR(',') : c; });
+        return replaced;
+    }
     size_t hit = row.find(columnSplit);
     if (hit == RowScanner::View::npos) return row;
     replaced.clear();

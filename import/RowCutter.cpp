@@ -1,5 +1,8 @@
 #include "RowCutter.h"
 
+#include <algorithm>
+#include <cstddef>
+
 void RowCutter::Append(const WString& piece) {
     // Dropping the handed-out prefix only once it is at least half of the
     // buffer keeps the copying linear overall.
@@ -13,7 +16,15 @@ void RowCutter::Append(const WString& piece) {
 
 bool RowCutter::Next(View& row) {
     if (separator_.empty()) return false;
-    const size_t hit = pending_.find(separator_, searchFrom_);
+    size_t hit = WString::npos;
+    if (separator_.size() == 1) {
+        // One unit, the usual case: a plain search, unrolled by the library.
+        const auto found = std::find(pending_.begin() + static_cast<std::ptrdiff_t>(searchFrom_), pending_.end(),
+                                     separator_[0]);
+        if (found != pending_.end()) hit = static_cast<size_t>(found - pending_.begin());
+    } else {
+        hit = pending_.find(separator_, searchFrom_);
+    }
     if (hit == WString::npos) {
         // A separator may still begin in the last units, completed by the
         // next piece.
