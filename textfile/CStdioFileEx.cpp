@@ -162,19 +162,21 @@ void CStdioFileEx::ConvertNarrowLine(const char* text, size_t count, WString& li
         return;
     }
     // Every ANSI code page and UTF-8 read bytes below 80 as the same
-    // characters: such a line is widened as it stands.
-    unsigned char high = 0;
-    for (size_t i = 0; i < count; ++i) {
-        high |= static_cast<unsigned char>(text[i]);
-    }
+    // characters: such a line is widened as it stands (and converted again
+    // below when a byte turns out to be higher).
     const int codePage = TextCodePage();
-    if (high < 0x80 && (codePage == static_cast<int>(kUtf8) || codePage == static_cast<int>(m_nAnsiCodePage))) {
+    if (codePage == static_cast<int>(kUtf8) || codePage == static_cast<int>(m_nAnsiCodePage)) {
         line.resize(count);
         OLECHAR* out = line.data();
+        unsigned char high = 0;
         for (size_t i = 0; i < count; ++i) {
-            out[i] = static_cast<OLECHAR>(static_cast<unsigned char>(text[i]));
+            const auto byte = static_cast<unsigned char>(text[i]);
+            high |= byte;
+            out[i] = byte;
         }
-        return;
+        if (high < 0x80) {
+            return;
+        }
     }
     CTemplateSmartPtrArray<char> bytes(m_narrowLine);
     if (count + 1 > kLineBufferSize) {
