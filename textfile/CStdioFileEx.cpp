@@ -10,7 +10,6 @@
 namespace {
 
 constexpr UINT kUtf8 = 65001;
-constexpr OLECHAR kLineFeed = 10;
 constexpr OLECHAR kCarriageReturn = 13;
 constexpr unsigned char kUtf16Mark[] = {0xFF, 0xFE};
 constexpr unsigned char kUtf8Mark[] = {0xEF, 0xBB, 0xBF};
