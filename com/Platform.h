@@ -13,6 +13,9 @@
 #endif
 
 #include <string>
+#include <string_view>
 
 // Wide working text: UTF-16 on both targets.
 using WString = std::basic_string<OLECHAR>;
+// A view of wide text owned elsewhere (a BSTR argument, a WString).
+using WStringView = std::basic_string_view<OLECHAR>;

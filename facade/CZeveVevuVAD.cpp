@@ -165,7 +165,9 @@ STDMETHODIMP CZeveVevuVAD::ImportDbFile(BSTR FilePath, BSTR TableName, BSTR Colu
 STDMETHODIMP CZeveVevuVAD::InsertDBRecord(BSTR TableName, BSTR Column, BSTR Value, LONG* plRet) noexcept {
     CallGuard call(callLock_);
     return Guarded([&] {
-        Store(plRet, facade_.InsertDBRecord(Text(TableName), Text(Column), Text(Value)));
+        // The arguments are read in place: they live for the whole call.
+        Store(plRet, facade_.InsertDBRecord(ParamList::ViewOf(TableName), ParamList::ViewOf(Column),
+                                            ParamList::ViewOf(Value)));
         return S_OK;
     });
 }

@@ -50,6 +50,7 @@ DatabaseFacade::DatabaseFacade(LogSink& log)
 DatabaseFacade::~DatabaseFacade() { CloseTransactionConnection(); }
 
 void DatabaseFacade::CloseTransactionConnection() {
+    inserts_.Clear();
     if (transaction_ != nullptr) sqlite3_close_v2(transaction_);
     transaction_ = nullptr;
 }
@@ -195,7 +196,15 @@ bool DatabaseFacade::ExecSqlBatch(const WString& sql) {
     return BulkImporter::ExecBatch(currentPath_, sql);
 }
 
-LONG DatabaseFacade::InsertDBRecord(const WString& table, const WString& column, const WString& value) {
+LONG DatabaseFacade::InsertDBRecord(WStringView table, WStringView column, WStringView value) {
+    if (inTransaction_) {
+        if (TransactionEnded(SQLITE_OK)) return 0;
+        const int rc = inserts_.Run(transaction_, table, column, value);
+        if (rc != TransactionInserts::kNotTaken) {
+            if (TransactionEnded(rc)) return 0;
+            return rc == SQLITE_OK ? 1 : 0;
+        }
+    }
     return RunSqlCommand(StatementText::Insert(table, column, value));
 }
 

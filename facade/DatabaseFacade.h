@@ -22,6 +22,7 @@
 #include <OBZeveVevuVAD.h>
 
 #include "LogSink.h"
+#include "TransactionInserts.h"
 #include "com/Platform.h"
 
 struct sqlite3;
@@ -57,7 +58,9 @@ public:
     bool Rebuild(const OLECHAR* missingFormat, const OLECHAR* failureFormat);
 
     // Record writing: 1 when the statement ran, 0 otherwise.
-    LONG InsertDBRecord(const WString& table, const WString& column, const WString& value);
+    // Inside a transaction a plain insert runs as a prepared statement with
+    // its values bound (see TransactionInserts), with the same outcome.
+    LONG InsertDBRecord(WStringView table, WStringView column, WStringView value);
     LONG UpdateDBRecord(const WString& table, const WString& conditionCol, const WString& conditionVal,
                         const WString& newCol, const WString& newVal);
     LONG DeleteDBRecord(const WString& table, const WString& conditionCol, const WString& conditionVal);
@@ -118,6 +121,8 @@ private:
     WString installFolder_;
     std::vector<WString> creationList_;
     sqlite3* transaction_ = nullptr;
+    // The transaction's prepared inserts; finalized before it closes.
+    TransactionInserts inserts_;
     bool inTransaction_ = false;
     // Set once SQLite has left the open transaction by itself: the failure
     // that ended it, reported at the commit.

@@ -43,3 +43,8 @@ WString ParamList::FromBstr(BSTR text) {
     if (text == nullptr) return WString();
     return WString(text);
 }
+
+WStringView ParamList::ViewOf(BSTR text) {
+    if (text == nullptr) return WStringView();
+    return WStringView(text);
+}

@@ -27,4 +27,6 @@ public:
     // The working copy of a BSTR argument: its units up to the first zero
     // unit, as formatting it with "%s" copies it. A null BSTR reads as empty.
     static WString FromBstr(BSTR text);
+    // The same units without a copy: valid while the BSTR lives.
+    static WStringView ViewOf(BSTR text);
 };

@@ -1,6 +1,5 @@
 #include "StatementText.h"
 
-#include <string_view>
 
 #include "ParamList.h"
 
@@ -24,50 +23,61 @@ void AppendQuoted(WString& sql, const WString& value) {
 }
 }  // namespace
 
-WString StatementText::Insert(const WString& table, const WString& columns, const WString& values) {
-    using View = std::basic_string_view<OLECHAR>;
-    const View all(values);
-    const size_t cut = all.find(View(kSuffixMarker));
-    const View list = cut == View::npos ? all : all.substr(0, cut);
-    View separator = cut == View::npos ? View() : all.substr(cut + kSuffixMarker.size());
-    if (separator.empty()) separator = View(kComma);
+bool StatementText::InsertValues(WStringView values, std::vector<WStringView>& pieces) {
+    pieces.clear();
+    const size_t cut = values.find(WStringView(kSuffixMarker));
+    const WStringView list = cut == WStringView::npos ? values : values.substr(0, cut);
+    WStringView separator = cut == WStringView::npos ? WStringView() : values.substr(cut + kSuffixMarker.size());
+    if (separator.empty()) separator = WStringView(kComma);
+    if (separator.find(OLESTR('\'')) != WStringView::npos) return false;
+    // Without a quote in the separator, doubling the quotes moves no
+    // separator, so the pieces can be cut before the doubling. An empty list
+    // has no pieces; a separator at the very end adds no empty last piece.
+    size_t position = 0;
+    while (position < list.size()) {
+        const size_t found = list.find(separator, position);
+        const size_t end = found == WStringView::npos ? list.size() : found;
+        pieces.push_back(list.substr(position, end - position));
+        if (found == WStringView::npos) break;
+        position = found + separator.size();
+    }
+    return true;
+}
 
+WString StatementText::Insert(WStringView table, WStringView columns, WStringView values) {
     WString sql;
-    sql.reserve(table.size() + columns.size() + list.size() * 2 + 32);
+    sql.reserve(table.size() + columns.size() + values.size() * 2 + 32);
     sql.append(OLESTR("REPLACE INTO ")).append(table).append(OLESTR(" (")).append(columns).append(
         OLESTR(") VALUES ("));
-    if (separator.find(OLESTR('\'')) != View::npos) {
-        // The list is split after its quotes are doubled, so a separator that
-        // holds a quote also matches inside doubled quotes: the general way.
-        bool first = true;
-        for (const WString& piece : ParamList::SplitString(ParamList::DoubleQuotes(WString(list)), WString(separator))) {
-            if (!first) sql.push_back(OLESTR(','));
-            AppendQuoted(sql, piece);
-            first = false;
-        }
-    } else {
-        // Without a quote in the separator, doubling the quotes moves no
-        // separator: each piece is cut from the list and doubled as it is
-        // written, with no copies in between. An empty list has no pieces; a
-        // separator at the very end adds no empty last piece.
-        size_t position = 0;
-        while (position < list.size()) {
-            const size_t found = list.find(separator, position);
-            const size_t end = found == View::npos ? list.size() : found;
-            if (position > 0) sql.push_back(OLESTR(','));
+    std::vector<WStringView> pieces;
+    if (InsertValues(values, pieces)) {
+        // Each piece is doubled as it is written, with no copies in between.
+        for (size_t p = 0; p < pieces.size(); ++p) {
+            const WStringView piece = pieces[p];
+            if (p > 0) sql.push_back(OLESTR(','));
             sql.push_back(OLESTR('\''));
-            for (size_t i = position; i < end;) {
-                const size_t quote = list.find(OLESTR('\''), i);
-                if (quote == View::npos || quote >= end) {
-                    sql.append(list.data() + i, end - i);
+            for (size_t i = 0; i < piece.size();) {
+                const size_t quote = piece.find(OLESTR('\''), i);
+                if (quote == WStringView::npos) {
+                    sql.append(piece.substr(i));
                     break;
                 }
-                sql.append(list.data() + i, quote + 1 - i).push_back(OLESTR('\''));
+                sql.append(piece.substr(i, quote + 1 - i)).push_back(OLESTR('\''));
                 i = quote + 1;
             }
             sql.push_back(OLESTR('\''));
-            if (found == View::npos) break;
-            position = found + separator.size();
+        }
+    } else {
+        // The list is split after its quotes are doubled, so a separator that
+        // holds a quote also matches inside doubled quotes: the general way.
+        const size_t cut = values.find(WStringView(kSuffixMarker));
+        const WStringView list = cut == WStringView::npos ? values : values.substr(0, cut);
+        const WString separator(values.substr(cut + kSuffixMarker.size()));
+        bool first = true;
+        for (const WString& piece : ParamList::SplitString(ParamList::DoubleQuotes(WString(list)), separator)) {
+            if (!first) sql.push_back(OLESTR(','));
+            AppendQuoted(sql, piece);
+            first = false;
         }
     }
     sql.append(OLESTR(");"));

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <optional>
+#include <vector>
 
 #include "com/Platform.h"
 
@@ -14,7 +15,13 @@ public:
     // "REPLACE INTO T (cols) VALUES ('v1','v2');". A "||" in value makes the
     // text after its first occurrence the separator of the values; an empty
     // suffix leaves the separator ",".
-    static WString Insert(const WString& table, const WString& columns, const WString& values);
+    static WString Insert(WStringView table, WStringView columns, WStringView values);
+
+    // The values of an insert, cut from values as Insert cuts them: each
+    // piece is one value's text before its quotes are doubled. False (pieces
+    // left empty) when the separator holds a quote: Insert then splits the
+    // text after doubling, and its pieces are not plain cuts of values.
+    static bool InsertValues(WStringView values, std::vector<WStringView>& pieces);
 
     // "UPDATE T SET a='1', b='2' WHERE id='7' AND k='x';". Nothing (nullopt)
     // when the new columns and values, or the condition columns and values,

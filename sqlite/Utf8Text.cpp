@@ -35,49 +35,52 @@ size_t BytePieceLength(const char* text, size_t size, size_t offset) {
 
 Utf8Text::Utf8Text(const WString& text) {
     if (text.empty()) return;
+    Append(bytes_, text.data(), text.size());
+    held_ = true;
+}
+
+void Utf8Text::Append(std::string& out, const OLECHAR* units, size_t count) {
     // Encoded here rather than by the platform's conversion, which is several
     // times slower and runs once for every statement a client writes. The
     // bytes are the same, a lone surrogate becoming U+FFFD. The first pass
     // sizes the output, the second writes it in place.
     // Most statements are ASCII throughout: one pass without branches finds
     // that out, and such a text is copied a byte a unit.
-    const OLECHAR* units = text.data();
-    const size_t count = text.size();
+    const size_t start = out.size();
     unsigned bits = 0;
     for (size_t i = 0; i < count; ++i) bits |= units[i];
     if (bits < 0x80) {
-        bytes_.resize(count);
-        char* ascii = bytes_.data();
+        out.resize(start + count);
+        char* ascii = out.data() + start;
         for (size_t i = 0; i < count; ++i) ascii[i] = static_cast<char>(units[i]);
-        held_ = true;
         return;
     }
     size_t total = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char32_t unit = text[i];
+    for (size_t i = 0; i < count; ++i) {
+        const char32_t unit = units[i];
         if (unit < 0x80) {
             total += 1;
         } else if (unit < 0x800) {
             total += 2;
-        } else if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+        } else if (IsHighSurrogate(units[i]) && i + 1 < count && IsLowSurrogate(units[i + 1])) {
             total += 4;
             ++i;
         } else {
             total += 3;  // the rest of the plane, and U+FFFD for a lone surrogate
         }
     }
-    bytes_.resize(total);
-    char* out = bytes_.data();
-    auto put = [&out](unsigned value) { *out++ = static_cast<char>(value); };
-    for (size_t i = 0; i < text.size(); ++i) {
-        char32_t unit = text[i];
+    out.resize(start + total);
+    char* next = out.data() + start;
+    auto put = [&next](unsigned value) { *next++ = static_cast<char>(value); };
+    for (size_t i = 0; i < count; ++i) {
+        char32_t unit = units[i];
         if (unit < 0x80) {
             put(unit);
         } else if (unit < 0x800) {
             put(0xC0 | (unit >> 6));
             put(0x80 | (unit & 0x3F));
-        } else if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-            const char32_t code = 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+        } else if (IsHighSurrogate(units[i]) && i + 1 < count && IsLowSurrogate(units[i + 1])) {
+            const char32_t code = 0x10000 + ((unit - 0xD800) << 10) + (units[i + 1] - 0xDC00);
             ++i;
             put(0xF0 | (code >> 18));
             put(0x80 | ((code >> 12) & 0x3F));
@@ -90,7 +93,6 @@ Utf8Text::Utf8Text(const WString& text) {
             put(0x80 | (unit & 0x3F));
         }
     }
-    held_ = true;
 }
 
 WString Utf8Text::ToWide(const char* utf8) {

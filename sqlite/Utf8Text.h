@@ -26,6 +26,11 @@ public:
     // null text reads as empty).
     static WString ToWide(const char* utf8);
 
+    // Appends the UTF-8 bytes of count units to out, as the constructor
+    // converts them (a lone surrogate becomes U+FFFD), so that a caller can
+    // convert several texts into one buffer that it reuses.
+    static void Append(std::string& out, const OLECHAR* units, size_t count);
+
 private:
     std::string bytes_;
     bool held_ = false;

@@ -20,6 +20,8 @@ protected:
     fs::path file;
 };
 
+// Outside a transaction each insert runs as its statement text; inside one,
+// a plain insert runs with its values bound, and stores the same rows.
 TEST_F(DatabaseFacadeRecordsTest, InsertQuotesSplitsAndReplaces) {
     struct Case {
         const OLECHAR* columns;
@@ -34,11 +36,30 @@ TEST_F(DatabaseFacadeRecordsTest, InsertQuotesSplitsAndReplaces) {
         {OLESTR("id,name"), OLESTR("1,replaced"), 1},            // key collision replaces the row
         {OLESTR("id,name"), OLESTR("A,nocase"), 1},
         {OLESTR("id,name"), OLESTR("a,replaces A"), 1},          // the key compares without case
+        {OLESTR("id, name ,note"), OLESTR("5,?1,:x"), 1},        // parameter marks are plain text
+        {OLESTR("id,name,note"), OLESTR("6'x'y||''"), 1},        // a quote in the separator
+        {OLESTR("\"id\",[name]"), OLESTR("7,quoted names"), 1},  // names that are not plain
+        {OLESTR("id,name,note"), OLESTR("8,,x"), 1},             // an empty value is an empty text
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(facade->InsertDBRecord(OLESTR("T"), c.columns, c.value), c.ret) << Narrow(c.value);
-    EXPECT_EQ(Table(), (std::vector<std::string>{"1|replaced|~", "2|a,b|c", "4|x|y", "a|replaces A|~"}));
-    EXPECT_EQ(log.lines.size(), 2u);  // the two rejected statements
+    const std::vector<std::string> stored{"1|replaced|~", "2|a,b|c", "4|x|y", "5|?1|:x", "6|x|y",
+                                          "7|quoted names|~", "8||x", "a|replaces A|~"};
+    for (const bool inside : {false, true}) {
+        SCOPED_TRACE(inside ? "inside a transaction" : "outside a transaction");
+        ASSERT_EQ(facade->DeleteDBRecord(OLESTR("T"), OLESTR(""), OLESTR("")), 1);
+        log.lines.clear();
+        if (inside) {
+            ASSERT_EQ(facade->BeginTransation(), S_OK);
+        }
+        for (const Case& c : cases)
+            EXPECT_EQ(facade->InsertDBRecord(OLESTR("T"), c.columns, c.value), c.ret) << Narrow(c.value);
+        if (inside) {
+            ASSERT_EQ(facade->CommitTransation(), S_OK);
+        }
+        EXPECT_EQ(Table(), stored);
+        // Outside, the two rejected statements are logged; inside, a write
+        // answers 0 without a line.
+        EXPECT_EQ(log.lines.size(), inside ? 0u : 2u);
+    }
 }
 
 TEST_F(DatabaseFacadeRecordsTest, UpdatePairsColumnsWithValuesOrRunsNothing) {
