@@ -40,7 +40,10 @@ std::string HostPath::ForOpenUtf8(const WString& windowsPath) {
 std::string HostPath::ForOpenUtf8(const WString& windowsPath) {
     // Mapped paths may be far longer than SQLite's own file layer takes.
     SqliteHostVfs::Install();
-    DWORD size = static_cast<DWORD>(windowsPath.size() * 3 + 1024);
+    // Room for the path in UTF-8 and a drive link before it; a longer link
+    // is rare and gets a second try. The first try stays small enough for
+    // the allocator's fast path: it runs once for every call on a file.
+    DWORD size = static_cast<DWORD>(windowsPath.size() * 3 + 256);
     for (;;) {
         std::string mapped(size, '\0');
         const BOOL ok = ComrtMapPathW(windowsPath.c_str(), mapped.data(), size);

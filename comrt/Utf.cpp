@@ -25,6 +25,16 @@ size_t Utf::Length(const char16_t* text) {
 }
 
 std::string Utf::ToUtf8(std::u16string_view text, bool* replaced) {
+    // Paths and most other texts are ASCII: one pass without branches finds
+    // that out, and such a text is copied a byte a unit.
+    unsigned bits = 0;
+    for (const char16_t unit : text) bits |= unit;
+    if (bits < 0x80) {
+        if (replaced) *replaced = false;
+        std::string ascii(text.size(), '\0');
+        for (size_t i = 0; i < text.size(); ++i) ascii[i] = static_cast<char>(text[i]);
+        return ascii;
+    }
     std::string out;
     out.reserve(text.size() * 3 / 2 + 1);
     if (replaced) *replaced = false;
@@ -43,6 +53,14 @@ std::string Utf::ToUtf8(std::u16string_view text, bool* replaced) {
 }
 
 std::u16string Utf::ToUtf16(std::string_view text, bool* replaced) {
+    unsigned bits = 0;
+    for (const char byte : text) bits |= static_cast<unsigned char>(byte);
+    if (bits < 0x80) {
+        if (replaced) *replaced = false;
+        std::u16string ascii(text.size(), u'\0');
+        for (size_t i = 0; i < text.size(); ++i) ascii[i] = static_cast<char16_t>(text[i]);
+        return ascii;
+    }
     std::u16string out;
     out.reserve(text.size());
     if (replaced) *replaced = false;

@@ -1,10 +1,12 @@
 #include "CppSQLite3DB.h"
 
 #include <memory>
+#include <string>
 
 #include <sqlite3.h>
 
 #include "Utf16Text.h"
+#include "Utf8Text.h"
 #include "com/HostPath.h"
 
 namespace {
@@ -61,8 +63,12 @@ void CppSQLite3DB::ensureOpen() const {
 sqlite3_stmt* CppSQLite3DB::prepareStatement(const OLECHAR* sql) {
     ensureOpen();
     sqlite3_stmt* statement = nullptr;
-    // A lone surrogate would swallow the quote after it: see Utf16Text.
-    const int rc = sqlite3_prepare16(db_, Utf16Text(sql).c_str(), -1, &statement, nullptr);
+    // Compiled from UTF-8, which SQLite's UTF-16 entry point would convert
+    // the text to first: converted here, a lone surrogate becomes U+FFFD
+    // (SQLite's own reader would let it swallow the quote after it).
+    std::string text;
+    if (sql != nullptr) Utf8Text::Append(text, sql, std::char_traits<OLECHAR>::length(sql));
+    const int rc = sqlite3_prepare(db_, sql != nullptr ? text.c_str() : nullptr, -1, &statement, nullptr);
     if (rc != SQLITE_OK) throw CppSQLite3Exception(rc, errorText());
     return statement;
 }
