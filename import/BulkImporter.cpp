@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "RowCutter.h"
@@ -137,7 +138,7 @@ Streamed StreamRows(sqlite3* db, CStdioFileEx& file, const WString& table, const
     };
 
     while (file.ReadString(line)) {
-        cutter.Append(line);
+        cutter.Append(std::move(line));
         while (cutter.Next(row))
             if (!take(row)) return Streamed::Redo;
     }

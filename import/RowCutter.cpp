@@ -14,6 +14,15 @@ void RowCutter::Append(const WString& piece) {
     pending_.append(piece);
 }
 
+void RowCutter::Append(WString&& piece) {
+    if (start_ < pending_.size()) {
+        Append(piece);
+        return;
+    }
+    pending_.swap(piece);
+    start_ = searchFrom_ = 0;
+}
+
 bool RowCutter::Next(View& row) {
     if (separator_.empty()) return false;
     size_t hit = WString::npos;

@@ -19,6 +19,9 @@ public:
 
     // Adds the next piece of text.
     void Append(const WString& piece);
+    // The same, taking over piece's buffer when no text is pending (piece is
+    // left with unspecified contents): a long line is then not copied.
+    void Append(WString&& piece);
 
     using View = std::basic_string_view<OLECHAR>;
 

@@ -5,9 +5,6 @@
 
 namespace {
 
-// Bytes a line reader takes from the stream at a time.
-constexpr size_t kBlockSize = 64 * 1024;
-
 // 64-bit positions on both targets (long is 32-bit on Windows).
 int SeekStream(FILE* stream, LONGLONG offset, int origin) {
 #ifdef _WIN32
@@ -120,8 +117,8 @@ bool CStdioFile::HoldMore() {
         m_aheadBegin = 0;
         m_aheadEnd = held;
     }
-    if (m_ahead.size() < held + kBlockSize) {
-        m_ahead.resize(std::max(held + kBlockSize, 2 * m_ahead.size()));
+    if (m_ahead.size() < held + kReadBlockSize) {
+        m_ahead.resize(std::max(held + kReadBlockSize, 2 * m_ahead.size()));
     }
     const size_t read = std::fread(m_ahead.data() + held, 1, m_ahead.size() - held, m_pStream);
     m_aheadEnd += read;

@@ -34,6 +34,8 @@ public:
     enum SeekPosition : UINT { begin = 0, current = 1, end = 2 };
 
     static constexpr ULONGLONG kInvalidPosition = ~ULONGLONG(0);
+    // Bytes a line reader takes from the stream at a time.
+    static constexpr size_t kReadBlockSize = 64 * 1024;
 
     CStdioFile() noexcept = default;
     virtual ~CStdioFile();
@@ -72,8 +74,17 @@ protected:
     // Bytes read ahead of the position and not yet handed out.
     const char* Held() const noexcept { return m_ahead.data() + m_aheadBegin; }
     size_t HeldSize() const noexcept { return m_aheadEnd - m_aheadBegin; }
-    // Hands out the first `count` held bytes.
-    void Consume(size_t count) noexcept { m_aheadBegin += count; }
+    // Hands out the first `count` held bytes. A buffer that a long line grew
+    // is released once nothing is held in it.
+    void Consume(size_t count) noexcept {
+        m_aheadBegin += count;
+        if (m_aheadBegin == m_aheadEnd) {
+            m_aheadBegin = m_aheadEnd = 0;
+            if (m_ahead.size() > kReadBlockSize) {
+                std::vector<char>().swap(m_ahead);
+            }
+        }
+    }
     // Reads the next block after the held bytes, which stay in place relative
     // to Held() (Held() itself may move); the buffer grows when they fill
     // it. False when nothing more could be read (end of file or an error).
