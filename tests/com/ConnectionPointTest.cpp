@@ -82,32 +82,22 @@ TEST_F(ConnectionPointTest, AdviseRejectsWhatCannotSubscribe) {
 }
 
 TEST_F(ConnectionPointTest, CookiesNameSlotsAndTheLowestEmptySlotIsReused) {
-    EXPECT_EQ(Point().SlotCount(), 0);
+    EXPECT_EQ(point_->Unadvise(1), CONNECT_E_NOCONNECTION);  // no slots yet
     EXPECT_EQ(Advise(0), 1u);
     EXPECT_EQ(Point().SlotCount(), 4);
     EXPECT_EQ(Advise(1), 2u);
     EXPECT_EQ(point_->Unadvise(1), S_OK);
+    EXPECT_EQ(point_->Unadvise(1), CONNECT_E_NOCONNECTION);
+    for (DWORD bad : {0u, 5u, 0xFFFFFFFFu}) EXPECT_EQ(point_->Unadvise(bad), CONNECT_E_NOCONNECTION) << bad;
     EXPECT_EQ(Advise(2), 1u);
     EXPECT_EQ(Advise(3), 3u);
     EXPECT_EQ(Advise(4), 4u);
     EXPECT_EQ(Point().SlotCount(), 4);
     EXPECT_EQ(Advise(5), 5u);  // the fifth sink doubles the slots
     EXPECT_EQ(Point().SlotCount(), 8);
-    for (DWORD cookie = 1; cookie <= 5; ++cookie) {
-        EXPECT_EQ(point_->Unadvise(cookie), S_OK);
-    }
+    for (DWORD cookie = 1; cookie <= 5; ++cookie) EXPECT_EQ(point_->Unadvise(cookie), S_OK);
     EXPECT_EQ(Point().SlotCount(), 8);  // never shrinks
     EXPECT_EQ(Advise(0), 1u);
-}
-
-TEST_F(ConnectionPointTest, UnadviseOfNoConnection) {
-    EXPECT_EQ(point_->Unadvise(1), CONNECT_E_NOCONNECTION);  // no slots yet
-    const DWORD cookie = Advise(0);
-    for (DWORD bad : {0u, 2u, 5u, 0xFFFFFFFFu}) {
-        EXPECT_EQ(point_->Unadvise(bad), CONNECT_E_NOCONNECTION) << bad;
-    }
-    EXPECT_EQ(point_->Unadvise(cookie), S_OK);
-    EXPECT_EQ(point_->Unadvise(cookie), CONNECT_E_NOCONNECTION);
 }
 
 TEST_F(ConnectionPointTest, SinkReferencesReturnAfterUnadviseAndDestruction) {
@@ -215,61 +205,28 @@ TEST_F(ConnectionPointTest, EnumConnectionsWalksASnapshot) {
     EXPECT_EQ(sinks_[0].refs.load(), 3u);  // handed out with a reference
     data[0].pUnk->Release();
     data[1].pUnk->Release();
-
     EXPECT_EQ(connections->Next(2, data, nullptr), E_INVALIDARG);
-    EXPECT_EQ(connections->Reset(), S_OK);
-    EXPECT_EQ(connections->Skip(1), S_OK);
-    ComPtr<IEnumConnections> clone;
-    ASSERT_EQ(connections->Clone(clone.Receive()), S_OK);
-    EXPECT_EQ(clone->Next(1, data, nullptr), S_OK);
-    EXPECT_EQ(data[0].dwCookie, 2u);
-    data[0].pUnk->Release();
-    EXPECT_EQ(clone->Skip(5), S_FALSE);
-    EXPECT_EQ(clone->Next(1, data, &fetched), S_FALSE);
-    EXPECT_EQ(fetched, 0u);
-
-    clone.Reset();
     connections.Reset();
     EXPECT_EQ(sinks_[0].refs.load(), 1u);
-    EXPECT_EQ(point_->EnumConnections(nullptr), E_POINTER);
 }
 
+// The point shares the container's count and leads back to it.
 TEST_F(ConnectionPointTest, ContainerAndPointIdentity) {
     IConnectionPoint* other = reinterpret_cast<IConnectionPoint*>(1);
     EXPECT_EQ(container_->FindConnectionPoint(IID_IDispatch, &other), CONNECT_E_NOCONNECTION);
     EXPECT_EQ(other, nullptr);
-    EXPECT_EQ(container_->FindConnectionPoint(DIID__IZeveVevuVADEvents, nullptr), E_POINTER);
-
-    // The point shares the container's count.
     const ULONG before = container_->AddRef();
     container_->Release();
     point_->AddRef();
     EXPECT_EQ(container_->AddRef(), before + 1);
     container_->Release();
     point_->Release();
-
     IID iid{};
     EXPECT_EQ(point_->GetConnectionInterface(&iid), S_OK);
     EXPECT_TRUE(IsEqualIID(iid, DIID__IZeveVevuVADEvents));
-    EXPECT_EQ(point_->GetConnectionInterface(nullptr), E_POINTER);
     ComPtr<IConnectionPointContainer> owner;
     EXPECT_EQ(point_->GetConnectionPointContainer(owner.Receive()), S_OK);
     EXPECT_EQ(owner.Get(), container_.Get());
-
-    ComPtr<IUnknown> unknown;
-    EXPECT_EQ(point_->QueryInterface(IID_IUnknown, unknown.ReceiveVoid()), S_OK);
-    EXPECT_EQ(unknown.Get(), static_cast<IUnknown*>(point_.Get()));
-    ComPtr<IConnectionPointContainer> notHere;
-    EXPECT_EQ(point_->QueryInterface(IID_IConnectionPointContainer, notHere.ReceiveVoid()), E_NOINTERFACE);
-
-    ComPtr<IEnumConnectionPoints> points;
-    ASSERT_EQ(container_->EnumConnectionPoints(points.Receive()), S_OK);
-    IConnectionPoint* found[2] = {};
-    ULONG fetched = 0;
-    EXPECT_EQ(points->Next(2, found, &fetched), S_FALSE);
-    ASSERT_EQ(fetched, 1u);
-    EXPECT_EQ(found[0], point_.Get());
-    found[0]->Release();
 }
 
 TEST_F(ConnectionPointTest, FiringFromSeveralThreadsWhileSinksComeAndGo) {

@@ -144,6 +144,8 @@ TEST_F(RegistrationTest, RegisterServerWritesTheClassesAndTheTypeLibraryMachineW
     ExpectValues(HKEY_LOCAL_MACHINE, kMachine);
 }
 
+// Unregistration, machine-wide or per user, leaves the shared parents and
+// other classes' keys; unregistering what is not registered succeeds.
 TEST_F(RegistrationTest, UnregisterRemovesAllButTheSharedParentKeys) {
     HKEY other = nullptr;
     const std::u16string otherClass = kMachine + u"\\CLSID\\{00000000-1111-2222-3333-444444444444}";
@@ -151,47 +153,35 @@ TEST_F(RegistrationTest, UnregisterRemovesAllButTheSharedParentKeys) {
                               nullptr),
               ERROR_SUCCESS);
     RegCloseKey(other);
-    ASSERT_EQ(DllRegisterServer(), S_OK);
-    ASSERT_EQ(DllUnregisterServer(), S_OK);
-    std::set<std::u16string> left = kLeftAfterUnregistration;
-    left.insert(u"CLSID\\{00000000-1111-2222-3333-444444444444}");
-    EXPECT_EQ(MachineKeys(), left);
-    // Unregistering what is not registered succeeds.
-    EXPECT_EQ(DllUnregisterServer(), S_OK);
-}
-
-TEST_F(RegistrationTest, InstallWithUserCommandLineRegistersPerUserOnly) {
-    for (const char16_t* commandLine : {u"USER", u"User"}) {
-        SCOPED_TRACE(std::u16string(commandLine).size());
-        ScratchPrefix fresh;
-        ASSERT_EQ(DllInstall(TRUE, commandLine), S_OK);
-        EXPECT_EQ(UserKeys(), ExpectedKeys());
-        ExpectValues(HKEY_CURRENT_USER, kMachine);
-        EXPECT_TRUE(MachineKeys().empty());
-        // The switch lasts for the one call.
-        ASSERT_EQ(DllRegisterServer(), S_OK);
-        EXPECT_EQ(MachineKeys(), ExpectedKeys());
-    }
-}
-
-TEST_F(RegistrationTest, InstallWithAnyOtherCommandLineRegistersMachineWide) {
-    for (const char16_t* commandLine : {u"users", u"use", u"", static_cast<const char16_t*>(nullptr)}) {
-        SCOPED_TRACE(commandLine == nullptr ? -1 : static_cast<int>(std::u16string(commandLine).size()));
-        ScratchPrefix fresh;
-        ASSERT_EQ(DllInstall(TRUE, commandLine), S_OK);
-        EXPECT_EQ(MachineKeys(), ExpectedKeys());
-        EXPECT_TRUE(UserKeys().empty());
-    }
-}
-
-TEST_F(RegistrationTest, UninstallWithUserCommandLineUnregistersPerUser) {
     ASSERT_EQ(DllInstall(TRUE, u"user"), S_OK);
     ASSERT_EQ(DllRegisterServer(), S_OK);
     ASSERT_EQ(DllInstall(FALSE, u"user"), S_OK);
     EXPECT_EQ(UserKeys(), kLeftAfterUnregistration);
-    EXPECT_EQ(MachineKeys(), ExpectedKeys());
-    ASSERT_EQ(DllInstall(FALSE, nullptr), S_OK);
-    EXPECT_EQ(MachineKeys(), kLeftAfterUnregistration);
+    EXPECT_EQ(MachineKeys().size(), ExpectedKeys().size() + 1);
+    ASSERT_EQ(DllUnregisterServer(), S_OK);
+    std::set<std::u16string> left = kLeftAfterUnregistration;
+    left.insert(u"CLSID\\{00000000-1111-2222-3333-444444444444}");
+    EXPECT_EQ(MachineKeys(), left);
+    EXPECT_EQ(DllInstall(FALSE, nullptr), S_OK);
+}
+
+// Only "user", in any case, registers per user, and for the one call only.
+TEST_F(RegistrationTest, InstallCommandLineChoosesPerUserOrMachineWide) {
+    const struct {
+        const char16_t* commandLine;
+        bool perUser;
+    } cases[] = {{u"USER", true}, {u"User", true}, {u"users", false}, {u"use", false}, {u"", false}, {nullptr, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.commandLine == nullptr ? -1 : static_cast<int>(std::u16string(c.commandLine).size()));
+        ScratchPrefix fresh;
+        ASSERT_EQ(DllInstall(TRUE, c.commandLine), S_OK);
+        EXPECT_EQ(c.perUser ? UserKeys() : MachineKeys(), ExpectedKeys());
+        EXPECT_TRUE((c.perUser ? MachineKeys() : UserKeys()).empty());
+        if (!c.perUser) continue;
+        ExpectValues(HKEY_CURRENT_USER, kMachine);
+        ASSERT_EQ(DllRegisterServer(), S_OK);
+        EXPECT_EQ(MachineKeys(), ExpectedKeys());
+    }
 }
 
 std::string Utf8(const std::u16string& text) {
