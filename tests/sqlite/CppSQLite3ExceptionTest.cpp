@@ -17,21 +17,14 @@ TEST(CppSQLite3ExceptionTest, MessageIsNameCodeAndDetail) {
         const OLECHAR* message;
     } cases[] = {
         {1000, OLESTR("Database not open"), OLESTR("CPPSQLITE_ERROR[1000]: Database not open")},
-        {0, OLESTR("x"), OLESTR("SQLITE_OK[0]: x")},
         {1, OLESTR("no such table: t"), OLESTR("SQLITE_ERROR[1]: no such table: t")},
         {14, nullptr, OLESTR("SQLITE_CANTOPEN[14]: ")},
-        {17, OLESTR(""), OLESTR("SQLITE_SCHEMA[17]: ")},
         {19, OLESTR("\u00e9\U0001F600"), OLESTR("SQLITE_CONSTRAINT[19]: \u00e9\U0001F600")},
-        {25, OLESTR("r"), OLESTR("SQLITE_RANGE[25]: r")},
-        {100, OLESTR("r"), OLESTR("SQLITE_ROW[100]: r")},
         {101, OLESTR("d"), OLESTR("SQLITE_DONE[101]: d")},
         // Codes outside the table, extended result codes included.
         {26, OLESTR("x"), OLESTR("UNKNOWN_ERROR[26]: x")},
-        {99, OLESTR("x"), OLESTR("UNKNOWN_ERROR[99]: x")},
         {102, OLESTR("x"), OLESTR("UNKNOWN_ERROR[102]: x")},
         {266, OLESTR("disk I/O error"), OLESTR("UNKNOWN_ERROR[266]: disk I/O error")},
-        {1001, OLESTR("x"), OLESTR("UNKNOWN_ERROR[1001]: x")},
-        {-1, OLESTR(""), OLESTR("UNKNOWN_ERROR[-1]: ")},
         {-2147483647 - 1, OLESTR("min"), OLESTR("UNKNOWN_ERROR[-2147483648]: min")},
     };
     for (const auto& c : cases) {

@@ -6,11 +6,6 @@
 
 namespace {
 
-TEST(Utf8TextTest, EmptyTextGivesNoBuffer) {
-    EXPECT_EQ(Utf8Text(WString()).c_str(), nullptr);
-    EXPECT_EQ(Utf8Text::ToWide(nullptr), WString());
-}
-
 TEST(Utf8TextTest, ConvertsBothWaysInsideAndOutsideTheBmp) {
     const struct {
         const OLECHAR* wide;
@@ -27,6 +22,8 @@ TEST(Utf8TextTest, ConvertsBothWaysInsideAndOutsideTheBmp) {
         EXPECT_EQ(text.size(), c.utf8.size());
         EXPECT_EQ(Utf8Text::ToWide(c.utf8.c_str()), c.wide);
     }
+    EXPECT_EQ(Utf8Text(WString()).c_str(), nullptr);  // empty text: no buffer
+    EXPECT_EQ(Utf8Text::ToWide(nullptr), WString());
 }
 
 // The encoding must give exactly the platform's bytes, lone surrogates
