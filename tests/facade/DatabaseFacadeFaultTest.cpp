@@ -243,12 +243,17 @@ TEST_F(DatabaseFacadeFaultTest, CallsDuringTheObjectsOwnTransactionDoNotWaitForI
         EXPECT_EQ(facade->CommitTransation(), S_FALSE);
     }
     ASSERT_TRUE(facade->InTransaction());
+    ASSERT_EQ(log.lines.size(), 1u);
+    EXPECT_EQ(log.lines[0].rfind(OLESTR("CommitTransation Error:"), 0), 0u) << Narrow(log.lines[0]);
     log.lines.clear();
     EXPECT_FALSE(Query(OLESTR("T#*#k")).succeeded);
     EXPECT_EQ(log.lines, std::vector<WString>{kBusy + OLESTR("SELECT k FROM T;")});
     EXPECT_EQ(vfs->Sleeps(), 0);
 
+    // The transaction goes on and its retried commit stores all of it.
+    EXPECT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("k,v"), OLESTR("x,last")), 1);
     EXPECT_EQ(facade->CommitTransation(), S_OK);
-    EXPECT_EQ(Rows(file, "SELECT count(*) FROM T"), std::vector<std::string>{"3001"});
+    EXPECT_FALSE(facade->InTransaction());
+    EXPECT_EQ(Rows(file, "SELECT count(*) FROM T"), std::vector<std::string>{"3002"});
 }
 }  // namespace

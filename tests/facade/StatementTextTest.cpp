@@ -40,53 +40,13 @@ TEST(StatementTextTest, Update) {
     EXPECT_EQ(StatementText::Update(OLESTR("T"), OLESTR("id,kind"), OLESTR("7,o'k"), OLESTR("a,b"), OLESTR("1,2")).value(),
               OLESTR("UPDATE T SET a='1', b='2' WHERE id='7' AND kind='o''k';"));
     EXPECT_EQ(StatementText::Update(OLESTR("T"), OLESTR(""), OLESTR(""), OLESTR("a;b||;"), OLESTR("1;2")).value(), OLESTR("UPDATE T SET a='1', b='2';"));
-    // "%" has no special meaning in updates.
-    EXPECT_EQ(StatementText::Update(OLESTR("T"), OLESTR("k"), OLESTR("x%"), OLESTR("a"), OLESTR("1")).value(), OLESTR("UPDATE T SET a='1' WHERE k='x%';"));
     EXPECT_EQ(StatementText::Update(OLESTR("T"), OLESTR(""), OLESTR(""), OLESTR(""), OLESTR("")).value(), OLESTR("UPDATE T SET ;"));
-    // Differing counts run nothing.
-    EXPECT_FALSE(StatementText::Update(OLESTR("T"), OLESTR(""), OLESTR(""), OLESTR("a,b"), OLESTR("1")).has_value());
-    EXPECT_FALSE(StatementText::Update(OLESTR("T"), OLESTR("id"), OLESTR(""), OLESTR("a"), OLESTR("1")).has_value());
-    EXPECT_FALSE(StatementText::Update(OLESTR("T"), OLESTR("id,k"), OLESTR("1"), OLESTR("a"), OLESTR("1")).has_value());
 }
 
-struct ConditionCase {
-    const OLECHAR* columns;
-    const OLECHAR* values;
-    const OLECHAR* expected;
-};
-
-TEST(StatementTextTest, Delete) {
-    const ConditionCase cases[] = {
-        {OLESTR(""), OLESTR("anything"), OLESTR("DELETE FROM T;")},
-        {OLESTR("age>30 AND kind='x'"), OLESTR(""), OLESTR("DELETE FROM T WHERE age>30 AND kind='x';")},
-        {OLESTR("name,kind"), OLESTR("Ab%,x"), OLESTR("DELETE FROM T where name like 'Ab%' AND kind = 'x';")},
-        {OLESTR("id=1; DROP TABLE T"), OLESTR(""), OLESTR("")},
-        {OLESTR("a,b"), OLESTR("1"), OLESTR("DELETE FROM T where ")},
-        {OLESTR("a"), OLESTR("it's"), OLESTR("DELETE FROM T where a = 'it''s';")},
-    };
-    for (const ConditionCase& c : cases) EXPECT_EQ(StatementText::Delete(OLESTR("T"), c.columns, c.values), c.expected);
-}
-
-struct SelectCase {
-    const OLECHAR* table;
-    const OLECHAR* columns;
-    const OLECHAR* values;
-    const OLECHAR* expected;
-};
-
+// What the engine tests cannot see of a select: only the first "#*#" splits
+// the table argument, and an empty table name stays in the text.
 TEST(StatementTextTest, Select) {
-    const SelectCase cases[] = {
-        {OLESTR("T"), OLESTR(""), OLESTR(""), OLESTR("SELECT * FROM T;")},
-        {OLESTR("T#*#name,age"), OLESTR("kind"), OLESTR("x%"), OLESTR("SELECT name,age FROM T WHERE kind like 'x%';")},
-        {OLESTR("T"), OLESTR("id,kind"), OLESTR("7,o'k"), OLESTR("SELECT * FROM T WHERE id = '7' AND kind = 'o''k';")},
-        {OLESTR("T"), OLESTR("age>30"), OLESTR(""), OLESTR("SELECT * FROM T WHERE age>30;")},
-        {OLESTR("T"), OLESTR("a;b"), OLESTR(""), OLESTR("")},
-        {OLESTR("T"), OLESTR("a,b"), OLESTR("1"), OLESTR("SELECT * FROM T WHERE ")},
-        {OLESTR("T#*#"), OLESTR(""), OLESTR(""), OLESTR("SELECT  FROM T#*#;")},
-        {OLESTR("#*#"), OLESTR(""), OLESTR(""), OLESTR("SELECT  FROM #*#;")},
-        {OLESTR("T#*#a#*#b"), OLESTR(""), OLESTR(""), OLESTR("SELECT a FROM T;")},
-    };
-    for (const SelectCase& c : cases)
-        EXPECT_EQ(StatementText::Select(c.table, c.columns, c.values), c.expected);
+    EXPECT_EQ(StatementText::Select(OLESTR("T#*#a#*#b"), OLESTR(""), OLESTR("")), OLESTR("SELECT a FROM T;"));
+    EXPECT_EQ(StatementText::Select(OLESTR("#*#"), OLESTR(""), OLESTR("")), OLESTR("SELECT  FROM #*#;"));
 }
 }  // namespace
