@@ -23,12 +23,7 @@ void Until(Predicate done) {
 }
 
 TEST(CausalityLockTest, ACallFromAnotherThreadEntersOnlyWhenItBelongsToACallOut) {
-    struct Case {
-        const char* name;
-        bool holderCallsOut;
-        GUID other;
-        bool enters;
-    };
+    struct Case { const char* name; bool holderCallsOut; GUID other; bool enters; };
     const Case cases[] = {
         {"running, other chain", false, kChainB, false},
         {"running, same chain", false, kChainA, false},

@@ -133,6 +133,7 @@ TEST_F(ConnectionPointTest, FireDeliversToEverySinkLowestSlotFirst) {
     }
 }
 
+// rgvarg holds the last argument first.
 TEST_F(ConnectionPointTest, FireWithSeveralArgumentsKeepsTheirOrder) {
     Advise(0);
     ComBstr text;
@@ -140,15 +141,14 @@ TEST_F(ConnectionPointTest, FireWithSeveralArgumentsKeepsTheirOrder) {
     VARIANT args[3] = {};
     args[0].vt = VT_BSTR;
     args[0].bstrVal = text.Get();
-    args[1].vt = VT_I4;
+    args[1].vt = args[2].vt = VT_I4;
     args[1].lVal = 1;
-    args[2].vt = VT_I4;
     args[2].lVal = 2;
     EXPECT_EQ(Point().Fire(DISPID_EV_OnCommandMsg, args, 3), S_OK);
     ASSERT_EQ(sinks_[0].events.size(), 1u);
     const EventSink::Event& e = sinks_[0].events[0];
     EXPECT_EQ(e.id, DISPID_EV_OnCommandMsg);
-    EXPECT_EQ(e.text, OLESTR("System Connected"));  // rgvarg holds the last argument first
+    EXPECT_EQ(e.text, OLESTR("System Connected"));
     EXPECT_EQ(e.code, 1);
     EXPECT_EQ(e.type, 2);
 }

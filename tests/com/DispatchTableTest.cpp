@@ -109,11 +109,7 @@ protected:
 };
 
 TEST_F(DispatchTableTest, GetIDsOfNames) {
-    struct Case {
-        std::vector<const OLECHAR*> names;
-        HRESULT expected;
-        std::vector<DISPID> ids;
-    } const cases[] = {
+    struct Case { std::vector<const OLECHAR*> names; HRESULT expected; std::vector<DISPID> ids; } const cases[] = {
         {{OLESTR("Add")}, S_OK, {1}},
         {{OLESTR("aDD")}, S_OK, {1}},
         {{OLESTR("Ad")}, DISP_E_UNKNOWNNAME, {DISPID_UNKNOWN}},
@@ -153,12 +149,7 @@ TEST_F(DispatchTableTest, InvokeCoercesArgumentsAndReturnsTheRetval) {
     referencedText.vt = VT_BSTR;
     referencedText.bstrVal = three.Get();
 
-    struct Case {
-        const char* what;
-        VARIANT a;
-        VARIANT b;
-        LONG sum;
-    } const cases[] = {
+    struct Case { const char* what; VARIANT a; VARIANT b; LONG sum; } const cases[] = {
         {"I4 + I4", I4(2), I4(5), 7},
         {"I2 + I2", I2(-4), I2(10), 6},
         {"BSTR + BOOL", textThree, Bool(true), 2},

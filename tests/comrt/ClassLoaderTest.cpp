@@ -60,10 +60,7 @@ TEST_F(ClassLoaderTest, ServerLibraryFailures) {
     char folder[4096];
     ASSERT_GT(ComrtGetPrefix(folder, sizeof folder), 0u);  // lays out drive_c
     prefix_.WriteFile("drive_c/notalibrary.dll", "plain text, no ELF header");
-    const struct {
-        std::u16string library;
-        HRESULT expected;
-    } cases[] = {
+    const struct { std::u16string library; HRESULT expected; } cases[] = {
         {Wide(prefix_.Path()) + u"/missing.so", CO_E_DLLNOTFOUND},
         {u"C:\\missing.dll", CO_E_DLLNOTFOUND},
         {u"Q:\\nodrive\\server.dll", CO_E_DLLNOTFOUND},
@@ -90,10 +87,7 @@ TEST_F(ClassLoaderTest, ProgIdLookup) {
     SetDefault(HKEY_CLASSES_ROOT, u"Test.Loop\\CurVer", u"Test.Loop2");
     SetDefault(HKEY_CLASSES_ROOT, u"Test.Loop2\\CurVer", u"Test.Loop");
     SetDefault(HKEY_CLASSES_ROOT, u"Test.Dangling\\CurVer", u"Test.Nowhere");
-    const struct {
-        const char16_t* progId;
-        HRESULT expected;
-    } cases[] = {
+    const struct { const char16_t* progId; HRESULT expected; } cases[] = {
         {u"Test.Direct.1", S_OK},     {u"test.direct.1", S_OK},           {u"Test.Direct", S_OK},
         {u"Test.Missing", CO_E_CLASSSTRING}, {u"Test.BadText", CO_E_CLASSSTRING}, {u"Test.Loop", CO_E_CLASSSTRING},
         {u"Test.Dangling", CO_E_CLASSSTRING}, {u"", CO_E_CLASSSTRING},

@@ -184,11 +184,7 @@ TEST_F(RegistryTest, RewritesKeepWhatTheyDoNotChange) {
         "[HKEY_LOCAL_MACHINE\\Software\\keep\\Deep]\n\n"
         "[HKEY_LOCAL_MACHINE\\Software\\Keep\\Sub]\n\n"
         "; trailing comment\n";
-    const struct {
-        const char* name;
-        std::string mark, newline;
-        bool utf16;
-    } forms[] = {
+    const struct { const char* name; std::string mark, newline; bool utf16; } forms[] = {
         {"UTF-8", "", "\n", false},
         {"UTF-8 with a byte-order mark and CR LF", "\xef\xbb\xbf", "\r\n", false},
         {"UTF-16LE as the registry editor exports", "\xff\xfe", "\r\n", true},
@@ -220,10 +216,7 @@ TEST_F(RegistryTest, RewritesKeepWhatTheyDoNotChange) {
 
 TEST_F(RegistryTest, RefusesFilesItCannotReadAndLeavesThemAlone) {
     const std::string header = "Windows Registry Editor Version 5.00\n\n";
-    const struct {
-        const char* name;
-        std::string bytes;
-    } cases[] = {
+    const struct { const char* name; std::string bytes; } cases[] = {
         {"Wine's own format", "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n"
                               "[Software\\\\Classes\\\\CLSID] 1700000000\n#time=1d9\n@=\"x\"\n"},
         {"REGEDIT4", "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software]\n"},

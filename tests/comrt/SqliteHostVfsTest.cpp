@@ -65,10 +65,7 @@ TEST_F(SqliteHostVfsTest, LongPathsWorkInEveryJournalMode) {
 
 TEST_F(SqliteHostVfsTest, NamesItCannotReachFailToOpen) {
     const std::string folder = DeepFolder(4000);
-    const struct Case {
-        const char* what;
-        std::string file;
-    } cases[] = {
+    const struct Case { const char* what; std::string file; } cases[] = {
         {"missing folder", folder + "/none/x.db"},
         {"leaf longer than a file name", folder + "/" + std::string(300, 'n')},
         {"longer than the host's limit", folder + "/" + std::string(100, 'n') + "/x.db"},

@@ -132,14 +132,7 @@ TEST(VariantConverterTest, ReadsThroughReferences) {
     outerRef.vt = VT_BYREF | VT_VARIANT;
     outerRef.pvarVal = &inner;
 
-    struct Case {
-        const char* name;
-        VARTYPE vt;
-        void* ref;
-        VARTYPE target;
-        HRESULT expected;
-        VARIANT result;
-    };
+    struct Case { const char* name; VARTYPE vt; void* ref; VARTYPE target; HRESULT expected; VARIANT result; };
     Case cases[] = {
         {"I4 by reference to text", VT_BYREF | VT_I4, &number, VT_BSTR, S_OK, Str(u"77")},
         {"text by reference to I4", VT_BYREF | VT_BSTR, &text, VT_I4, S_OK, I4(9)},

@@ -33,12 +33,7 @@ TEST(VirtualMemoryTest, RegionsAreZeroedWritableAlignedAndFreedOnce) {
 
 TEST(VirtualMemoryTest, OtherArgumentsAreRefused) {
     int placeholder = 0;
-    const struct {
-        const char* what;
-        LPVOID address;
-        SIZE_T size;
-        DWORD type, protect, error;
-    } cases[] = {
+    const struct { const char* what; LPVOID address; SIZE_T size; DWORD type, protect, error; } cases[] = {
         {"size 0", nullptr, 0, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE, ERROR_INVALID_PARAMETER},
         {"reserve only", nullptr, 4096, MEM_RESERVE, PAGE_READWRITE, ERROR_INVALID_PARAMETER},
         {"a chosen address", &placeholder, 4096, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE, ERROR_INVALID_PARAMETER},

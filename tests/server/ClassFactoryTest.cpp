@@ -63,11 +63,7 @@ TEST(ClassFactoryTest, CreateInstanceChecksItsArguments) {
     IClassFactory* factory = Factory(CLSID_ZeveVevuVAD);
     ASSERT_NE(factory, nullptr);
     Outer outer;
-    const struct {
-        IUnknown* outer;
-        const IID* iid;
-        HRESULT expected;
-    } cases[] = {
+    const struct { IUnknown* outer; const IID* iid; HRESULT expected; } cases[] = {
         {nullptr, &IID_IZeveVevuVAD, S_OK},
         {nullptr, &IID_IDispatch, S_OK},
         {nullptr, &IID_IConnectionPointContainer, S_OK},
