@@ -86,32 +86,27 @@ protected:
         return name;
     }
     // What ImportDbFile reads: nothing, a missing file, a folder, or a file
-    // of random rows written just now.
+    // of random rows written just now: mostly two quoted literals, now and
+    // then a random text.
     WString ImportPath() {
         switch (random() % 5) {
             case 0: return WString();
             case 1: return HostFile("missing.txt");
             case 2: return HostFile("");
-            default: {
-                std::ofstream out(dir / "import.txt", std::ios::binary);
-                // Rows of two quoted literals, now and then a random one.
-                for (int row = static_cast<int>(random() % 20); row > 0; --row) {
-                    WString text = RandomText();
-                    if (random() % 4 != 0) {
-                        WString pair;
-                        for (WString value : {Value(), Value()}) {
-                            for (size_t at = value.find(OLECHAR('\'')); at != WString::npos;
-                                 at = value.find(OLECHAR('\''), at + 2))
-                                value.insert(at, 1, OLECHAR('\''));
-                            pair += (pair.empty() ? OLESTR("'") : OLESTR("|#|'")) + value + OLESTR("'");
-                        }
-                        text = pair;
-                    }
-                    out << FacadeFixture::Narrow(text) << (random() % 2 ? ";" : ";\r\n");
-                }
-                return HostFile("import.txt");
-            }
         }
+        std::ofstream out(dir / "import.txt", std::ios::binary);
+        for (int row = static_cast<int>(random() % 20); row > 0; --row) {
+            const bool pair = random() % 4 != 0;
+            WString text = pair ? WString() : RandomText();
+            for (int n = 0; pair && n < 2; ++n) {
+                WString value = Value();
+                for (size_t at = value.find(OLECHAR('\'')); at != WString::npos; at = value.find(OLECHAR('\''), at + 2))
+                    value.insert(at, 1, OLECHAR('\''));
+                text += (n == 0 ? OLESTR("'") : OLESTR("|#|'")) + value + OLESTR("'");
+            }
+            out << FacadeFixture::Narrow(text) << (random() % 2 ? ";" : ";\r\n");
+        }
+        return HostFile("import.txt");
     }
     IDispatch* AnObject() {
         switch (random() % 4) {

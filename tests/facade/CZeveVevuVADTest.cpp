@@ -64,20 +64,14 @@ TEST_F(CZeveVevuVADTest, HostNotificationHookFiresCommandMessages) {
     LONG outcome = 0;
     object->Connect(nullptr, nullptr, &outcome);
     sink.events.clear();
-    struct Case {
-        LONG type, code;
-        std::vector<EventSink::Event> expected;
-    };
+    struct Case { LONG type, code; std::vector<EventSink::Event> expected; };
     const Case cases[] = {
-        {1, 1, {}},
+        {1, 1, {}}, {1, 5, {}}, {1, 6, {}}, {2, 3, {}},
         {1, 2,
          {{DISPID_EV_OnWriteLog, 0, 0, OLESTR("ZeveVevuVAD64--System Connected")},
           {DISPID_EV_OnCommandMsg, 2, 1, OLESTR("System Connected")}}},
         {1, 3, {{DISPID_EV_OnCommandMsg, 2, 3, OLESTR("")}}},
-        {1, 5, {}},
-        {1, 6, {}},
         {1, -7, {{DISPID_EV_OnCommandMsg, 2, -7, OLESTR("")}}},
-        {2, 3, {}},
         {1, 4, {{DISPID_EV_OnCommandMsg, 2, 0, OLESTR("System Disconnected")}}},
     };
     for (const Case& c : cases) {

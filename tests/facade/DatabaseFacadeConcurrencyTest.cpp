@@ -81,10 +81,7 @@ using DatabaseFacadeConcurrencyTest = FacadeFixture;
 // reported stored, and waits for them all, calling during() meanwhile.
 std::vector<std::string> RunWriters(const std::vector<std::function<void(int pipeOut)>>& run,
                                     const std::function<void()>& during = {}) {
-    struct Child {
-        pid_t pid;
-        int pipeIn;
-    };
+    struct Child { pid_t pid; int pipeIn; };
     std::vector<Child> children;
     for (const auto& writer : run) {
         int fds[2];

@@ -23,11 +23,7 @@ protected:
 // Outside a transaction each insert runs as its statement text; inside one,
 // a plain insert runs with its values bound, and stores the same rows.
 TEST_F(DatabaseFacadeRecordsTest, InsertQuotesSplitsAndReplaces) {
-    struct Case {
-        const OLECHAR* columns;
-        const OLECHAR* value;
-        LONG ret;
-    } const cases[] = {
+    struct Case { const OLECHAR* columns; const OLECHAR* value; LONG ret; } const cases[] = {
         {OLESTR("id,name,note"), OLESTR("1,it's,'"), 1},
         {OLESTR("id,name,note"), OLESTR("2;a,b;c||;"), 1},       // separator suffix
         {OLESTR("id,name,note"), OLESTR("4##x##y||##"), 1},      // several characters split only as a whole
@@ -94,17 +90,9 @@ TEST_F(DatabaseFacadeRecordsTest, DeleteChoosesPatternEqualityRawOrAll) {
     const OLECHAR* rows[] = {OLESTR("1,Ab1"),  OLESTR("2,Ab2"), OLESTR("3,Cd"), OLESTR("4,Ab%"),
                              OLESTR("5,it's"), OLESTR("6,z"),   OLESTR("7,z")};
     for (const OLECHAR* row : rows) ASSERT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("id,name"), row), 1);
-    struct Case {
-        const char* what;
-        const OLECHAR* conditionCol;
-        const OLECHAR* conditionVal;
-        LONG ret;
-        std::vector<std::string> idsLeft;
-    } const cases[] = {
-        {"raw condition with ';' deletes nothing",
-         OLESTR("id=1; DROP TABLE T"),
-         OLESTR(""),
-         1,
+    struct Case { const char* what; const OLECHAR* conditionCol; const OLECHAR* conditionVal; LONG ret;
+                  std::vector<std::string> idsLeft; } const cases[] = {
+        {"raw condition with ';' deletes nothing", OLESTR("id=1; DROP TABLE T"), OLESTR(""), 1,
          {"1", "2", "3", "4", "5", "6", "7"}},
         {"equality does not match by pattern", OLESTR("name"), OLESTR("Ab"), 1, {"1", "2", "3", "4", "5", "6", "7"}},
         {"'%' matches by pattern", OLESTR("name,id"), OLESTR("Ab%,2"), 1, {"1", "3", "4", "5", "6", "7"}},
@@ -127,23 +115,11 @@ TEST_F(DatabaseFacadeRecordsTest, QueryDeliversNamesAndRowTexts) {
     ASSERT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("id,name"), OLESTR("2,Bob")), 1);  // note is NULL
     ASSERT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("id,name,note"), OLESTR("3,it's,,")),
               1);  // a,, ends in an empty value
-    struct Case {
-        const OLECHAR* table;
-        const OLECHAR* conditionCol;
-        const OLECHAR* conditionVal;
-        WString names;
-        std::vector<WString> rows;
-    } const cases[] = {
-        {OLESTR("T"),
-         OLESTR(""),
-         OLESTR(""),
-         OLESTR("id,name,note"),
+    struct Case { const OLECHAR* table; const OLECHAR* conditionCol; const OLECHAR* conditionVal; WString names;
+                  std::vector<WString> rows; } const cases[] = {
+        {OLESTR("T"), OLESTR(""), OLESTR(""), OLESTR("id,name,note"),
          {OLESTR("1|#|Ann|#|x"), OLESTR("2|#|Bob|#|"), OLESTR("3|#|it's|#|")}},
-        {OLESTR("T#*#note,id"),
-         OLESTR(""),
-         OLESTR(""),
-         OLESTR("note,id"),
-         {OLESTR("x|#|1"), OLESTR("|#|2"), OLESTR("|#|3")}},
+        {OLESTR("T#*#note,id"), OLESTR(""), OLESTR(""), OLESTR("note,id"), {OLESTR("x|#|1"), OLESTR("|#|2"), OLESTR("|#|3")}},
         {OLESTR("T#*#name AS n"), OLESTR("id"), OLESTR("2"), OLESTR("n"), {OLESTR("Bob")}},
         {OLESTR("T"), OLESTR("name"), OLESTR("it's"), OLESTR("id,name,note"), {OLESTR("3|#|it's|#|")}},
         {OLESTR("T#*#id"), OLESTR("name"), OLESTR("%o%"), OLESTR("id"), {OLESTR("2")}},
@@ -162,12 +138,9 @@ TEST_F(DatabaseFacadeRecordsTest, QueryDeliversNamesAndRowTexts) {
 }
 
 TEST_F(DatabaseFacadeRecordsTest, FailedQueriesLeaveTheRecordSetUntouched) {
-    struct Case {
-        const OLECHAR* table;
-        const OLECHAR* conditionCol;
-        const OLECHAR* conditionVal;
-        const OLECHAR* sql;  // the second line of the message; null: no message expected
-    } const cases[] = {
+    // sql: the second line of the message.
+    struct Case { const OLECHAR* table; const OLECHAR* conditionCol; const OLECHAR* conditionVal; const OLECHAR* sql; }
+    const cases[] = {
         {OLESTR("Tx"), OLESTR(""), OLESTR(""), OLESTR("SELECT * FROM Tx;")},
         {OLESTR("T#*#nmae"), OLESTR(""), OLESTR(""), OLESTR("SELECT nmae FROM T;")},
         {OLESTR("T"), OLESTR("id=1; DROP TABLE T"), OLESTR(""), OLESTR("")},
@@ -210,45 +183,40 @@ TEST_F(DatabaseFacadeRecordsTest, LoneSurrogatesBecomeReplacementCharactersOnEve
     const WString subQuery = text("x", 0xD800, "~,(SELECT group_concat(name) FROM sqlite_master))--||~");
     const WString everyRow = text("x", low, ", OR 1=1 --");
     const std::string fffd = "\xEF\xBF\xBD";
-    struct Case {
-        const char* name;
-        std::function<bool(DatabaseFacade&)> call;  // true when the call answered success
-        std::vector<std::string> rows;              // V afterwards, "id|val" by id
-    } const cases[] = {
-        {"insert", [&](DatabaseFacade& f) { return f.InsertDBRecord(OLESTR("V"), OLESTR("id,val"), text("3,a", high, "b")) == 1; },
-         {"1|one", "2|two", "3|a" + fffd + "b"}},
+    const std::vector<std::string> untouched = {"1|one", "2|two"};
+    auto with = [&](const std::string& third) { return std::vector<std::string>{"1|one", "2|two", third}; };
+    using F = DatabaseFacade&;
+    struct Case { const char* name; std::function<bool(F)> call; std::vector<std::string> rows; } const cases[] = {
+        {"insert", [&](F f) { return f.InsertDBRecord(OLESTR("V"), OLESTR("id,val"), text("3,a", high, "b")) == 1; },
+         with("3|a" + fffd + "b")},
         {"insert ending in one",
-         [&](DatabaseFacade& f) { return f.InsertDBRecord(OLESTR("V"), OLESTR("id,val"), text("3,end", high, "")) == 1; },
-         {"1|one", "2|two", "3|end" + fffd}},
-        {"insert of a sub-query", [&](DatabaseFacade& f) { return f.InsertDBRecord(OLESTR("V"), OLESTR("id,val"), subQuery) == 1; },
-         {"1|one", "2|two", "x" + fffd + "|,(SELECT group_concat(name) FROM sqlite_master))--"}},
+         [&](F f) { return f.InsertDBRecord(OLESTR("V"), OLESTR("id,val"), text("3,end", high, "")) == 1; },
+         with("3|end" + fffd)},
+        {"insert of a sub-query", [&](F f) { return f.InsertDBRecord(OLESTR("V"), OLESTR("id,val"), subQuery) == 1; },
+         with("x" + fffd + "|,(SELECT group_concat(name) FROM sqlite_master))--")},
         {"update value",
-         [&](DatabaseFacade& f) {
-             return f.UpdateDBRecord(OLESTR("V"), OLESTR("id"), OLESTR("1"), OLESTR("val"), text("a", low, "b")) == 1;
-         },
+         [&](F f) { return f.UpdateDBRecord(OLESTR("V"), OLESTR("id"), OLESTR("1"), OLESTR("val"), text("a", low, "b")) == 1; },
          {"1|a" + fffd + "b", "2|two"}},
         {"update condition",
-         [&](DatabaseFacade& f) {
-             return f.UpdateDBRecord(OLESTR("V"), OLESTR("id,val"), everyRow, OLESTR("val"), OLESTR("hit")) == 1;
-         },
-         {"1|one", "2|two"}},
-        {"delete condition", [&](DatabaseFacade& f) { return f.DeleteDBRecord(OLESTR("V"), OLESTR("id,val"), everyRow) == 1; },
-         {"1|one", "2|two"}},
+         [&](F f) { return f.UpdateDBRecord(OLESTR("V"), OLESTR("id,val"), everyRow, OLESTR("val"), OLESTR("hit")) == 1; },
+         untouched},
+        {"delete condition", [&](F f) { return f.DeleteDBRecord(OLESTR("V"), OLESTR("id,val"), everyRow) == 1; },
+         untouched},
         {"query condition",
-         [&](DatabaseFacade&) {
+         [&](F) {
              const QueryResult result = Query(OLESTR("V"), OLESTR("id,val"), everyRow);
              return result.succeeded && result.rows.empty();
          },
-         {"1|one", "2|two"}},
+         untouched},
         {"insert inside a transaction",
-         [&](DatabaseFacade& f) {
+         [&](F f) {
              return f.BeginTransation() == S_OK &&
                     f.InsertDBRecord(OLESTR("V"), OLESTR("id,val"), text("3,a", high, "b")) == 1 &&
                     f.CommitTransation() == S_OK;
          },
-         {"1|one", "2|two", "3|a" + fffd + "b"}},
+         with("3|a" + fffd + "b")},
         {"import",
-         [&](DatabaseFacade& f) {
+         [&](F f) {
              // UTF-16LE with its byte-order mark: "'3','a" U+D83D "b';"
              std::ofstream out(dir / "v.txt", std::ios::binary);
              for (OLECHAR unit : OLESTR("\uFEFF'3','a") + WString(1, high) + OLESTR("b';"))
@@ -256,7 +224,7 @@ TEST_F(DatabaseFacadeRecordsTest, LoneSurrogatesBecomeReplacementCharactersOnEve
              out.close();
              return f.ImportDbFile(HostFile("v.txt"), OLESTR("V"), OLESTR("id,val"), OLESTR(";"), OLESTR(",")) == 1;
          },
-         {"1|one", "2|two", "3|a" + fffd + "b"}},
+         with("3|a" + fffd + "b")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

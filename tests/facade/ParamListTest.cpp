@@ -7,11 +7,7 @@
 namespace {
 
 TEST(ParamListTest, SplitStringFollowsTheListRule) {
-    const struct {
-        const OLECHAR* text;
-        const OLECHAR* separator;
-        std::vector<WString> pieces;
-    } cases[] = {
+    const struct { const OLECHAR* text; const OLECHAR* separator; std::vector<WString> pieces; } cases[] = {
         {OLESTR("a,b,c"), OLESTR(","), {OLESTR("a"), OLESTR("b"), OLESTR("c")}},
         {OLESTR("a,,b"), OLESTR(","), {OLESTR("a"), OLESTR(""), OLESTR("b")}},
         {OLESTR(",a"), OLESTR(","), {OLESTR(""), OLESTR("a")}},

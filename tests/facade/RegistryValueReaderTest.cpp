@@ -25,10 +25,7 @@ TEST_F(RegistryValueReaderTest, ReadsOnlyWellFormedPathsOfKnownHives) {
     PutRegistryText(HKEY_LOCAL_MACHINE, OLESTR("SOFTWARE\\Long"), OLESTR("TooLong"), WString(260, OLECHAR('a')));
     PutRegistryText(HKEY_LOCAL_MACHINE, OLESTR("Top"), OLESTR("V"), OLESTR("top"));
 
-    struct Case {
-        const OLECHAR* path;
-        WString expected;
-    } const cases[] = {
+    struct Case { const OLECHAR* path; WString expected; } const cases[] = {
         {OLESTR("HKEY_LOCAL_MACHINE\\SOFTWARE\\VANTORIS\\Sys\\Ombrel"), OLESTR("C:\\Prod\\run.exe")},
         {OLESTR("HKEY_CURRENT_USER\\Software\\Mine\\Where"), OLESTR("D:\\x")},
         {OLESTR("HKEY_LOCAL_MACHINE\\Top\\V"), OLESTR("top")},

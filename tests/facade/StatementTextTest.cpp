@@ -3,11 +3,7 @@
 #include <gtest/gtest.h>
 
 namespace {
-struct InsertCase {
-    const OLECHAR* columns;
-    const OLECHAR* values;
-    const OLECHAR* expected;
-};
+struct InsertCase { const OLECHAR* columns; const OLECHAR* values; const OLECHAR* expected; };
 
 TEST(StatementTextTest, Insert) {
     const InsertCase cases[] = {

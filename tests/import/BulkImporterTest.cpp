@@ -45,15 +45,6 @@ const std::vector<Case>& Cases() {
          "int:1 int:1 int:2 \nint:2 int:3 int:4 \n"},
         {"columnSplitInsideQuotes", kTextTable, "'a#b'#'c';", ";", "#", Outcome::Stored,
          "int:1 text:'old' text:'row' \nint:2 text:'a,b' text:'c' \n"},
-        {"escapedQuotes", kPlainTable, "'it''s'#'''';''#' ';", ";", "#", Outcome::Stored,
-         "int:1 text:'it's' text:''' \nint:2 text:'' text:' ' \n"},
-        {"expressionAndNull", kPlainTable, "(1+1)#NULL;null#abs(-3);", ";", "#", Outcome::Stored,
-         "int:1 int:2 null \nint:2 null int:3 \n"},
-        {"numbersAndBlobs", kPlainTable,
-         "1.5#-2;0x10#+ 3;9223372036854775808#-9223372036854775808;X'00ff'#.5e1;-0#1e2;007#-.5", ";", "#",
-         Outcome::Stored,
-         "int:1 real:0x1.8p+0 int:-2 \nint:2 int:16 int:3 \nint:3 real:0x1p+63 int:-9223372036854775808 \n"
-         "int:4 blob:00ff real:0x1.4p+2 \nint:5 int:0 real:0x1.9p+6 \nint:6 int:7 real:-0x1p-1 \n"},
         {"numbersIntoText", kTextTable, "1.50#-2;", ";", "#", Outcome::Stored,
          "int:1 text:'old' text:'row' \nint:2 text:'1.5' text:'-2' \n"},
         {"smuggledStatement", kTextTable, "'a'#'b'); DELETE FROM T; INSERT INTO T VALUES ('x'#'y'|'c'#'d'|", "|",
@@ -63,13 +54,9 @@ const std::vector<Case>& Cases() {
         {"rowsOfDifferentLengths", kTextTable, "'a'#'b';'c';", ";", "#", Outcome::Failed},
         {"tooFewValuesForTable", kTextTable, "'a';'c';", ";", "#", Outcome::Failed},
         {"collisionWithExistingKey", kKeyTable, "'k0'#'x';'k1'#'new';", ";", "#", Outcome::Failed},
-        {"collisionInsideFile", kKeyTable, "'k'#'1';'k'#'2';'k3'#3.5;", ";", "#", Outcome::Failed},
         {"emptyFile", kTextTable, "", ";", "#", Outcome::Failed},
         {"onlySeparators", kTextTable, ";;", ";", "#", Outcome::Failed},
         {"emptyRowBetween", kTextTable, "'a'#'b';;'c'#'d';", ";", "#", Outcome::Failed},
-        {"bareWord", kTextTable, "abc#'b';", ";", "#", Outcome::Failed},
-        {"unterminatedQuote", kTextTable, "'a'#'b;", ";", "#", Outcome::Failed},
-        {"hexTooBig", kTextTable, "'a'#'b';0x1ffffffffffffffff#1;", ";", "#", Outcome::Failed},
         {"verticalTab", kTextTable, "'a'\v#'b';", ";", "#", Outcome::Failed},
         {"rowSplitIsLineBreak", "CREATE TABLE T(a, b, c);", "'a'#'b'\n'c'#'d'\n", "\n", "#", Outcome::Stored,
          "int:1 text:'a' text:'b'c' text:'d' \n"},
@@ -105,6 +92,9 @@ class BulkImporterTest : public ImportFixture {};
 
 // Every case gives the one statement's outcome and database, a failure
 // leaves the database as it was, and the named results are the expected ones.
+// The values themselves (numbers, blobs, expressions, quotes, collisions) are
+// the differential test's; these cases are about splitting, encodings and
+// table names.
 TEST_F(BulkImporterTest, MatchesTheOneStatementOnHandWrittenInputs) {
     int n = 0;
     for (const Case& c : Cases()) {

@@ -27,10 +27,7 @@ const char* const kSetups[] = {
     "CREATE TABLE T(a text, b ANY) STRICT;",
 };
 
-struct Corpus {
-    std::string setup;
-    std::string file;
-};
+struct Corpus { std::string setup; std::string file; };
 
 Corpus Generate(std::mt19937& random) {
     auto pick = [&random](size_t count) { return static_cast<size_t>(random() % count); };

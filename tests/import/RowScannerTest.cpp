@@ -95,10 +95,7 @@ TEST(RowScannerTest, ClassifiesRowsAsSqliteReadsThem) {
 // The byte count decides SQLite's statement length limit, so it must be the
 // UTF-8 length exactly.
 TEST(RowScannerTest, CountsUtf8BytesAndRefusesWhatUtf8CannotCarry) {
-    const struct {
-        WString row;
-        size_t bytes;
-    } cases[] = {
+    const struct { WString row; size_t bytes; } cases[] = {
         {OLESTR(""), 0},
         {OLESTR("'abc'"), 5},
         {OLESTR("\u00e9\u20ac\U0001F600"), 9},
