@@ -15,11 +15,7 @@ using obzkit::Bstr;
 using obzkit::OleString;
 
 TEST(TextTest, Utf8AndUtf16ConvertBothWays) {
-    struct Case {
-        const char* what;
-        std::string utf8;
-        OleString wide;
-    };
+    struct Case { const char* what; std::string utf8; OleString wide; };
     const Case cases[] = {
         {"empty", "", OleString()},
         {"ASCII", "People|1|0|1", OLESTR("People|1|0|1")},

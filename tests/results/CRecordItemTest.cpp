@@ -41,11 +41,7 @@ protected:
 
 TEST_F(CRecordItemTest, SetDataValuePairsNamesWithValues) {
     const std::optional<std::string> none;
-    struct Case {
-        const char* names;
-        const char* row;
-        Expected expected;
-    } const cases[] = {
+    struct Case { const char* names; const char* row; Expected expected; } const cases[] = {
         {"a,b,c", "1|#|x|#|2.5", {{"a", "1"}, {"b", "x"}, {"c", "2.5"}}},
         {"a,b", "1|#|", {{"a", "1"}, {"b", ""}}},           // trailing "|#|": an empty last value
         {"a", "", {{"a", ""}}},                              // empty row: one empty value

@@ -128,11 +128,7 @@ TEST_F(CRecordSetTest, GetRecordItemRefusals) {
     Fill("a", {"x", "y"});
     ComPtr<IDispatch> otherClass;  // a RecordSet does not answer IRecordItem
     ASSERT_EQ(Creator<CRecordSet>::CreateInstance(nullptr, IID_IDispatch, otherClass.ReceiveVoid()), S_OK);
-    struct Case {
-        const char* what;
-        LONG index;
-        IDispatch* item;
-    } const cases[] = {
+    struct Case { const char* what; LONG index; IDispatch* item; } const cases[] = {
         {"index -1", -1, &recorder_},
         {"index == count", 2, &recorder_},
         {"large index", 0x7FFFFFFF, &recorder_},

@@ -43,10 +43,7 @@ TEST(RowStoreTest, GivesBackEveryTextAsStored) {
 TEST(RowStoreTest, JoinedValuesStoreTheJoinedText) {
     const OLECHAR* const wide = OLESTR("\u20ac");
     const WString many(20, OLESTR('v'));
-    struct Case {
-        const char* what;
-        std::vector<const OLECHAR*> values;
-    } const cases[] = {
+    struct Case { const char* what; std::vector<const OLECHAR*> values; } const cases[] = {
         {"none", {}},
         {"one empty", {OLESTR("")}},
         {"one null", {nullptr}},

@@ -11,11 +11,7 @@ WString Text(const OLECHAR* text) {
 }
 
 TEST(CppSQLite3ExceptionTest, MessageIsNameCodeAndDetail) {
-    const struct {
-        int code;
-        const OLECHAR* detail;
-        const OLECHAR* message;
-    } cases[] = {
+    const struct { int code; const OLECHAR* detail; const OLECHAR* message; } cases[] = {
         {1000, OLESTR("Database not open"), OLESTR("CPPSQLITE_ERROR[1000]: Database not open")},
         {1, OLESTR("no such table: t"), OLESTR("SQLITE_ERROR[1]: no such table: t")},
         {14, nullptr, OLESTR("SQLITE_CANTOPEN[14]: ")},

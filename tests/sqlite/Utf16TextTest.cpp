@@ -8,10 +8,7 @@ namespace {
 // U+FFFD and takes nothing after it along.
 TEST(Utf16TextTest, ReplacesLoneSurrogatesOnly) {
     const OLECHAR r = 0xFFFD;
-    const struct {
-        WString in;
-        WString out;
-    } cases[] = {
+    const struct { WString in; WString out; } cases[] = {
         {OLESTR("plain 'text'"), OLESTR("plain 'text'")},
         {OLESTR("pair \U0001F600'"), OLESTR("pair \U0001F600'")},
         {WString(OLESTR("a")) + OLECHAR(0xD83D) + OLESTR("'b"), WString(OLESTR("a")) + r + OLESTR("'b")},

@@ -7,10 +7,7 @@
 namespace {
 
 TEST(Utf8TextTest, ConvertsBothWaysInsideAndOutsideTheBmp) {
-    const struct {
-        const OLECHAR* wide;
-        std::string utf8;
-    } cases[] = {
+    const struct { const OLECHAR* wide; std::string utf8; } cases[] = {
         {OLESTR("SELECT 1;"), "SELECT 1;"},
         {OLESTR("caf\u00e9 \u20ac"), "caf\xC3\xA9 \xE2\x82\xAC"},
         {OLESTR("\U0001F600'"), "\xF0\x9F\x98\x80'"},

@@ -69,12 +69,7 @@ protected:
     CStdioFileEx m_file;
 };
 
-struct ReadCase {
-    const char* name;
-    std::string bytes;
-    bool unicode;
-    std::vector<std::u16string> lines;
-};
+struct ReadCase { const char* name; std::string bytes; bool unicode; std::vector<std::u16string> lines; };
 
 } // namespace
 
@@ -178,10 +173,7 @@ TEST_F(CStdioFileExTest, ExplicitUtf8CodePageDropsThreeLeadingBytes) {
 
 TEST_F(CStdioFileExTest, OnlyReadAccessDetectsTheEncoding) {
     const WString path = m_folder.Write("wide.txt", Utf16(u"x", true));
-    struct {
-        UINT flags;
-        bool unicode;
-    } const cases[] = {
+    struct { UINT flags; bool unicode; } const cases[] = {
         {CStdioFile::modeWrite, false},
         {CStdioFile::modeReadWrite, true},
         {CStdioFile::modeWrite | CStdioFileEx::modeWriteUnicode, true},

@@ -86,10 +86,7 @@ TEST_F(ObzShellRun, TakesWindowsPathsAsTyped) {
     EXPECT_NE(r.out.find("\nC:\\data\\x.db \\\\server\\share C:\\My Data\\\n"), std::string::npos) << r.out;
 }
 
-struct FailureCase {
-    const char* script;
-    const char* message;
-};
+struct FailureCase { const char* script; const char* message; };
 
 TEST_F(ObzShellRun, ReportsFailedLinesOnStandardErrorAndGoesOn) {
     const FailureCase cases[] = {

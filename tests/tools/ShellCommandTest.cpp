@@ -8,13 +8,7 @@ using Kind = ShellCommand::Kind;
 
 ShellCommand Command(const char* line) { return ShellCommand::FromLine(ShellLine::Parse(line)); }
 
-struct CommandCase {
-    const char* line;
-    Kind kind;
-    const char* target;
-    const char* name;
-    size_t argumentCount;
-};
+struct CommandCase { const char* line; Kind kind; const char* target; const char* name; size_t argumentCount; };
 
 // Names each case by its line in the test list.
 void PrintTo(const CommandCase& c, std::ostream* os) { *os << c.line; }
@@ -42,9 +36,8 @@ INSTANTIATE_TEST_SUITE_P(
                     CommandCase{"rs.GetRecordItem 0 $item", Kind::Call, "rs", "GetRecordItem", 2},
                     CommandCase{"new rs Ombrel.RecordSet", Kind::New, "rs", "Ombrel.RecordSet", 0},
                     CommandCase{"print rows: $rs 'a b'", Kind::Print, "", "rows: $rs a b", 0},
-                    CommandCase{"print", Kind::Print, "", "", 0}, CommandCase{"expect 1", Kind::Expect, "", "1", 0},
-                    CommandCase{"expect ''", Kind::Expect, "", "", 0}, CommandCase{"quit", Kind::Quit, "", "", 0},
-                    CommandCase{"exit", Kind::Quit, "", "", 0}, CommandCase{"help", Kind::Help, "", "", 0},
+                    CommandCase{"expect ''", Kind::Expect, "", "", 0}, CommandCase{"exit", Kind::Quit, "", "", 0},
+                    CommandCase{"help", Kind::Help, "", "", 0},
                     CommandCase{"help rs.GetRecordItem", Kind::Help, "", "rs.GetRecordItem", 0},
                     // Malformed commands.
                     CommandCase{"f 'open", Kind::Invalid, "", "", 0}, CommandCase{"new rs", Kind::Invalid, "", "", 0},
@@ -52,9 +45,7 @@ INSTANTIATE_TEST_SUITE_P(
                     CommandCase{"new $rs Ombrel.RecordSet", Kind::Invalid, "", "", 0},
                     CommandCase{"expect", Kind::Invalid, "", "", 0}, CommandCase{"quit now", Kind::Invalid, "", "", 0},
                     CommandCase{"$rs.GetRecordCount", Kind::Invalid, "", "", 0},
-                    CommandCase{"rs.", Kind::Invalid, "", "", 0}, CommandCase{".Get", Kind::Invalid, "", "", 0},
-                    CommandCase{"a.b.c", Kind::Invalid, "", "", 0},
-                    CommandCase{"help a b", Kind::Invalid, "", "", 0},
+                    CommandCase{".Get", Kind::Invalid, "", "", 0}, CommandCase{"a.b.c", Kind::Invalid, "", "", 0},
                     CommandCase{"Insert-Record x", Kind::Invalid, "", "", 0}));
 
 TEST(ShellCommand, KeepsArgumentsAndReferencesInOrder) {

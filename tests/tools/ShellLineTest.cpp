@@ -9,10 +9,7 @@ using Word = ShellLine::Word;
 Word Text(std::string text) { return Word{std::move(text), false}; }
 Word Ref(std::string name) { return Word{std::move(name), true}; }
 
-struct SplitCase {
-    const char* line;
-    std::vector<Word> words;
-};
+struct SplitCase { const char* line; std::vector<Word> words; };
 
 class ShellLineSplit : public testing::TestWithParam<SplitCase> {};
 
