@@ -30,18 +30,6 @@ using Arg = BstrArg;
 
 class CZeveVevuVADInputTest : public ComponentFixture {
 protected:
-    void SetUp() override {
-        ComponentFixture::SetUp();
-        if (IsSkipped() || HasFatalFailure()) return;
-        ASSERT_EQ(Creator<CRecordSet>::CreateInstance(nullptr, IID_IRecordSet, set.ReceiveVoid()), S_OK);
-        ASSERT_EQ(Creator<CRecordItem>::CreateInstance(nullptr, IID_IRecordItem, item.ReceiveVoid()), S_OK);
-    }
-    void TearDown() override {
-        set.Reset();
-        item.Reset();
-        ComponentFixture::TearDown();
-    }
-
     // Pieces that the statement, list and row formats treat specially.
     WString RandomText() {
         static const std::vector<WString> pieces = {
@@ -131,8 +119,6 @@ protected:
     }
 
     std::mt19937 random{20261205};
-    ComPtr<IRecordSet> set;
-    ComPtr<IRecordItem> item;
 };
 
 TEST_F(CZeveVevuVADInputTest, EveryMethodSurvivesHostileArgumentsAndTheObjectStillWorks) {

@@ -2,6 +2,8 @@
 
 #include "com/Creator.h"
 #include "com/ModuleLock.h"
+#include "results/CRecordItem.h"
+#include "results/CRecordSet.h"
 
 ComPtr<IZeveVevuVAD> ComponentFixture::NewObject(EventSink& events, ComPtr<IConnectionPoint>& point, DWORD& cookie) {
     ComPtr<IZeveVevuVAD> made;
@@ -24,11 +26,15 @@ void ComponentFixture::SetUp() {
     locksBefore = ModuleLock::GetLockCount();
     object = NewObject(sink, point, cookie);
     ASSERT_TRUE(object);
+    ASSERT_EQ(Creator<CRecordSet>::CreateInstance(nullptr, IID_IRecordSet, set.ReceiveVoid()), S_OK);
+    ASSERT_EQ(Creator<CRecordItem>::CreateInstance(nullptr, IID_IRecordItem, item.ReceiveVoid()), S_OK);
 }
 
 void ComponentFixture::TearDown() {
     if (point && cookie != 0) point->Unadvise(cookie);
     point.Reset();
+    set.Reset();
+    item.Reset();
     if (object) {
         object.Reset();
         EXPECT_EQ(ModuleLock::GetLockCount(), locksBefore);

@@ -1,7 +1,8 @@
 // Fixture of the component object's tests: the engine fixture's fresh folder
 // and prefix, one object made through its creator with `sink` subscribed to
-// its events and the rebuild's pause skipped. TearDown checks that the
-// object's module lock is given back.
+// its events and the rebuild's pause skipped, and a RecordSet and a
+// RecordItem to query into. TearDown checks that the objects' module locks
+// are given back.
 #pragma once
 
 #include <OBZeveVevuVAD.h>
@@ -26,4 +27,6 @@ protected:
     LONG locksBefore = 0;
     ComPtr<IZeveVevuVAD> object;
     ComPtr<IConnectionPoint> point;
+    ComPtr<IRecordSet> set;
+    ComPtr<IRecordItem> item;
 };
