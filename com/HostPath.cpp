@@ -15,6 +15,10 @@ std::string HostPath::ToUtf8(const WString& text) {
 
 WString HostPath::FromUtf8(const std::string& text) {
     if (text.empty() || text.size() > static_cast<size_t>(INT_MAX)) return WString();
+    // An ASCII name, the usual one, is the same units widened.
+    bool ascii = true;
+    for (const char c : text) ascii &= static_cast<unsigned char>(c) < 0x80;
+    if (ascii) return WString(text.begin(), text.end());
     const int bytes = static_cast<int>(text.size());
     const int units = MultiByteToWideChar(CP_UTF8, 0, text.data(), bytes, nullptr, 0);
     if (units <= 0) return WString();
@@ -23,7 +27,15 @@ WString HostPath::FromUtf8(const std::string& text) {
     return out;
 }
 
+WString HostPath::Widen(const std::string& openName) {
+    return FromUtf8(openName);
+}
+
 #ifdef _WIN32
+
+bool HostPath::Exists(const WString& windowsPath, const std::string&) {
+    return GetFileAttributesW(windowsPath.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 WString HostPath::ForOpen(const WString& windowsPath) {
     return windowsPath;
@@ -58,6 +70,13 @@ std::string HostPath::ForOpenUtf8(const WString& windowsPath) {
         if (mapped.empty()) return ToUtf8(windowsPath);
         return mapped;
     }
+}
+
+bool HostPath::Exists(const WString&, const std::string& openName) {
+    // The open name is the mapped host path: a drive without a link maps
+    // under the missing link and an empty path stays empty, and neither
+    // names anything, as GetFileAttributesW finds for them.
+    return ComrtHostPathExists(openName.c_str()) != FALSE;
 }
 
 WString HostPath::ForOpen(const WString& windowsPath) {

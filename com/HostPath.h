@@ -21,6 +21,15 @@ public:
     // The same file name in UTF-8, for sqlite3_open and sqlite3_open_v2.
     static std::string ForOpenUtf8(const WString& windowsPath);
 
+    // Whether a file or folder is at windowsPath, whose name for the open
+    // openName is (ForOpenUtf8 of it): what GetFileAttributesW tells by
+    // succeeding, in one test of the file system, without mapping again.
+    static bool Exists(const WString& windowsPath, const std::string& openName);
+
+    // openName (from ForOpenUtf8) in UTF-16 for sqlite3_open16; well-formed,
+    // as every conversion from UTF-8 is.
+    static WString Widen(const std::string& openName);
+
 private:
     static std::string ToUtf8(const WString& text);
     static WString FromUtf8(const std::string& text);

@@ -1,5 +1,6 @@
 #include "FileApi.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -89,6 +90,11 @@ DWORD FileApi::GetAttributes(LPCWSTR path) {
     return attributes;
 }
 
+bool FileApi::HostPathExists(const char* host) {
+    // With the effective ids, as stat resolves the path.
+    return host != nullptr && faccessat(AT_FDCWD, host, F_OK, AT_EACCESS) == 0;
+}
+
 BOOL FileApi::MakeDirectory(LPCWSTR path) {
     std::string host;
     // A drive without a link fails here, before anything is created.
@@ -141,6 +147,7 @@ FILE* FileApi::Open(const OLECHAR* path, const OLECHAR* mode) {
 }
 
 DWORD GetFileAttributesW(LPCWSTR path) { return FileApi::GetAttributes(path); }
+BOOL ComrtHostPathExists(const char* hostPath) { return FileApi::HostPathExists(hostPath) ? TRUE : FALSE; }
 BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES) { return FileApi::MakeDirectory(path); }
 BOOL DeleteFileW(LPCWSTR path) { return FileApi::RemoveFile(path); }
 BOOL RemoveDirectoryW(LPCWSTR path) { return FileApi::RemoveFolder(path); }

@@ -55,9 +55,9 @@ void DatabaseFacade::CloseTransactionConnection() {
     transaction_ = nullptr;
 }
 
-void DatabaseFacade::OpenForCall(CppSQLite3DB& db) const {
+void DatabaseFacade::OpenForCall(CppSQLite3DB& db, const std::string& openName) const {
     db.setBusyTimeout(busyTimeoutMs_);
-    db.open(currentPath_.c_str());
+    db.openHostName(openName);
     // While the transaction holds a lock on this file, any lock this
     // connection meets is the transaction's own (another connection cannot
     // write meanwhile), and it goes only at the object's own commit: waiting
@@ -68,8 +68,9 @@ void DatabaseFacade::OpenForCall(CppSQLite3DB& db) const {
     }
 }
 
-bool DatabaseFacade::FileExists(const WString& path) const {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+bool DatabaseFacade::CurrentFileExists(std::string& openName) const {
+    openName = HostPath::ForOpenUtf8(currentPath_);
+    return HostPath::Exists(currentPath_, openName);
 }
 
 void DatabaseFacade::ResolveCurrentPath() {
@@ -149,12 +150,15 @@ bool DatabaseFacade::Rebuild(const OLECHAR* missingFormat, const OLECHAR* failur
 
 bool DatabaseFacade::DoExecSqlCommand(const WString& sql) {
     ResolveCurrentPath();
-    if (!FileExists(currentPath_) &&
-        !Rebuild(OLESTR("File not exist:%s"), OLESTR("DoExecSqlCommand Error:%d, %s")))
-        return false;
+    std::string openName;
+    if (!CurrentFileExists(openName)) {
+        if (!Rebuild(OLESTR("File not exist:%s"), OLESTR("DoExecSqlCommand Error:%d, %s"))) return false;
+        // The replay may have made another file current.
+        openName = HostPath::ForOpenUtf8(currentPath_);
+    }
     try {
         CppSQLite3DB db;
-        OpenForCall(db);
+        OpenForCall(db, openName);
         // A statement that did not run (the lock was not granted within the
         // busy timeout) stored nothing: it fails with SQLite's code and text.
         if (const int rc = db.executeStatement(sql.c_str()); rc != SQLITE_OK)
@@ -223,10 +227,11 @@ bool DatabaseFacade::GetDBRecordSet(const WString& table, const WString& conditi
     if (recordSet == nullptr) return false;
     WString sql = StatementText::Select(table, conditionCol, conditionVal);
     ResolveCurrentPath();
-    if (!FileExists(currentPath_)) return false;
+    std::string openName;
+    if (!CurrentFileExists(openName)) return false;
     try {
         CppSQLite3DB db;
-        OpenForCall(db);
+        OpenForCall(db, openName);
         CppSQLite3Query query = db.executeQuery(sql.c_str());
         const int columns = query.columnCount();
         WString text;
@@ -274,11 +279,14 @@ bool DatabaseFacade::GetDBRecordSet(const WString& table, const WString& conditi
 HRESULT DatabaseFacade::BeginTransation() {
     if (inTransaction_) return S_OK;  // joined: the open transaction is kept
     ResolveCurrentPath();
-    if (!FileExists(currentPath_) &&
-        !Rebuild(OLESTR("BeginTransation File not exist:%s"), OLESTR("BeginTransation Error:%d, %s")))
-        return S_FALSE;
+    std::string openName;
+    if (!CurrentFileExists(openName)) {
+        if (!Rebuild(OLESTR("BeginTransation File not exist:%s"), OLESTR("BeginTransation Error:%d, %s")))
+            return S_FALSE;
+        openName = HostPath::ForOpenUtf8(currentPath_);
+    }
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(HostPath::ForOpenUtf8(currentPath_).c_str(), &db,
+    int rc = sqlite3_open_v2(openName.c_str(), &db,
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     // Changes stay in memory until the commit: the transaction never takes
     // the exclusive lock before it, so the object's own queries (and other

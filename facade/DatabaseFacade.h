@@ -100,11 +100,14 @@ public:
     bool Recording() const { return recording_; }
 
 private:
-    bool FileExists(const WString& path) const;
+    // Whether the current database file is there; openName receives its
+    // name for the open (HostPath::ForOpenUtf8), mapped once for the call.
+    bool CurrentFileExists(std::string& openName) const;
     void CloseTransactionConnection();
-    // Opens db on the current database path for one call, with the busy
-    // timeout, or none while the object's own transaction locks that file.
-    void OpenForCall(CppSQLite3DB& db) const;
+    // Opens db on the current database file, named for the open by openName
+    // (see CurrentFileExists), for one call, with the busy timeout, or none
+    // while the object's own transaction locks that file.
+    void OpenForCall(CppSQLite3DB& db, const std::string& openName) const;
     // A write on the transaction connection; 0 once SQLite left the transaction.
     LONG RunInTransaction(const WString& sql);
     // Whether SQLite has ended the open transaction by itself; the first time

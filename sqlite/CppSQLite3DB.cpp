@@ -34,9 +34,38 @@ const OLECHAR* CppSQLite3DB::errorText() const {
 
 void CppSQLite3DB::open(const OLECHAR* fileName) {
     const WString hostName = HostPath::ForOpen(fileName ? WString(fileName) : WString());
-    const int rc = sqlite3_open16(Utf16Text(hostName.c_str()).c_str(), &db_);
+    openUtf16(Utf16Text(hostName.c_str()).c_str());
+}
+
+void CppSQLite3DB::openUtf16(const OLECHAR* hostName) {
+    const int rc = sqlite3_open16(hostName, &db_);
     if (rc != SQLITE_OK) throw CppSQLite3Exception(rc, errorText());
     sqlite3_busy_timeout(db_, busyTimeoutMs_);
+}
+
+void CppSQLite3DB::openHostName(const std::string& hostName) {
+    const int rc = sqlite3_open_v2(hostName.c_str(), &db_,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) throw CppSQLite3Exception(rc, errorText());
+    // The UTF-8 open makes a new database UTF-8. An empty file (or one
+    // whose database is still all in its write-ahead log) is opened again
+    // the UTF-16 way; any other file keeps the encoding it has.
+    if (fileIsEmpty()) {
+        sqlite3_close(db_);
+        db_ = nullptr;
+        openUtf16(HostPath::Widen(hostName).c_str());
+        return;
+    }
+    sqlite3_busy_timeout(db_, busyTimeoutMs_);
+}
+
+bool CppSQLite3DB::fileIsEmpty() const {
+    sqlite3_file* file = nullptr;
+    sqlite3_int64 size = 0;
+    if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || file == nullptr ||
+        file->pMethods == nullptr || file->pMethods->xFileSize(file, &size) != SQLITE_OK)
+        return true;
+    return size == 0;
 }
 
 void CppSQLite3DB::close() {

@@ -10,6 +10,8 @@
 // executeStatement alone reports some outcomes through its result.
 #pragma once
 
+#include <string>
+
 #include "com/Platform.h"
 #include "CppSQLite3Exception.h"
 #include "CppSQLite3Query.h"
@@ -33,6 +35,13 @@ public:
     // timeout. Meant to be called once per object. A failed open raises and
     // still keeps the handle, which close or destruction releases.
     void open(const OLECHAR* fileName);
+
+    // As open, for a name that is already the host's (HostPath::ForOpenUtf8),
+    // so that a caller that has mapped the path to test that the file is
+    // there opens without mapping it again. The connection takes no mutex of
+    // its own: it is this object's alone. A database made by the open (the
+    // file is empty) is UTF-16, as with open.
+    void openHostName(const std::string& hostName);
 
     // Closes the connection; nothing to do when none is open. A failing close
     // raises and keeps the handle.
@@ -69,6 +78,11 @@ public:
     CppSQLite3Query executeQuery(const OLECHAR* sql);
 
 private:
+    // sqlite3_open16 of a host name in well-formed UTF-16, then the busy timeout.
+    void openUtf16(const OLECHAR* hostName);
+    // Whether the open database's file has no bytes (or cannot be measured).
+    bool fileIsEmpty() const;
+
     sqlite3* db_;
     int busyTimeoutMs_;
 };

@@ -25,6 +25,11 @@ COMRT_API DWORD ComrtGetPrefix(char* buffer, DWORD size);
 // the buffer cannot hold the text and its terminator.
 COMRT_API BOOL ComrtMapPathW(LPCWSTR path, char* hostPath, DWORD size);
 
+// Whether a file or folder is at a host path (one that ComrtMapPathW wrote),
+// in one system call: what GetFileAttributesW tells by succeeding, without
+// the further test of write access that its read-only flag takes.
+COMRT_API BOOL ComrtHostPathExists(const char* hostPath);
+
 // Makes the registry calls of the calling thread, up to the matching End, one
 // change of the prefix's registry, as comrt-regsvr does around a library's
 // registration. Begin waits for the registry's lock, which every writer of

@@ -50,6 +50,19 @@ TEST_F(DatabaseFacadeExecutionTest, FolderCountsAsPresentSoTheOpenFails) {
     EXPECT_TRUE(pauses.empty());
 }
 
+// An empty file is present (no rebuild); the database that a statement makes
+// in it is UTF-16, as every database of the component is.
+TEST_F(DatabaseFacadeExecutionTest, EmptyFileIsPresentAndBecomesAUtf16Database) {
+    facade->CreateDbFile(OLESTR("a"), OLESTR("T"), OLESTR("k"));  // a rebuild would have something to replay
+    facade->CreateDbFile(StarFile("empty.db"), OLESTR("T"), OLESTR("k"));
+    std::filesystem::resize_file(dir / "empty.db", 0);
+    log.lines.clear();
+    EXPECT_TRUE(facade->DoExecSqlCommand(OLESTR("CREATE TABLE U (v TEXT);")));
+    EXPECT_TRUE(log.lines.empty());
+    EXPECT_TRUE(pauses.empty());
+    EXPECT_EQ(Rows(dir / "empty.db", "PRAGMA encoding"), std::vector<std::string>{"UTF-16le"});
+}
+
 struct RebuildCase {
     const char* what;
     bool viaTransaction;  // BeginTransation instead of an insert
