@@ -80,14 +80,20 @@ struct StringCacheRelease {
     }
 };
 
-StringCache* ThisThreadCache() {
+// The first use on a thread: registers the release, unless the cache is off.
+__attribute__((noinline)) StringCache* StartThreadCache() {
     StringCache& cache = threadCache;
-    if (!cache.started) {
-        if (!CacheOn()) return nullptr;
-        static thread_local StringCacheRelease release;
-        (void)release;
-        cache.started = true;
-    }
+    if (!CacheOn()) return nullptr;
+    static thread_local StringCacheRelease release;
+    (void)release;
+    cache.started = true;
+    return cache.gone ? nullptr : &cache;
+}
+
+// Inline on every allocation and release: two tests of the thread's cache.
+inline StringCache* ThisThreadCache() {
+    StringCache& cache = threadCache;
+    if (!cache.started) return StartThreadCache();
     return cache.gone ? nullptr : &cache;
 }
 
@@ -116,7 +122,12 @@ BSTR Bstr::Allocate(const void* bytes, UINT byteLength) {
     } else {
         std::memset(block + kPrefix, 0, byteLength);
     }
-    for (size_t i = kPrefix + byteLength; i < total; ++i) block[i] = 0;
+    // The terminator: one zero unit, and a zero byte before it for an odd
+    // byte length.
+    unsigned char* tail = block + kPrefix + byteLength;
+    tail[0] = 0;
+    tail[1] = 0;
+    if ((byteLength & 1u) != 0) tail[2] = 0;
     return reinterpret_cast<BSTR>(block + kPrefix);
 }
 
