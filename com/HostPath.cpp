@@ -33,7 +33,8 @@ WString HostPath::Widen(const std::string& openName) {
 
 #ifdef _WIN32
 
-bool HostPath::Exists(const WString& windowsPath, const std::string&) {
+bool HostPath::Exists(const WString& windowsPath, const std::string&, bool& hasContent) {
+    hasContent = false;
     return GetFileAttributesW(windowsPath.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
@@ -72,11 +73,14 @@ std::string HostPath::ForOpenUtf8(const WString& windowsPath) {
     }
 }
 
-bool HostPath::Exists(const WString&, const std::string& openName) {
+bool HostPath::Exists(const WString&, const std::string& openName, bool& hasContent) {
     // The open name is the mapped host path: a drive without a link maps
     // under the missing link and an empty path stays empty, and neither
     // names anything, as GetFileAttributesW finds for them.
-    return ComrtHostPathExists(openName.c_str()) != FALSE;
+    ULONGLONG size = 0;
+    const bool exists = ComrtHostPathExists(openName.c_str(), &size) != FALSE;
+    hasContent = exists && size > 0;
+    return exists;
 }
 
 WString HostPath::ForOpen(const WString& windowsPath) {

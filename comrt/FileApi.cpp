@@ -1,6 +1,5 @@
 #include "FileApi.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -90,9 +89,12 @@ DWORD FileApi::GetAttributes(LPCWSTR path) {
     return attributes;
 }
 
-bool FileApi::HostPathExists(const char* host) {
-    // With the effective ids, as stat resolves the path.
-    return host != nullptr && faccessat(AT_FDCWD, host, F_OK, AT_EACCESS) == 0;
+bool FileApi::HostPathExists(const char* host, ULONGLONG& size) {
+    size = 0;
+    struct stat info {};
+    if (host == nullptr || stat(host, &info) != 0) return false;
+    size = static_cast<ULONGLONG>(info.st_size);
+    return true;
 }
 
 BOOL FileApi::MakeDirectory(LPCWSTR path) {
@@ -147,7 +149,12 @@ FILE* FileApi::Open(const OLECHAR* path, const OLECHAR* mode) {
 }
 
 DWORD GetFileAttributesW(LPCWSTR path) { return FileApi::GetAttributes(path); }
-BOOL ComrtHostPathExists(const char* hostPath) { return FileApi::HostPathExists(hostPath) ? TRUE : FALSE; }
+BOOL ComrtHostPathExists(const char* hostPath, ULONGLONG* size) {
+    ULONGLONG bytes = 0;
+    const bool exists = FileApi::HostPathExists(hostPath, bytes);
+    if (size != nullptr) *size = bytes;
+    return exists ? TRUE : FALSE;
+}
 BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES) { return FileApi::MakeDirectory(path); }
 BOOL DeleteFileW(LPCWSTR path) { return FileApi::RemoveFile(path); }
 BOOL RemoveDirectoryW(LPCWSTR path) { return FileApi::RemoveFolder(path); }

@@ -15,8 +15,9 @@
 class FileApi {
 public:
     static DWORD GetAttributes(LPCWSTR path);
-    // Whether `host` (already mapped) names a file or folder; one system call.
-    static bool HostPathExists(const char* host);
+    // Whether `host` (already mapped) names a file or folder, and its size
+    // (0 when there is none); one system call.
+    static bool HostPathExists(const char* host, ULONGLONG& size);
     static BOOL MakeDirectory(LPCWSTR path);
     static BOOL RemoveFile(LPCWSTR path);
     static BOOL RemoveFolder(LPCWSTR path);

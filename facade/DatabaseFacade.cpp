@@ -55,9 +55,9 @@ void DatabaseFacade::CloseTransactionConnection() {
     transaction_ = nullptr;
 }
 
-void DatabaseFacade::OpenForCall(CppSQLite3DB& db, const std::string& openName) const {
+void DatabaseFacade::OpenForCall(CppSQLite3DB& db, const CurrentFile& file) const {
     db.setBusyTimeout(busyTimeoutMs_);
-    db.openHostName(openName);
+    db.openHostName(file.openName, file.hasContent);
     // While the transaction holds a lock on this file, any lock this
     // connection meets is the transaction's own (another connection cannot
     // write meanwhile), and it goes only at the object's own commit: waiting
@@ -68,9 +68,11 @@ void DatabaseFacade::OpenForCall(CppSQLite3DB& db, const std::string& openName) 
     }
 }
 
-bool DatabaseFacade::CurrentFileExists(std::string& openName) const {
-    openName = HostPath::ForOpenUtf8(currentPath_);
-    return HostPath::Exists(currentPath_, openName);
+DatabaseFacade::CurrentFile DatabaseFacade::LocateCurrentFile() const {
+    CurrentFile file;
+    file.openName = HostPath::ForOpenUtf8(currentPath_);
+    file.exists = HostPath::Exists(currentPath_, file.openName, file.hasContent);
+    return file;
 }
 
 void DatabaseFacade::ResolveCurrentPath() {
@@ -150,15 +152,15 @@ bool DatabaseFacade::Rebuild(const OLECHAR* missingFormat, const OLECHAR* failur
 
 bool DatabaseFacade::DoExecSqlCommand(const WString& sql) {
     ResolveCurrentPath();
-    std::string openName;
-    if (!CurrentFileExists(openName)) {
+    CurrentFile file = LocateCurrentFile();
+    if (!file.exists) {
         if (!Rebuild(OLESTR("File not exist:%s"), OLESTR("DoExecSqlCommand Error:%d, %s"))) return false;
         // The replay may have made another file current.
-        openName = HostPath::ForOpenUtf8(currentPath_);
+        file = LocateCurrentFile();
     }
     try {
         CppSQLite3DB db;
-        OpenForCall(db, openName);
+        OpenForCall(db, file);
         // A statement that did not run (the lock was not granted within the
         // busy timeout) stored nothing: it fails with SQLite's code and text.
         if (const int rc = db.executeStatement(sql.c_str()); rc != SQLITE_OK)
@@ -227,11 +229,11 @@ bool DatabaseFacade::GetDBRecordSet(const WString& table, const WString& conditi
     if (recordSet == nullptr) return false;
     WString sql = StatementText::Select(table, conditionCol, conditionVal);
     ResolveCurrentPath();
-    std::string openName;
-    if (!CurrentFileExists(openName)) return false;
+    const CurrentFile file = LocateCurrentFile();
+    if (!file.exists) return false;
     try {
         CppSQLite3DB db;
-        OpenForCall(db, openName);
+        OpenForCall(db, file);
         CppSQLite3Query query = db.executeQuery(sql.c_str());
         const int columns = query.columnCount();
         WString text;
@@ -279,14 +281,14 @@ bool DatabaseFacade::GetDBRecordSet(const WString& table, const WString& conditi
 HRESULT DatabaseFacade::BeginTransation() {
     if (inTransaction_) return S_OK;  // joined: the open transaction is kept
     ResolveCurrentPath();
-    std::string openName;
-    if (!CurrentFileExists(openName)) {
+    CurrentFile file = LocateCurrentFile();
+    if (!file.exists) {
         if (!Rebuild(OLESTR("BeginTransation File not exist:%s"), OLESTR("BeginTransation Error:%d, %s")))
             return S_FALSE;
-        openName = HostPath::ForOpenUtf8(currentPath_);
+        file = LocateCurrentFile();
     }
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(openName.c_str(), &db,
+    int rc = sqlite3_open_v2(file.openName.c_str(), &db,
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     // Changes stay in memory until the commit: the transaction never takes
     // the exclusive lock before it, so the object's own queries (and other

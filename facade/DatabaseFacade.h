@@ -100,14 +100,19 @@ public:
     bool Recording() const { return recording_; }
 
 private:
-    // Whether the current database file is there; openName receives its
-    // name for the open (HostPath::ForOpenUtf8), mapped once for the call.
-    bool CurrentFileExists(std::string& openName) const;
+    // The current database file's name for the open (HostPath::ForOpenUtf8),
+    // mapped once for the call, and what one test of the file system found.
+    struct CurrentFile {
+        std::string openName;
+        bool exists = false;
+        bool hasContent = false;
+    };
+    CurrentFile LocateCurrentFile() const;
     void CloseTransactionConnection();
-    // Opens db on the current database file, named for the open by openName
-    // (see CurrentFileExists), for one call, with the busy timeout, or none
-    // while the object's own transaction locks that file.
-    void OpenForCall(CppSQLite3DB& db, const std::string& openName) const;
+    // Opens db on the current database file, as located for the call, with
+    // the busy timeout, or none while the object's own transaction locks
+    // that file.
+    void OpenForCall(CppSQLite3DB& db, const CurrentFile& file) const;
     // A write on the transaction connection; 0 once SQLite left the transaction.
     LONG RunInTransaction(const WString& sql);
     // Whether SQLite has ended the open transaction by itself; the first time

@@ -43,29 +43,19 @@ void CppSQLite3DB::openUtf16(const OLECHAR* hostName) {
     sqlite3_busy_timeout(db_, busyTimeoutMs_);
 }
 
-void CppSQLite3DB::openHostName(const std::string& hostName) {
-    const int rc = sqlite3_open_v2(hostName.c_str(), &db_,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
-    if (rc != SQLITE_OK) throw CppSQLite3Exception(rc, errorText());
-    // The UTF-8 open makes a new database UTF-8. An empty file (or one
-    // whose database is still all in its write-ahead log) is opened again
-    // the UTF-16 way; any other file keeps the encoding it has.
-    if (fileIsEmpty()) {
+void CppSQLite3DB::openHostName(const std::string& hostName, bool hasContent) {
+    // A file with content keeps its own encoding. Without SQLITE_OPEN_CREATE
+    // the UTF-8 open never makes a database, which it would make UTF-8.
+    if (hasContent) {
+        if (sqlite3_open_v2(hostName.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) ==
+            SQLITE_OK) {
+            sqlite3_busy_timeout(db_, busyTimeoutMs_);
+            return;
+        }
         sqlite3_close(db_);
         db_ = nullptr;
-        openUtf16(HostPath::Widen(hostName).c_str());
-        return;
     }
-    sqlite3_busy_timeout(db_, busyTimeoutMs_);
-}
-
-bool CppSQLite3DB::fileIsEmpty() const {
-    sqlite3_file* file = nullptr;
-    sqlite3_int64 size = 0;
-    if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || file == nullptr ||
-        file->pMethods == nullptr || file->pMethods->xFileSize(file, &size) != SQLITE_OK)
-        return true;
-    return size == 0;
+    openUtf16(HostPath::Widen(hostName).c_str());
 }
 
 void CppSQLite3DB::close() {

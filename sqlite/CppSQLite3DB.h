@@ -38,10 +38,13 @@ public:
 
     // As open, for a name that is already the host's (HostPath::ForOpenUtf8),
     // so that a caller that has mapped the path to test that the file is
-    // there opens without mapping it again. The connection takes no mutex of
-    // its own: it is this object's alone. A database made by the open (the
-    // file is empty) is UTF-16, as with open.
-    void openHostName(const std::string& hostName);
+    // there opens without mapping it again. A file known to hold bytes
+    // (hasContent) is opened through SQLite's UTF-8 entry point without
+    // creating it and without a connection mutex (the connection is this
+    // object's alone); any other file, and one that this open cannot take
+    // (it went meanwhile, or is a folder), is opened as open does, so that a
+    // database made by the open is UTF-16 and a failure is open's.
+    void openHostName(const std::string& hostName, bool hasContent);
 
     // Closes the connection; nothing to do when none is open. A failing close
     // raises and keeps the handle.
@@ -80,9 +83,6 @@ public:
 private:
     // sqlite3_open16 of a host name in well-formed UTF-16, then the busy timeout.
     void openUtf16(const OLECHAR* hostName);
-    // Whether the open database's file has no bytes (or cannot be measured).
-    bool fileIsEmpty() const;
-
     sqlite3* db_;
     int busyTimeoutMs_;
 };
