@@ -56,8 +56,10 @@ void DatabaseFacade::CloseTransactionConnection() {
 }
 
 void DatabaseFacade::OpenForCall(CppSQLite3DB& db, const CurrentFile& file) const {
-    db.setBusyTimeout(busyTimeoutMs_);
-    db.openHostName(file.openName, file.hasContent);
+    if (!db.isOpen()) {
+        db.setBusyTimeout(busyTimeoutMs_);
+        db.openHostName(file.openName, file.hasContent);
+    }
     // While the transaction holds a lock on this file, any lock this
     // connection meets is the transaction's own (another connection cannot
     // write meanwhile), and it goes only at the object's own commit: waiting
@@ -68,11 +70,30 @@ void DatabaseFacade::OpenForCall(CppSQLite3DB& db, const CurrentFile& file) cons
     }
 }
 
-DatabaseFacade::CurrentFile DatabaseFacade::LocateCurrentFile() const {
+DatabaseFacade::CurrentFile DatabaseFacade::LocateCurrentFile(CppSQLite3DB* db) const {
     CurrentFile file;
     file.openName = HostPath::ForOpenUtf8(currentPath_);
+    if (db != nullptr) {
+        // Opening a file that is there needs no test of the file system
+        // before it: the open fails for a missing one, and never creates it.
+        db->setBusyTimeout(busyTimeoutMs_);
+        if (db->openExisting(file.openName)) {
+            file.exists = true;
+            return file;
+        }
+    }
     file.exists = HostPath::Exists(currentPath_, file.openName, file.hasContent);
     return file;
+}
+
+bool DatabaseFacade::LocateOrRebuild(CppSQLite3DB* db, const OLECHAR* missingFormat, const OLECHAR* failureFormat,
+                                     CurrentFile& file) {
+    file = LocateCurrentFile(db);
+    if (file.exists) return true;
+    if (!Rebuild(missingFormat, failureFormat)) return false;
+    // The replay may have made another file current.
+    file = LocateCurrentFile(db);
+    return true;
 }
 
 void DatabaseFacade::ResolveCurrentPath() {
@@ -152,14 +173,11 @@ bool DatabaseFacade::Rebuild(const OLECHAR* missingFormat, const OLECHAR* failur
 
 bool DatabaseFacade::DoExecSqlCommand(const WString& sql) {
     ResolveCurrentPath();
-    CurrentFile file = LocateCurrentFile();
-    if (!file.exists) {
-        if (!Rebuild(OLESTR("File not exist:%s"), OLESTR("DoExecSqlCommand Error:%d, %s"))) return false;
-        // The replay may have made another file current.
-        file = LocateCurrentFile();
-    }
+    CppSQLite3DB db;
+    CurrentFile file;
+    if (!LocateOrRebuild(&db, OLESTR("File not exist:%s"), OLESTR("DoExecSqlCommand Error:%d, %s"), file))
+        return false;
     try {
-        CppSQLite3DB db;
         OpenForCall(db, file);
         // A statement that did not run (the lock was not granted within the
         // busy timeout) stored nothing: it fails with SQLite's code and text.
@@ -229,10 +247,10 @@ bool DatabaseFacade::GetDBRecordSet(const WString& table, const WString& conditi
     if (recordSet == nullptr) return false;
     WString sql = StatementText::Select(table, conditionCol, conditionVal);
     ResolveCurrentPath();
-    const CurrentFile file = LocateCurrentFile();
+    CppSQLite3DB db;
+    const CurrentFile file = LocateCurrentFile(&db);
     if (!file.exists) return false;
     try {
-        CppSQLite3DB db;
         OpenForCall(db, file);
         CppSQLite3Query query = db.executeQuery(sql.c_str());
         const int columns = query.columnCount();
@@ -281,12 +299,10 @@ bool DatabaseFacade::GetDBRecordSet(const WString& table, const WString& conditi
 HRESULT DatabaseFacade::BeginTransation() {
     if (inTransaction_) return S_OK;  // joined: the open transaction is kept
     ResolveCurrentPath();
-    CurrentFile file = LocateCurrentFile();
-    if (!file.exists) {
-        if (!Rebuild(OLESTR("BeginTransation File not exist:%s"), OLESTR("BeginTransation Error:%d, %s")))
-            return S_FALSE;
-        file = LocateCurrentFile();
-    }
+    CurrentFile file;
+    if (!LocateOrRebuild(nullptr, OLESTR("BeginTransation File not exist:%s"), OLESTR("BeginTransation Error:%d, %s"),
+                         file))
+        return S_FALSE;
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(file.openName.c_str(), &db,
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);

@@ -101,17 +101,26 @@ public:
 
 private:
     // The current database file's name for the open (HostPath::ForOpenUtf8),
-    // mapped once for the call, and what one test of the file system found.
+    // mapped once for the call, and what the call found of the file.
     struct CurrentFile {
         std::string openName;
         bool exists = false;
         bool hasContent = false;
     };
-    CurrentFile LocateCurrentFile() const;
+    // Finds whether the current database file is there. Given db, a file
+    // that is there is opened on it at once, the open being the test (the
+    // call's statements never make a database, so an empty file may be
+    // opened so too); the file system is asked only when that open fails.
+    CurrentFile LocateCurrentFile(CppSQLite3DB* db) const;
+    // LocateCurrentFile, and when the file is missing, its rebuild from the
+    // creation list (missingFormat and failureFormat are Rebuild's) and the
+    // search again. False, with file missing, when no rebuild took place.
+    bool LocateOrRebuild(CppSQLite3DB* db, const OLECHAR* missingFormat, const OLECHAR* failureFormat,
+                         CurrentFile& file);
     void CloseTransactionConnection();
-    // Opens db on the current database file, as located for the call, with
-    // the busy timeout, or none while the object's own transaction locks
-    // that file.
+    // Opens db on the current database file, as located for the call, unless
+    // the search opened it already, with the busy timeout, or none while the
+    // object's own transaction locks that file.
     void OpenForCall(CppSQLite3DB& db, const CurrentFile& file) const;
     // A write on the transaction connection; 0 once SQLite left the transaction.
     LONG RunInTransaction(const WString& sql);

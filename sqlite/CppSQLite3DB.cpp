@@ -43,18 +43,20 @@ void CppSQLite3DB::openUtf16(const OLECHAR* hostName) {
     sqlite3_busy_timeout(db_, busyTimeoutMs_);
 }
 
-void CppSQLite3DB::openHostName(const std::string& hostName, bool hasContent) {
-    // A file with content keeps its own encoding. Without SQLITE_OPEN_CREATE
-    // the UTF-8 open never makes a database, which it would make UTF-8.
-    if (hasContent) {
-        if (sqlite3_open_v2(hostName.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) ==
-            SQLITE_OK) {
-            sqlite3_busy_timeout(db_, busyTimeoutMs_);
-            return;
-        }
-        sqlite3_close(db_);
-        db_ = nullptr;
+bool CppSQLite3DB::openExisting(const std::string& hostName) noexcept {
+    if (sqlite3_open_v2(hostName.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK) {
+        sqlite3_busy_timeout(db_, busyTimeoutMs_);
+        return true;
     }
+    sqlite3_close(db_);
+    db_ = nullptr;
+    return false;
+}
+
+void CppSQLite3DB::openHostName(const std::string& hostName, bool hasContent) {
+    // Without SQLITE_OPEN_CREATE the UTF-8 open never makes a database, which
+    // it would make UTF-8.
+    if (hasContent && openExisting(hostName)) return;
     openUtf16(HostPath::Widen(hostName).c_str());
 }
 

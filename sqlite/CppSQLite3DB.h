@@ -36,15 +36,28 @@ public:
     // still keeps the handle, which close or destruction releases.
     void open(const OLECHAR* fileName);
 
-    // As open, for a name that is already the host's (HostPath::ForOpenUtf8),
-    // so that a caller that has mapped the path to test that the file is
-    // there opens without mapping it again. A file known to hold bytes
-    // (hasContent) is opened through SQLite's UTF-8 entry point without
-    // creating it and without a connection mutex (the connection is this
-    // object's alone); any other file, and one that this open cannot take
+    // Opens a database file that is there, by a name that is already the
+    // host's (HostPath::ForOpenUtf8), through SQLite's UTF-8 entry point
+    // without creating it and without a connection mutex (the connection is
+    // this object's alone), and sets the busy timeout. The open is the test
+    // that the file is there: false, with nothing open, when SQLite cannot
+    // open it (it is missing, a folder, or unreadable); the caller then asks
+    // the file system and opens with openHostName. An empty file is opened
+    // too: the UTF-8 open would make a database in it UTF-8, so it suits only
+    // callers whose statements never make one. Meant, as open, to be called
+    // once per object. Raises nothing.
+    bool openExisting(const std::string& hostName) noexcept;
+
+    // As open, for a name that is already the host's, so that a caller that
+    // has mapped the path to test that the file is there opens without
+    // mapping it again. A file known to hold bytes (hasContent) is opened as
+    // openExisting does; any other file, and one that this open cannot take
     // (it went meanwhile, or is a folder), is opened as open does, so that a
     // database made by the open is UTF-16 and a failure is open's.
     void openHostName(const std::string& hostName, bool hasContent);
+
+    // Whether a connection is open.
+    bool isOpen() const noexcept { return db_ != nullptr; }
 
     // Closes the connection; nothing to do when none is open. A failing close
     // raises and keeps the handle.

@@ -50,16 +50,21 @@ TEST_F(DatabaseFacadeExecutionTest, FolderCountsAsPresentSoTheOpenFails) {
     EXPECT_TRUE(pauses.empty());
 }
 
-// An empty file is present (no rebuild); the database that a statement makes
-// in it is UTF-16, as every database of the component is.
-TEST_F(DatabaseFacadeExecutionTest, EmptyFileIsPresentAndBecomesAUtf16Database) {
+// An empty file is present (no rebuild): a write into it fails on the
+// missing table and leaves it empty, and the database that CreateDbFile then
+// makes in it is UTF-16, as every database of the component is.
+TEST_F(DatabaseFacadeExecutionTest, EmptyFileIsPresentAndStaysEmptyUntilCreated) {
     facade->CreateDbFile(OLESTR("a"), OLESTR("T"), OLESTR("k"));  // a rebuild would have something to replay
     facade->CreateDbFile(StarFile("empty.db"), OLESTR("T"), OLESTR("k"));
-    std::filesystem::resize_file(dir / "empty.db", 0);
+    fs::resize_file(dir / "empty.db", 0);
     log.lines.clear();
-    EXPECT_TRUE(facade->DoExecSqlCommand(OLESTR("CREATE TABLE U (v TEXT);")));
-    EXPECT_TRUE(log.lines.empty());
+    EXPECT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("k"), OLESTR("1")), 0);
+    EXPECT_EQ(facade->DropTable(OLESTR(""), OLESTR("IF EXISTS T"), nullptr), S_OK);
+    EXPECT_EQ(log.lines, std::vector<WString>{OLESTR("SQLITE_ERROR[1]: no such table: T\r\n")
+                                              OLESTR("REPLACE INTO T (k) VALUES ('1');")});
     EXPECT_TRUE(pauses.empty());
+    EXPECT_EQ(fs::file_size(dir / "empty.db"), 0u);
+    ASSERT_EQ(facade->CreateDbFile(StarFile("empty.db"), OLESTR("T"), OLESTR("k")), 1);
     EXPECT_EQ(Rows(dir / "empty.db", "PRAGMA encoding"), std::vector<std::string>{"UTF-16le"});
 }
 
