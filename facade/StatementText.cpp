@@ -16,6 +16,20 @@ WString CutSeparatorSuffix(WString& text) {
     return separator.empty() ? kComma : separator;
 }
 
+// The value list of an insert and its separator: the text before the first
+// "||" and the text after it, or "," when there is none or it is empty.
+struct ValueList {
+    WStringView list;
+    WStringView separator;
+};
+
+ValueList CutValueList(WStringView values) {
+    const size_t cut = values.find(WStringView(kSuffixMarker));
+    if (cut == WStringView::npos) return {values, WStringView(kComma)};
+    const WStringView separator = values.substr(cut + kSuffixMarker.size());
+    return {values.substr(0, cut), separator.empty() ? WStringView(kComma) : separator};
+}
+
 void AppendQuoted(WString& sql, const WString& value) {
     sql.push_back(OLESTR('\''));
     sql.append(value);
@@ -25,10 +39,7 @@ void AppendQuoted(WString& sql, const WString& value) {
 
 bool StatementText::InsertValues(WStringView values, std::vector<WStringView>& pieces) {
     pieces.clear();
-    const size_t cut = values.find(WStringView(kSuffixMarker));
-    const WStringView list = cut == WStringView::npos ? values : values.substr(0, cut);
-    WStringView separator = cut == WStringView::npos ? WStringView() : values.substr(cut + kSuffixMarker.size());
-    if (separator.empty()) separator = WStringView(kComma);
+    const auto [list, separator] = CutValueList(values);
     if (separator.find(OLESTR('\'')) != WStringView::npos) return false;
     // Without a quote in the separator, doubling the quotes moves no
     // separator, so the pieces can be cut before the doubling. An empty list
@@ -70,11 +81,10 @@ WString StatementText::Insert(WStringView table, WStringView columns, WStringVie
     } else {
         // The list is split after its quotes are doubled, so a separator that
         // holds a quote also matches inside doubled quotes: the general way.
-        const size_t cut = values.find(WStringView(kSuffixMarker));
-        const WStringView list = cut == WStringView::npos ? values : values.substr(0, cut);
-        const WString separator(values.substr(cut + kSuffixMarker.size()));
+        const ValueList cut = CutValueList(values);
         bool first = true;
-        for (const WString& piece : ParamList::SplitString(ParamList::DoubleQuotes(WString(list)), separator)) {
+        for (const WString& piece :
+             ParamList::SplitString(ParamList::DoubleQuotes(WString(cut.list)), WString(cut.separator))) {
             if (!first) sql.push_back(OLESTR(','));
             AppendQuoted(sql, piece);
             first = false;
