@@ -13,22 +13,14 @@ std::string HostPath::ToUtf8(const WString& text) {
     return out;
 }
 
-WString HostPath::FromUtf8(const std::string& text) {
-    if (text.empty() || text.size() > static_cast<size_t>(INT_MAX)) return WString();
-    // An ASCII name, the usual one, is the same units widened.
-    bool ascii = true;
-    for (const char c : text) ascii &= static_cast<unsigned char>(c) < 0x80;
-    if (ascii) return WString(text.begin(), text.end());
-    const int bytes = static_cast<int>(text.size());
-    const int units = MultiByteToWideChar(CP_UTF8, 0, text.data(), bytes, nullptr, 0);
+WString HostPath::Widen(const std::string& openName) {
+    if (openName.empty() || openName.size() > static_cast<size_t>(INT_MAX)) return WString();
+    const int bytes = static_cast<int>(openName.size());
+    const int units = MultiByteToWideChar(CP_UTF8, 0, openName.data(), bytes, nullptr, 0);
     if (units <= 0) return WString();
     WString out(static_cast<size_t>(units), OLECHAR(0));
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), bytes, out.data(), units);
+    MultiByteToWideChar(CP_UTF8, 0, openName.data(), bytes, out.data(), units);
     return out;
-}
-
-WString HostPath::Widen(const std::string& openName) {
-    return FromUtf8(openName);
 }
 
 #ifdef _WIN32
@@ -84,7 +76,7 @@ bool HostPath::Exists(const WString&, const std::string& openName, bool& hasCont
 }
 
 WString HostPath::ForOpen(const WString& windowsPath) {
-    return FromUtf8(ForOpenUtf8(windowsPath));
+    return Widen(ForOpenUtf8(windowsPath));
 }
 
 #endif

@@ -34,5 +34,4 @@ public:
 
 private:
     static std::string ToUtf8(const WString& text);
-    static WString FromUtf8(const std::string& text);
 };

@@ -1,5 +1,7 @@
 #include "Utf.h"
 
+#include <type_traits>
+
 namespace {
 void PutUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
@@ -18,6 +20,18 @@ void PutUtf8(std::string& out, char32_t c) {
         out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
     }
 }
+// Paths and most other texts are ASCII: one pass without branches finds
+// that out, and such a text is copied into out a unit at a time. False, out
+// untouched, for any other text.
+template <typename Out, typename Unit>
+bool CopyIfAscii(std::basic_string_view<Unit> text, Out& out) {
+    unsigned bits = 0;
+    for (const Unit unit : text) bits |= static_cast<std::make_unsigned_t<Unit>>(unit);
+    if (bits >= 0x80) return false;
+    out.assign(text.size(), typename Out::value_type());
+    for (size_t i = 0; i < text.size(); ++i) out[i] = static_cast<typename Out::value_type>(text[i]);
+    return true;
+}
 }  // namespace
 
 size_t Utf::Length(const char16_t* text) {
@@ -25,19 +39,10 @@ size_t Utf::Length(const char16_t* text) {
 }
 
 std::string Utf::ToUtf8(std::u16string_view text, bool* replaced) {
-    // Paths and most other texts are ASCII: one pass without branches finds
-    // that out, and such a text is copied a byte a unit.
-    unsigned bits = 0;
-    for (const char16_t unit : text) bits |= unit;
-    if (bits < 0x80) {
-        if (replaced) *replaced = false;
-        std::string ascii(text.size(), '\0');
-        for (size_t i = 0; i < text.size(); ++i) ascii[i] = static_cast<char>(text[i]);
-        return ascii;
-    }
-    std::string out;
-    out.reserve(text.size() * 3 / 2 + 1);
     if (replaced) *replaced = false;
+    std::string out;
+    if (CopyIfAscii(text, out)) return out;
+    out.reserve(text.size() * 3 / 2 + 1);
     for (size_t i = 0; i < text.size(); ++i) {
         char32_t c = text[i];
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
@@ -53,17 +58,10 @@ std::string Utf::ToUtf8(std::u16string_view text, bool* replaced) {
 }
 
 std::u16string Utf::ToUtf16(std::string_view text, bool* replaced) {
-    unsigned bits = 0;
-    for (const char byte : text) bits |= static_cast<unsigned char>(byte);
-    if (bits < 0x80) {
-        if (replaced) *replaced = false;
-        std::u16string ascii(text.size(), u'\0');
-        for (size_t i = 0; i < text.size(); ++i) ascii[i] = static_cast<char16_t>(text[i]);
-        return ascii;
-    }
-    std::u16string out;
-    out.reserve(text.size());
     if (replaced) *replaced = false;
+    std::u16string out;
+    if (CopyIfAscii(text, out)) return out;
+    out.reserve(text.size());
     size_t i = 0;
     const size_t n = text.size();
     while (i < n) {
