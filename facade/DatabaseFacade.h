@@ -51,7 +51,11 @@ public:
     // creates folders, file, table and indexes. 1 on success, 0 otherwise.
     LONG CreateDbFile(const WString& fileName, const WString& tableName, const WString& columnName);
 
-    // Execution core.
+    // Execution core: runs the first statement of sql on the current file,
+    // rebuilding a missing one first. A file that is there is opened through
+    // SQLite's UTF-8 entry point, so sql must not make a database in an
+    // empty file (it would be UTF-8); the object's own statements never do,
+    // as each needs a table that exists.
     bool DoExecSqlCommand(const WString& sql);
     LONG RunSqlCommand(const WString& sql);
     bool ExecSqlBatch(const WString& sql);
