@@ -25,8 +25,7 @@ WString HostPath::Widen(const std::string& openName) {
 
 #ifdef _WIN32
 
-bool HostPath::Exists(const WString& windowsPath, const std::string&, bool& hasContent) {
-    hasContent = false;
+bool HostPath::Exists(const WString& windowsPath, const std::string&) {
     return GetFileAttributesW(windowsPath.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
@@ -65,14 +64,11 @@ std::string HostPath::ForOpenUtf8(const WString& windowsPath) {
     }
 }
 
-bool HostPath::Exists(const WString&, const std::string& openName, bool& hasContent) {
+bool HostPath::Exists(const WString&, const std::string& openName) {
     // The open name is the mapped host path: a drive without a link maps
     // under the missing link and an empty path stays empty, and neither
     // names anything, as GetFileAttributesW finds for them.
-    ULONGLONG size = 0;
-    const bool exists = ComrtHostPathExists(openName.c_str(), &size) != FALSE;
-    hasContent = exists && size > 0;
-    return exists;
+    return ComrtHostPathExists(openName.c_str()) != FALSE;
 }
 
 WString HostPath::ForOpen(const WString& windowsPath) {

@@ -24,9 +24,7 @@ public:
     // Whether a file or folder is at windowsPath, whose name for the open
     // openName is (ForOpenUtf8 of it): what GetFileAttributesW tells by
     // succeeding, in one test of the file system, without mapping again.
-    // hasContent tells whether it is known to hold bytes (false when it is
-    // empty, missing, or its size is not known).
-    static bool Exists(const WString& windowsPath, const std::string& openName, bool& hasContent);
+    static bool Exists(const WString& windowsPath, const std::string& openName);
 
     // openName (from ForOpenUtf8) in UTF-16 for sqlite3_open16; well-formed,
     // as every conversion from UTF-8 is.

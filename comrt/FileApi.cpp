@@ -89,12 +89,9 @@ DWORD FileApi::GetAttributes(LPCWSTR path) {
     return attributes;
 }
 
-bool FileApi::HostPathExists(const char* host, ULONGLONG& size) {
-    size = 0;
+bool FileApi::HostPathExists(const char* host) {
     struct stat info {};
-    if (host == nullptr || stat(host, &info) != 0) return false;
-    size = static_cast<ULONGLONG>(info.st_size);
-    return true;
+    return host != nullptr && stat(host, &info) == 0;
 }
 
 BOOL FileApi::MakeDirectory(LPCWSTR path) {
@@ -149,12 +146,7 @@ FILE* FileApi::Open(const OLECHAR* path, const OLECHAR* mode) {
 }
 
 DWORD GetFileAttributesW(LPCWSTR path) { return FileApi::GetAttributes(path); }
-BOOL ComrtHostPathExists(const char* hostPath, ULONGLONG* size) {
-    ULONGLONG bytes = 0;
-    const bool exists = FileApi::HostPathExists(hostPath, bytes);
-    if (size != nullptr) *size = bytes;
-    return exists ? TRUE : FALSE;
-}
+BOOL ComrtHostPathExists(const char* hostPath) { return FileApi::HostPathExists(hostPath) ? TRUE : FALSE; }
 BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES) { return FileApi::MakeDirectory(path); }
 BOOL DeleteFileW(LPCWSTR path) { return FileApi::RemoveFile(path); }
 BOOL RemoveDirectoryW(LPCWSTR path) { return FileApi::RemoveFolder(path); }

@@ -15,9 +15,8 @@
 class FileApi {
 public:
     static DWORD GetAttributes(LPCWSTR path);
-    // Whether `host` (already mapped) names a file or folder, and its size
-    // (0 when there is none); one system call.
-    static bool HostPathExists(const char* host, ULONGLONG& size);
+    // Whether `host` (already mapped) names a file or folder; one system call.
+    static bool HostPathExists(const char* host);
     static BOOL MakeDirectory(LPCWSTR path);
     static BOOL RemoveFile(LPCWSTR path);
     static BOOL RemoveFolder(LPCWSTR path);

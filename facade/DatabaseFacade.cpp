@@ -58,7 +58,7 @@ void DatabaseFacade::CloseTransactionConnection() {
 void DatabaseFacade::OpenForCall(CppSQLite3DB& db, const CurrentFile& file) const {
     if (!db.isOpen()) {
         db.setBusyTimeout(busyTimeoutMs_);
-        db.openHostName(file.openName, file.hasContent);
+        db.openHostName(file.openName);
     }
     // While the transaction holds a lock on this file, any lock this
     // connection meets is the transaction's own (another connection cannot
@@ -82,7 +82,7 @@ DatabaseFacade::CurrentFile DatabaseFacade::LocateCurrentFile(CppSQLite3DB* db) 
             return file;
         }
     }
-    file.exists = HostPath::Exists(currentPath_, file.openName, file.hasContent);
+    file.exists = HostPath::Exists(currentPath_, file.openName);
     return file;
 }
 

@@ -109,7 +109,6 @@ private:
     struct CurrentFile {
         std::string openName;
         bool exists = false;
-        bool hasContent = false;
     };
     // Finds whether the current database file is there. Given db, a file
     // that is there is opened on it at once, the open being the test (the

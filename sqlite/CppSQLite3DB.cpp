@@ -53,10 +53,7 @@ bool CppSQLite3DB::openExisting(const std::string& hostName) noexcept {
     return false;
 }
 
-void CppSQLite3DB::openHostName(const std::string& hostName, bool hasContent) {
-    // Without SQLITE_OPEN_CREATE the UTF-8 open never makes a database, which
-    // it would make UTF-8.
-    if (hasContent && openExisting(hostName)) return;
+void CppSQLite3DB::openHostName(const std::string& hostName) {
     openUtf16(HostPath::Widen(hostName).c_str());
 }
 

@@ -48,13 +48,11 @@ public:
     // once per object. Raises nothing.
     bool openExisting(const std::string& hostName) noexcept;
 
-    // As open, for a name that is already the host's, so that a caller that
-    // has mapped the path to test that the file is there opens without
-    // mapping it again. A file known to hold bytes (hasContent) is opened as
-    // openExisting does; any other file, and one that this open cannot take
-    // (it went meanwhile, or is a folder), is opened as open does, so that a
-    // database made by the open is UTF-16 and a failure is open's.
-    void openHostName(const std::string& hostName, bool hasContent);
+    // As open, for a name that is already the host's: for what openExisting
+    // could not take (a folder, a file it may not open, or one still missing
+    // after a rebuild, which this open creates), so that a database made by
+    // the open is UTF-16 and a failure is open's.
+    void openHostName(const std::string& hostName);
 
     // Whether a connection is open.
     bool isOpen() const noexcept { return db_ != nullptr; }

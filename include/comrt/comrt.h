@@ -27,9 +27,8 @@ COMRT_API BOOL ComrtMapPathW(LPCWSTR path, char* hostPath, DWORD size);
 
 // Whether a file or folder is at a host path (one that ComrtMapPathW wrote),
 // in one system call: what GetFileAttributesW tells by succeeding, without
-// the further test of write access that its read-only flag takes. size (when
-// not null) receives the file's size in bytes, 0 when nothing is there.
-COMRT_API BOOL ComrtHostPathExists(const char* hostPath, ULONGLONG* size);
+// the further test of write access that its read-only flag takes.
+COMRT_API BOOL ComrtHostPathExists(const char* hostPath);
 
 // Makes the registry calls of the calling thread, up to the matching End, one
 // change of the prefix's registry, as comrt-regsvr does around a library's
