@@ -55,11 +55,15 @@ bool StatementText::InsertValues(WStringView values, std::vector<WStringView>& p
     return true;
 }
 
+void StatementText::AppendInsertHead(WString& sql, WStringView table, WStringView columns) {
+    sql.append(OLESTR("REPLACE INTO ")).append(table).append(OLESTR(" (")).append(columns).append(
+        OLESTR(") VALUES ("));
+}
+
 WString StatementText::Insert(WStringView table, WStringView columns, WStringView values) {
     WString sql;
     sql.reserve(table.size() + columns.size() + values.size() * 2 + 32);
-    sql.append(OLESTR("REPLACE INTO ")).append(table).append(OLESTR(" (")).append(columns).append(
-        OLESTR(") VALUES ("));
+    AppendInsertHead(sql, table, columns);
     std::vector<WStringView> pieces;
     if (InsertValues(values, pieces)) {
         // Each piece is doubled as it is written, with no copies in between.

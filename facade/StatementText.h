@@ -17,6 +17,10 @@ public:
     // suffix leaves the separator ",".
     static WString Insert(WStringView table, WStringView columns, WStringView values);
 
+    // Appends "REPLACE INTO T (cols) VALUES (" to sql: the head of every
+    // insert, the text's and the one whose values are bound.
+    static void AppendInsertHead(WString& sql, WStringView table, WStringView columns);
+
     // The values of an insert, cut from values as Insert cuts them: each
     // piece is one value's text before its quotes are doubled. False (pieces
     // left empty) when the separator holds a quote: Insert then splits the

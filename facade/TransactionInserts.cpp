@@ -31,8 +31,7 @@ sqlite3_stmt* TransactionInserts::Statement(sqlite3* db, WStringView table, WStr
     }
     WString sql;
     sql.reserve(table.size() + columns.size() + 2 * count + 32);
-    sql.append(OLESTR("REPLACE INTO ")).append(table).append(OLESTR(" (")).append(columns).append(
-        OLESTR(") VALUES ("));
+    StatementText::AppendInsertHead(sql, table, columns);
     for (std::size_t i = 0; i < count; ++i) sql.append(i == 0 ? OLESTR("?") : OLESTR(",?"));
     sql.append(OLESTR(");"));
     const Utf8Text text(sql);
