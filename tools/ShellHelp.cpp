@@ -1,6 +1,10 @@
 #include "ShellHelp.h"
 
+#include <algorithm>
+#include <cstring>
 #include <span>
+
+#include "ShellMethodGuide.h"
 
 #include "facade/ZeveVevuVADMembers.h"
 #include "results/RecordItemMembers.h"
@@ -85,17 +89,6 @@ const char* Answer(VARTYPE type) {
     }
 }
 
-const char* ArgumentKind(VARTYPE type) {
-    switch (type) {
-        case VT_I4:
-            return "a number";
-        case VT_DISPATCH:
-            return "an object, passed as $NAME";
-        default:
-            return "a text";
-    }
-}
-
 // "GetRecordItem Index $RecordItem": the method as a line calls it.
 std::string Call(const DispatchMember& member) {
     std::string line = Narrow(member.name);
@@ -117,9 +110,56 @@ std::string Methods() {
     return text;
 }
 
+// Appends `text` after `lead`, wrapped at the help's width (unless `wrap` is
+// false), with later lines indented to the lead's width.
+void AppendWrapped(std::string& out, const std::string& lead, std::string_view text, bool wrap = true) {
+    constexpr size_t kWidth = 79;
+    std::string line = lead;
+    bool first = true;
+    while (!text.empty()) {
+        const size_t end = text.find(' ');
+        const std::string_view word = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        if (wrap && !first && line.size() + 1 + word.size() > kWidth) {
+            out += line + "\n";
+            line.assign(lead.size(), ' ');
+            first = true;
+        }
+        line += first ? "" : " ";
+        line += word;
+        first = false;
+    }
+    out += line + "\n";
+}
+
+// What `help METHOD` prints: the line that calls it, what it does, the
+// syntax of each argument, the answer and an example.
+std::string Describe(const ShellClass& c, const DispatchMember& member) {
+    const bool database = std::string_view(c.variable) == "db";
+    std::string text = (database ? "" : std::string(c.variable) + ".") + Call(member) + "\n";
+    const ShellMethodGuide* guide = ShellMethodGuide::Find(Narrow(member.name));
+    if (guide == nullptr) return text;
+    AppendWrapped(text, "  ", guide->summary);
+    if (!database) text += std::string("  A method of ") + c.title + ": new " + c.variable + " " + c.progId + "\n";
+    size_t width = std::string_view("Example").size();
+    for (size_t i = 0; i < guide->ArgumentCount(); ++i) width = std::max(width, std::strlen(guide->arguments[i].name));
+    // One row a label, the values aligned after the longest label.
+    const auto row = [&](std::string_view label, std::string_view value, bool wrap = true) {
+        std::string lead = "  " + std::string(label);
+        lead.resize(2 + width + 2, ' ');
+        AppendWrapped(text, lead, value, wrap);
+    };
+    for (size_t i = 0; i < guide->ArgumentCount(); ++i) row(guide->arguments[i].name, guide->arguments[i].syntax);
+    row("Answers", guide->answers);
+    row("Example", guide->example, false);  // on one line, to be copied whole
+    return text;
+}
+
 }  // namespace
 
-std::string ShellHelp::Overview() { return kLines + Methods() + "\nhelp METHOD describes a method's arguments.\n"; }
+std::string ShellHelp::Overview() {
+    return kLines + Methods() + "\nhelp METHOD gives a method's argument syntax and an example.\n";
+}
 
 std::string ShellHelp::Usage() {
     return std::string(
@@ -174,17 +214,17 @@ bool ShellHelp::Method(std::string_view name, std::string& text) {
     for (const ShellClass& c : kClasses) {
         for (const DispatchMember& member : c.members) {
             if (!SameName(name, member.name)) continue;
-            const bool database = std::string(c.variable) == "db";
-            text = (database ? "" : std::string(c.variable) + ".") + Call(member) + "\n";
-            text += std::string("  a method of ") + c.title + " (" + c.progId + ")\n";
-            for (UINT i = 0; i < member.paramCount; ++i) {
-                text += "  " + Narrow(member.paramNames[i]) + ": " + ArgumentKind(member.paramTypes[i]) + "\n";
-            }
-            text += std::string("  answers ") + Answer(member.resultType);
-            if (member.resultType != VT_EMPTY) text += " (" + Narrow(member.paramNames[member.paramCount]) + ")";
-            text += "\n";
+            text = Describe(c, member);
             return true;
         }
     }
     return false;
+}
+
+std::string ShellHelp::Reference() {
+    std::string text;
+    for (const ShellClass& c : kClasses) {
+        for (const DispatchMember& member : c.members) text += (text.empty() ? "" : "\n") + Describe(c, member);
+    }
+    return text;
 }

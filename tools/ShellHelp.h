@@ -2,7 +2,8 @@
 // and the methods of the component's three classes with their arguments and
 // what each answers. The methods come from the classes' dispatch tables, the
 // same tables that serve the objects' late-bound calls, so the help lists
-// exactly what a line can call.
+// exactly what a line can call; the syntax of their arguments and the
+// examples come from ShellMethodGuide.
 // Thread-safety: stateless.
 #pragma once
 
@@ -17,7 +18,10 @@ public:
     // What `help` prints: the lines, the quoting rule and every method.
     static std::string Overview();
     // What `help METHOD` prints for NAME or VARIABLE.NAME (without case): the
-    // method's line, each argument and the answer. False when no class has
-    // a method of that name.
+    // method's line, what it does, each argument's syntax, the answer and an
+    // example. False when no class has a method of that name.
     static bool Method(std::string_view name, std::string& text);
+    // The help of every method, one after the other with a blank line
+    // between: the text that docs/api.md shows under "Arguments at a glance".
+    static std::string Reference();
 };

@@ -125,10 +125,8 @@ TEST_F(ObzShellRun, HelpDescribesTheMethodsOfEveryClass) {
     for (const char* text : {"ImportDbFile FilePath TableName ColumnName RowSplit ColumnSplit  => a number\n",
                              "GetDBRecordSet TableName ConditionCol ConditionVal $pRecordSet  => true or false\n",
                              "GetRecordCount  => a number\n", "GetDataValue Field  => a text\n",
-                             "\nrs.GetRecordItem Index $RecordItem\n  a method of a RecordSet (Ombrel.RecordSet)\n"
-                             "  Index: a number\n  RecordItem: an object, passed as $NAME\n"
-                             "  answers true or false (Succeeded)\n",
-                             "\nInsertDBRecord TableName Column Value\n"}) {
+                             "\nrs.GetRecordItem Index $RecordItem\n  Loads one row into a RecordItem.\n",
+                             "\nInsertDBRecord TableName Column Value\n", "  Example    InsertDBRecord People"}) {
         EXPECT_NE(r.out.find(text), std::string::npos) << text << "\n" << r.out;
     }
 }
