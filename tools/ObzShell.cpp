@@ -11,8 +11,9 @@
 // At a terminal the shell prompts and edits lines (see ObzShellInput).
 // Exit status: 0 when every line succeeded (and for --help and --version), 1
 // when any failed (a malformed line, an unknown object or method, a failed
-// call, an unmet `expect`), 2 for bad usage or when the component cannot be
-// created.
+// call, an answer of 0, false or S_FALSE that the next line does not
+// expect, an unmet `expect`), 2 for bad usage or when the component cannot
+// be created.
 #include <OBZeveVevuVAD.h>
 #include <unistd.h>
 
@@ -37,20 +38,41 @@ int Run(ObzShellInput& input, bool echo, bool stopOnFailure) {
     ObzShellSession session(std::cout, std::cerr);
     if (!session.Start()) return 2;
     bool allSucceeded = true;
+    // Counts a failed line; false when the run stops there (-e).
+    const auto failed = [&](unsigned number) {
+        allSucceeded = false;
+        if (!input.Terminal()) std::cerr << "   (line " << number << ")" << std::endl;
+        return !stopOnFailure;
+    };
     std::string text;
+    unsigned pendingLine = 0;
     for (unsigned number = 1; input.ReadLine(text); ++number) {
         const ShellLine line = ShellLine::Parse(text);
         const ShellCommand command = ShellCommand::FromLine(line);
-        if (echo && command.GetKind() != ShellCommand::Kind::Expect) {
+        const ShellCommand::Kind kind = command.GetKind();
+        // A failure answer stands unless this line expects it.
+        if (session.FailurePending() && kind != ShellCommand::Kind::Nothing && kind != ShellCommand::Kind::Expect) {
+            session.ReportFailure(true);
+            if (!failed(pendingLine)) break;
+        }
+        if (echo && kind != ShellCommand::Kind::Expect) {
             const size_t start = text.find_first_not_of(" \t\r");
             if (start != std::string::npos) std::cout << (text[start] == '#' ? "" : "> ") << text << std::endl;
         }
-        if (!session.Run(command)) {
-            allSucceeded = false;
-            if (!input.Terminal()) std::cerr << "   (line " << number << ")" << std::endl;
-            if (stopOnFailure) break;
+        if (!session.Run(command) && !failed(number)) break;
+        if (session.FailurePending()) {
+            pendingLine = number;
+            // A person at a terminal reads the answer at once: no later line settles it.
+            if (input.Terminal()) {
+                session.ReportFailure(false);
+                failed(number);
+            }
         }
         if (session.QuitRequested()) break;
+    }
+    if (session.FailurePending()) {
+        session.ReportFailure(true);
+        failed(pendingLine);
     }
     return allSucceeded ? 0 : 1;
 }

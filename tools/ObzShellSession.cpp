@@ -5,6 +5,7 @@
 
 #include "ObzShellArguments.h"
 #include "ShellHelp.h"
+#include "ShellMethodGuide.h"
 #include "obzkit/Utf8.h"
 
 namespace {
@@ -90,6 +91,8 @@ bool ObzShellSession::Start() {
 }
 
 bool ObzShellSession::Run(const ShellCommand& command) {
+    // Only the next command line can expect a failure answer.
+    if (command.GetKind() != ShellCommand::Kind::Nothing) pending_.clear();
     switch (command.GetKind()) {
         case ShellCommand::Kind::Nothing:
             return true;
@@ -195,12 +198,25 @@ bool ObzShellSession::Call(const ShellCommand& command) {
             lastOutcome_ = "(a value of type " + std::to_string(result.vt) + ")";
             break;
     }
-    out_ << "=> " << (result.vt == VT_BSTR ? "\"" + lastOutcome_ + "\"" : lastOutcome_);
+    std::string shown = result.vt == VT_BSTR ? "\"" + lastOutcome_ + "\"" : lastOutcome_;
     // A method with a result that also answers S_FALSE (a failed DropTable).
-    if (result.vt != VT_EMPTY && hr != S_OK) out_ << " (" << (hr == S_FALSE ? "S_FALSE" : Hex(hr)) << ")";
-    out_ << std::endl;
+    if (result.vt != VT_EMPTY && hr != S_OK) shown += std::string(" (") + (hr == S_FALSE ? "S_FALSE" : Hex(hr)) + ")";
+    out_ << "=> " << shown << std::endl;
+    // Where a method answers 1 or 0, 0 is a failure; a count or a text never is.
+    const ShellMethodGuide* guide = ShellMethodGuide::Find(command.Name());
+    if (hr == S_FALSE || (result.vt == VT_BOOL && result.boolVal == VARIANT_FALSE) ||
+        (result.vt == VT_I4 && result.lVal == 0 && guide != nullptr && guide->zeroFails)) {
+        pending_ = command.Name() + " answered " + shown;
+    }
     VariantClear(&result);
     return true;
+}
+
+void ObzShellSession::ReportFailure(bool expectable) {
+    std::string what = std::move(pending_);
+    pending_.clear();
+    if (expectable) what += ", and no expect " + lastOutcome_ + " follows";
+    Fail(what);
 }
 
 bool ObzShellSession::Expect(const std::string& expected) {

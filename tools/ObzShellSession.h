@@ -13,9 +13,14 @@
 // to `out`, or to `err` when the command failed:
 //   => error 0x80020006 DISP_E_UNKNOWNNAME: ...           a failed call
 //   => error: no object named rs                          any other failure
-// `help` writes the shell's help (see ShellHelp) to `out`. It remembers the outcome's text (1, true, text, S_OK, or the HRESULT in
-// hex) for `expect`. Events are written by the sink as they arrive, before
-// the outcome line of the call that caused them.
+// `help` writes the shell's help (see ShellHelp) to `out`. It remembers the
+// outcome's text (1, true, text, S_OK, or the HRESULT in hex) for `expect`.
+// Events are written by the sink as they arrive, before the outcome line of
+// the call that caused them.
+// A call that answers a failure (0 where the method answers 1 or 0, false,
+// or S_FALSE) leaves that failure pending: an `expect` on the next command
+// line settles it by its own check, and ReportFailure makes it a failed
+// line otherwise.
 // Needs an initialised COM runtime for its whole lifetime.
 // Thread-safety: one thread.
 #pragma once
@@ -42,6 +47,11 @@ public:
     // a failed HRESULT or an expectation not met.
     bool Run(const ShellCommand& command);
     bool QuitRequested() const noexcept { return quit_; }
+    // True while the last call's failure answer waits for an `expect`.
+    bool FailurePending() const noexcept { return !pending_.empty(); }
+    // Writes the pending failure as a failed line ("InsertDBRecord answered
+    // 0", and with `expectable` ", and no expect 0 follows") and clears it.
+    void ReportFailure(bool expectable);
 
 private:
     bool Create(const std::string& variable, const std::string& progId);
@@ -57,5 +67,6 @@ private:
     obzkit::Ref<IConnectionPoint> events_;
     DWORD cookie_ = 0;
     std::string lastOutcome_;
+    std::string pending_;  // "Method answered 0" while a failure answer is pending
     bool quit_ = false;
 };

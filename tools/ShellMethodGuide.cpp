@@ -154,8 +154,13 @@ size_t ShellMethodGuide::ArgumentCount() const noexcept {
 std::span<const ShellMethodGuide> ShellMethodGuide::All() noexcept { return kGuides; }
 
 const ShellMethodGuide* ShellMethodGuide::Find(std::string_view method) noexcept {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
     for (const ShellMethodGuide& guide : kGuides) {
-        if (method == guide.method) return &guide;
+        const std::string_view name = guide.method;
+        if (name.size() != method.size()) continue;
+        size_t i = 0;
+        while (i < name.size() && lower(name[i]) == lower(method[i])) ++i;
+        if (i == name.size()) return &guide;
     }
     return nullptr;
 }

@@ -30,6 +30,7 @@ struct ShellMethodGuide {
     // Every method's guide, database object first, then RecordSet, then
     // RecordItem, each in dispatch order.
     static std::span<const ShellMethodGuide> All() noexcept;
-    // The guide of a method named exactly `method`; null when there is none.
+    // The guide of the method named `method`, compared without case as
+    // late binding compares names; null when there is none.
     static const ShellMethodGuide* Find(std::string_view method) noexcept;
 };

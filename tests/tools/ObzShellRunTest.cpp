@@ -108,6 +108,35 @@ TEST_F(ObzShellRun, ReportsFailedLinesOnStandardErrorAndGoesOn) {
     }
 }
 
+struct OutcomeCase { const char* script; int status; const char* err; };
+
+// An answer of 0, false or S_FALSE is a failed line unless the next command
+// line expects it; counts (GetRecordCount) and texts never fail.
+TEST_F(ObzShellRun, CountsUnexpectedFailureAnswersAsFailedLines) {
+    const OutcomeCase cases[] = {
+        {"InsertDBRecord Nowhere id 1\nexpect 0\n", 0, ""},
+        {"new rs Ombrel.RecordSet\nGetDBRecordSet Nowhere '' '' $rs\n\n# no such file\nexpect false\n"
+         "rs.GetRecordCount\nrs.GetRecordItem 0 $rs\nexpect false\nBeginTransation\nexpect S_FALSE\n",
+         0, ""},
+        {"InsertDBRecord Nowhere id 1\nDisconnect\n", 1, "=> error: InsertDBRecord answered 0, and no expect 0 follows\n"
+                                                      "   (line 1)\n"},
+        {"Disconnect\nBeginTransation\n", 1, "=> error: BeginTransation answered S_FALSE, and no expect S_FALSE "
+                                             "follows\n   (line 2)\n"},
+        {"new rs Ombrel.RecordSet\nGetDBRecordSet Nowhere '' '' $rs\nexpect true\n", 1,
+         "=> error: expected true but the last outcome was false\n   (line 3)\n"},
+    };
+    for (const OutcomeCase& c : cases) {
+        const auto r = Run(c.script);
+        EXPECT_EQ(r.status, c.status) << c.script << r.out;
+        EXPECT_EQ(r.err, c.err) << c.script;
+    }
+    // -e stops before the line after an unexpected 0, also on standard input.
+    const auto r = ToolProcess::Run(std::string(OBZ_SHELL) + " -e", "InsertDBRecord Nowhere id 1\nprint still running\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out.find("still running"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("InsertDBRecord answered 0"), std::string::npos) << r.err;
+}
+
 TEST_F(ObzShellRun, EchoesTheScriptUnlessAskedNotToAndStopsWithDashE) {
     const auto r = Run("# a note\nDisconnect\nexpect S_OK\nquit\nDisconnect\n", "");
     EXPECT_EQ(r.status, 0);
