@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "CaseName.h"
 #include "tools/RegsvrOptions.h"
 
 namespace {
@@ -20,7 +21,7 @@ struct ParseCase {
     const char* installCommandLine;  // null: none given
 };
 
-// Names each case by its command line in the test list.
+// Names each case by its command line.
 void PrintTo(const ParseCase& c, std::ostream* os) {
     for (size_t i = 0; i < c.args.size(); ++i) *os << (i > 0 ? " " : "") << c.args[i];
 }
@@ -72,6 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{{"/n", "a.so"}, false, kReg, {}, false, false, false, false, nullptr},
         ParseCase{{"-x", "a.so"}, false, kReg, {}, false, false, false, false, nullptr},
         ParseCase{{"--bogus", "--help"}, false, kReg, {}, false, false, false, false, nullptr},
-        ParseCase{{"-version"}, false, kReg, {}, false, false, false, false, nullptr}));
+        ParseCase{{"-version"}, false, kReg, {}, false, false, false, false, nullptr}),
+    CaseName());
 
 }  // namespace

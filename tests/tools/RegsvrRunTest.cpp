@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "CaseName.h"
 #include "ToolProcess.h"
 
 #if defined(OBZ_REGSVR) && defined(OBZ_MODULE)
@@ -21,7 +22,7 @@ struct RunCase {
     const char* err;  // expected in standard error; "" : it stays empty
 };
 
-// Names each case by its command line in the test list.
+// Names each case by its command line.
 void PrintTo(const RunCase& c, std::ostream* os) { *os << c.args; }
 
 // The arguments with the word MODULE replaced by the built module's path.
@@ -58,7 +59,8 @@ INSTANTIATE_TEST_SUITE_P(
                     RunCase{"--bogus", 1, "", "Unrecognized flag: --bogus"},
                     RunCase{"", 1, "", "No library name given"},
                     RunCase{"/nowhere/x.so", 3, "", "The module \"/nowhere/x.so\" failed to load"},
-                    RunCase{"/s /nowhere/x.so", 3, "", ""}));
+                    RunCase{"/s /nowhere/x.so", 3, "", ""}),
+    CaseName());
 
 }  // namespace
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "CaseName.h"
 #include "tools/ShellCommand.h"
 
 namespace {
@@ -10,7 +11,7 @@ ShellCommand Command(const char* line) { return ShellCommand::FromLine(ShellLine
 
 struct CommandCase { const char* line; Kind kind; const char* target; const char* name; size_t argumentCount; };
 
-// Names each case by its line in the test list.
+// Names each case by its line.
 void PrintTo(const CommandCase& c, std::ostream* os) { *os << c.line; }
 
 class ShellCommandKinds : public testing::TestWithParam<CommandCase> {};
@@ -46,7 +47,8 @@ INSTANTIATE_TEST_SUITE_P(
                     CommandCase{"expect", Kind::Invalid, "", "", 0}, CommandCase{"quit now", Kind::Invalid, "", "", 0},
                     CommandCase{"$rs.GetRecordCount", Kind::Invalid, "", "", 0},
                     CommandCase{".Get", Kind::Invalid, "", "", 0}, CommandCase{"a.b.c", Kind::Invalid, "", "", 0},
-                    CommandCase{"Insert-Record x", Kind::Invalid, "", "", 0}));
+                    CommandCase{"Insert-Record x", Kind::Invalid, "", "", 0}),
+    CaseName());
 
 TEST(ShellCommand, KeepsArgumentsAndReferencesInOrder) {
     const ShellCommand command = Command("GetDBRecordSet 'People#*#name' '' '' $rs");

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "CaseName.h"
 #include "tools/ShellLine.h"
 
 namespace {
@@ -10,6 +11,10 @@ Word Text(std::string text) { return Word{std::move(text), false}; }
 Word Ref(std::string name) { return Word{std::move(name), true}; }
 
 struct SplitCase { const char* line; std::vector<Word> words; };
+
+// Names each case by its line, in quotes: the test list shows it, and a line
+// may end in a backslash.
+void PrintTo(const SplitCase& c, std::ostream* os) { *os << '"' << c.line << '"'; }
 
 class ShellLineSplit : public testing::TestWithParam<SplitCase> {};
 
@@ -52,7 +57,8 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"f $rs $_x1", {Text("f"), Ref("rs"), Ref("_x1")}},
         SplitCase{"f '$rs' \"$rs\" \\$rs $ $1 $a-b a$b 100$",
                   {Text("f"), Text("$rs"), Text("$rs"), Text("\\$rs"), Text("$"), Text("$1"), Text("$a-b"),
-                   Text("a$b"), Text("100$")}}));
+                   Text("a$b"), Text("100$")}}),
+    CaseName());
 
 TEST(ShellLine, MalformedLinesGiveAnErrorAndNoWords) {
     // A folder ending in a backslash before the closing quote gets a hint.
