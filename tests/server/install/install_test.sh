@@ -14,14 +14,14 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "$*"; exit 1; }
 
-cmake --install "$build" --prefix "$work/staged" --component obzevevuvad > "$work/install.log"
+cmake --install "$build" --prefix "$work/staged" --component obzevevevuvad > "$work/install.log"
 # Every path of the install is relative to it: it works moved.
 mv "$work/staged" "$work/usr"
 usr=$work/usr
 for f in "$libdir/OBZeveVevuVAD64.so" "$libdir/libcomrt.so" "$libdir/libcomrt.so.1" \
          include/OBZeveVevuVAD.h include/comrt/comrt.h include/obzkit/Ref.h include/obzkit/Bstr.h \
          include/obzkit/Utf8.h include/obzkit/EventSink.h include/obzkit/EventSubscription.h \
-         include/obzkit/Create.h bin/comrt-regsvr "$libdir/pkgconfig/obzevevuvad.pc" \
+         include/obzkit/Create.h bin/comrt-regsvr "$libdir/pkgconfig/obzevevevuvad.pc" \
          "$libdir/cmake/OBZeveVevuVAD/OBZeveVevuVADConfig.cmake" \
          "$libdir/cmake/OBZeveVevuVAD/OBZeveVevuVADConfigVersion.cmake"; do
     test -e "$usr/$f" || fail "missing from the install: $f"
@@ -34,7 +34,7 @@ export COMRT_PREFIX="$work/prefix"
 
 # pkg-config.
 # shellcheck disable=SC2046
-"$cxx" -std=c++20 "$here/client.cpp" $(PKG_CONFIG_PATH="$usr/$libdir/pkgconfig" pkg-config --cflags --libs obzevevuvad) \
+"$cxx" -std=c++20 "$here/client.cpp" $(PKG_CONFIG_PATH="$usr/$libdir/pkgconfig" pkg-config --cflags --libs obzevevevuvad) \
     -o "$work/client"
 objdump -p "$work/client" | grep -q 'NEEDED *libcomrt\.so\.1$' || fail "the client does not need libcomrt.so.1"
 "$work/client"
@@ -43,9 +43,14 @@ awk '/^\/\/ client\.cpp$/ { copy = 1 } copy && /^```$/ { exit } copy' "$readme" 
 test -s "$work/readme-client.cpp" || fail "no client.cpp in the README"
 # shellcheck disable=SC2046
 "$cxx" -std=c++20 "$work/readme-client.cpp" \
-    $(PKG_CONFIG_PATH="$usr/$libdir/pkgconfig" pkg-config --cflags --libs obzevevuvad) -o "$work/readme-client"
+    $(PKG_CONFIG_PATH="$usr/$libdir/pkgconfig" pkg-config --cflags --libs obzevevevuvad) -o "$work/readme-client"
 "$work/readme-client" > "$work/readme-client.out" || { cat "$work/readme-client.out"; fail "the README's client failed"; }
 grep -qx "row 0: it's here" "$work/readme-client.out" || { cat "$work/readme-client.out"; fail "the README's client read nothing back"; }
+# Every pkg-config module that the README and the docs name is the installed one.
+for module in $(cat "$readme" "$(dirname "$readme")"/docs/*.md | grep -o 'pkg-config --cflags --libs [A-Za-z0-9_-]*' |
+                awk '{ print $4 }' | sort -u); do
+    PKG_CONFIG_PATH="$usr/$libdir/pkgconfig" pkg-config --exists "$module" || fail "no pkg-config module $module"
+done
 
 # CMake: the package and its target, without any path but the prefix.
 cmake -S "$here/project" -B "$work/project" -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_PREFIX_PATH="$usr" \
