@@ -67,6 +67,27 @@ TEST_F(ObzShellRun, StoresAndReadsBackThroughObjectVariables) {
               "=> true\n=> 1\n=> true\n=> \"it's, here\"\n=> \"\"\n");
 }
 
+// The next day: a new process works on the object's default file until it
+// selects its own with CreateDbFile, which leaves the existing table as it is
+// (here with fewer columns named than the table has).
+TEST_F(ObzShellRun, ANewProcessSelectsItsFileAndFindsTheRowsOfAnEarlierOne) {
+    ASSERT_EQ(Run("CreateDbFile Shop 'Items|1|0|1' id,name\nInsertDBRecord Items id,name 1,kept\n").status, 0);
+    const auto r = Run(
+        "new rs Ombrel.RecordSet\n"
+        "new item Ombrel.RecordItem\n"
+        "GetDBRecordSet Items '' '' $rs\n"
+        "expect false\n"
+        "CreateDbFile Shop 'Items|1|0|1' id\n"
+        "expect 1\n"
+        "GetDBRecordSet Items '' '' $rs\n"
+        "rs.GetRecordCount\n"
+        "expect 1\n"
+        "rs.GetRecordItem 0 $item\n"
+        "item.GetDataValue name\n"
+        "expect kept\n");
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+}
+
 TEST_F(ObzShellRun, PrintsEventsBeforeTheOutcomeThatCausedThem) {
     const auto r = Run("CreateDbFile Shop Items id\nInsertDBRecord Nowhere id 1\nexpect 0\n");
     EXPECT_EQ(r.status, 0) << r.err;
