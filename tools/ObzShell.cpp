@@ -27,6 +27,7 @@
 #include "ShellCommand.h"
 #include "ShellHelp.h"
 #include "ShellLine.h"
+#include "InstalledPath.h"
 
 namespace {
 
@@ -95,7 +96,7 @@ int main(int argc, char** argv) {
         } else if (std::strcmp(argv[i], "-e") == 0) {
             stopOnFailure = true;
         } else if (std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "--help") == 0) {
-            std::cout << ShellHelp::Usage();
+            std::cout << ShellHelp::Usage(InstalledPath::Find(OBZ_EXAMPLES_FROM_PROGRAM, OBZ_EXAMPLES_FOLDER));
             return 0;
         } else if (std::strcmp(argv[i], "--version") == 0) {
             std::cout << "obzshell (OBZeveVevuVAD) " OBZ_VERSION_TEXT "\n";

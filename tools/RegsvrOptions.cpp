@@ -10,7 +10,7 @@ bool IsHelp(const std::string& arg) {
 }
 }  // namespace
 
-const char* RegsvrOptions::Usage() noexcept {
+std::string RegsvrOptions::Usage(const std::string& module) {
     return "Usage: comrt-regsvr [/u] [/s] [/n] [/i[:CMDLINE]] LIBRARY...\n"
            "Registers in-process COM servers in the comrt prefix, or unregisters them, as\n"
            "regsvr32 does on Windows: it loads each LIBRARY and calls its DllRegisterServer,\n"
@@ -44,12 +44,12 @@ const char* RegsvrOptions::Usage() noexcept {
            "                else ~/.local/share/comrt\n"
            "\n"
            "Examples:\n"
-           "  Register machine-wide (in system.reg):\n"
-           "    comrt-regsvr /opt/obz/lib/OBZeveVevuVAD64.so\n"
-           "  Register for the current user only (in user.reg):\n"
-           "    comrt-regsvr /n /i:user /opt/obz/lib/OBZeveVevuVAD64.so\n"
-           "  Unregister:\n"
-           "    comrt-regsvr /u /opt/obz/lib/OBZeveVevuVAD64.so\n";
+           "  Register the installed OBZeveVevuVAD component machine-wide (in system.reg):\n"
+           "    comrt-regsvr " + module + "\n"
+           "  Register it for the current user only (in user.reg):\n"
+           "    comrt-regsvr /n /i:user " + module + "\n"
+           "  Unregister it:\n"
+           "    comrt-regsvr /u " + module + "\n";
 }
 
 bool RegsvrOptions::Parse(int argc, const char* const* argv, RegsvrOptions& options, std::string& error) {

@@ -29,6 +29,6 @@ public:
 
     // Parses argv[1..]; false with a message in `error` for a bad command line.
     static bool Parse(int argc, const char* const* argv, RegsvrOptions& options, std::string& error);
-    // The text that --help prints.
-    static const char* Usage() noexcept;
+    // The text that --help prints, its examples registering `module`.
+    static std::string Usage(const std::string& module);
 };

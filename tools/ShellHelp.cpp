@@ -163,7 +163,7 @@ std::string ShellHelp::Overview() {
     return kLines + Methods() + "\nhelp METHOD gives a method's argument syntax and an example.\n";
 }
 
-std::string ShellHelp::Usage() {
+std::string ShellHelp::Usage(const std::string& examples) {
     return std::string(
                "Usage: obzshell [-n] [-e] [SCRIPT | -]\n"
                "Runs calls of the OBZeveVevuVAD component, one a line, from SCRIPT, or from\n"
@@ -202,11 +202,11 @@ std::string ShellHelp::Usage() {
            "  ~/.obzshell_history  the lines typed at a terminal, when OBZSHELL_HISTORY\n"
            "                       is not set\n"
            "\n"
-           "Examples:\n"
-           "  Run a script and stop at its first failure:\n"
-           "    obzshell -e examples/session.obz\n"
-           "  Run the example session quietly, with its outcomes only:\n"
-           "    obzshell -n examples/session.obz\n"
+           "Examples (the example scripts are installed in " + examples + "):\n"
+           "  Run the example session and stop at its first failure:\n"
+           "    obzshell -e " + examples + "/session.obz\n"
+           "  Run it quietly, with its outcomes only:\n"
+           "    obzshell -n " + examples + "/session.obz\n"
            "  Type the calls at the terminal (help lists them):\n"
            "    obzshell\n";
 }

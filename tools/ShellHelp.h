@@ -13,8 +13,10 @@
 class ShellHelp {
 public:
     // What `obzshell --help` prints: usage, options, the lines, the quoting
-    // rule, the methods, exit status, environment, files and examples.
-    static std::string Usage();
+    // rule, the methods, exit status, environment, files and examples, whose
+    // scripts it names in `examples` (the installed folder of the example
+    // scripts).
+    static std::string Usage(const std::string& examples);
     // What `help` prints: the lines, the quoting rule and every method.
     static std::string Overview();
     // What `help METHOD` prints for NAME or VARIABLE.NAME (without case): the

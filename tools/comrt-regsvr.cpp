@@ -11,6 +11,7 @@
 
 #include <comrt/comrt.h>
 
+#include "InstalledPath.h"
 #include "RegsvrOptions.h"
 #include "ServerLibrary.h"
 
@@ -131,7 +132,7 @@ int main(int argc, char** argv) {
         return kBadArguments;
     }
     if (options.request == RegsvrOptions::Request::Help) {
-        std::fputs(RegsvrOptions::Usage(), stdout);
+        std::fputs(RegsvrOptions::Usage(InstalledPath::Find(OBZ_MODULE_FROM_PROGRAM, OBZ_MODULE_INSTALLED)).c_str(), stdout);
         return kOk;
     }
     if (options.request == RegsvrOptions::Request::Version) {

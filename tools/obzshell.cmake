@@ -28,9 +28,10 @@ if(obzshell_libedit)
 endif()
 
 file(GLOB obzshell_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/ObzShell*.cpp)
-add_executable(obzshell ${obzshell_sources})
+add_executable(obzshell ${obzshell_sources} ${CMAKE_CURRENT_LIST_DIR}/InstalledPath.cpp)
 target_compile_options(obzshell PRIVATE ${OBZ_WARNINGS})
-target_compile_definitions(obzshell PRIVATE ${OBZ_VERSION_DEFS})
+target_compile_definitions(obzshell PRIVATE ${OBZ_VERSION_DEFS} OBZ_EXAMPLES_FOLDER="${OBZ_EXAMPLES_FOLDER}"
+  OBZ_EXAMPLES_FROM_PROGRAM="${OBZ_EXAMPLES_FROM_PROGRAM}")
 target_include_directories(obzshell PRIVATE ${PROJECT_SOURCE_DIR}/include)
 target_link_libraries(obzshell PRIVATE obzshellparse OBZeveVevuVAD::client)
 if(obzshell_libedit)
