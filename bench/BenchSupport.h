@@ -83,7 +83,8 @@ inline double Median(std::vector<double> values) {
 // The lines that begin with a tag and a tab are for bench/run, which
 // gathers them over all benchmarks: RESULT (one run of a measure: component
 // and reference seconds), TARGET (the measure's largest ratio), PEAK
-// (peak memory in MiB) and NOTE (a figure that is not a ratio).
+// (peak memory in MiB), CEILING (the largest ratio any one run may show) and
+// NOTE (a figure that is not a ratio).
 inline void Report(const char* measure, const std::vector<double>& component, const std::vector<double>& reference,
                    double target) {
     std::printf("  %s runs (component / reference, s):", measure);
@@ -95,6 +96,11 @@ inline void Report(const char* measure, const std::vector<double>& component, co
     const double c = Median(component), r = Median(reference);
     std::printf("%s: component %.3f s, reference %.3f s, ratio %.2f (target <= %.2f)%s\n", measure, c, r, c / r,
                 target, c / r <= target ? "" : "  MISSED");
+    std::fflush(stdout);
+}
+
+inline void Ceiling(const char* measure, double ratio) {
+    std::printf("CEILING\t%s\t%.2f\n", measure, ratio);
     std::fflush(stdout);
 }
 

@@ -10,17 +10,25 @@
 // contends for it (the lock is taken once per row filled and once per row
 // read).
 //
-//   bench_RecordQueryBench [rows=1000000] [runs=5] [--no-thp]
+//   bench_RecordQueryBench [rows=1000000] [runs=5] [--no-thp] [--cold]
 //
 // --no-thp switches transparent huge pages off for this process, as on a
-// machine that offers none.
+// machine that offers none (its children inherit the setting).
+//
+// --cold measures the first query of a process, as a script that runs one
+// query and exits meets it: after filling the file, it starts runs fresh
+// processes of its own program, each of which selects the file in a fresh
+// runtime prefix and runs each side once, the component first in every
+// other process. Besides the ratio it reports each process's times.
 #include <OBZeveVevuVAD.h>
 
 #include <sys/prctl.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "BenchSupport.h"
@@ -152,26 +160,129 @@ long long Reference(const fs::path& file) {
     sqlite3_close(db);
     return units;
 }
+
+// Selects the file as a script would before its query: CreateDbFile with the
+// file and its existing table.
+void Select(IZeveVevuVAD* facade, const fs::path& file) {
+    Bstr name(StarPath(file)), table(Wide("T")), columns(Wide("a,b,c"));
+    LONG ret = 0;
+    facade->CreateDbFile(name.Get(), table.Get(), columns.Get(), &ret);
+    if (ret != 1) Fail("CreateDbFile");
+}
+
+// Minor page faults of this process so far.
+long PageFaults() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
+
+// One fresh process of --cold: both sides once, in the order given, then one
+// line "COLD", component and reference seconds, and what each side took in
+// CPU time and page faults.
+int ColdProcess(const fs::path& file, bool componentFirst) {
+    ComPtr<IZeveVevuVAD> facade = Create<CZeveVevuVAD, IZeveVevuVAD>(IID_IZeveVevuVAD);
+    Select(facade.Get(), file);
+    ComPtr<IRecordSet> set = Create<CRecordSet, IRecordSet>(IID_IRecordSet);
+    ComPtr<IRecordItem> item = Create<CRecordItem, IRecordItem>(IID_IRecordItem);
+    struct Side {
+        double seconds = 0, cpu = 0;
+        long faults = 0;
+        long long units = 0;
+    } mine, theirs;
+    auto run = [](Side& side, const std::function<long long()>& work) {
+        const double cpu = ThreadCpuSeconds();
+        const long faults = PageFaults();
+        side.seconds = Seconds([&] { side.units = work(); });
+        side.cpu = ThreadCpuSeconds() - cpu;
+        side.faults = PageFaults() - faults;
+    };
+    double fillSeconds = 0;
+    auto component = [&] { run(mine, [&] { return Component(facade.Get(), set.Get(), item.Get(), fillSeconds); }); };
+    auto reference = [&] { run(theirs, [&] { return Reference(file); }); };
+    if (componentFirst) {
+        component();
+        reference();
+    } else {
+        reference();
+        component();
+    }
+    if (mine.units != theirs.units) Fail("units read differ between the sides");
+    std::printf("COLD\t%.6f\t%.6f\t%.3f\t%ld\t%.3f\t%ld\t%.3f\n", mine.seconds, theirs.seconds, mine.cpu,
+                mine.faults, theirs.cpu, theirs.faults, fillSeconds);
+    return 0;
+}
+
+// --cold: runs fresh processes of this program on the filled file, each with
+// a runtime prefix of its own, and reports their times.
+void Cold(const char* measure, const fs::path& file, const fs::path& folder, int runs) {
+    char self[4096];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0) Fail("cannot find this program");
+    self[length] = 0;
+    std::vector<double> component, reference;
+    for (int round = 0; round < runs; ++round) {
+        const bool componentFirst = round % 2 == 0;
+        const fs::path prefix = folder / ("prefix-" + std::to_string(round));
+        setenv("COMRT_PREFIX", prefix.c_str(), 1);
+        const std::string command = std::string("'") + self + "' --cold-process '" + file.string() + "' " +
+                                    (componentFirst ? "component" : "reference");
+        FILE* child = popen(command.c_str(), "r");
+        if (child == nullptr) Fail("cannot start " + command);
+        char line[512];
+        bool seen = false;
+        while (std::fgets(line, sizeof line, child) != nullptr) {
+            double c = 0, r = 0, cCpu = 0, rCpu = 0, fill = 0;
+            long cFaults = 0, rFaults = 0;
+            if (std::sscanf(line, "COLD\t%lf\t%lf\t%lf\t%ld\t%lf\t%ld\t%lf", &c, &r, &cCpu, &cFaults, &rCpu, &rFaults,
+                            &fill) == 7) {
+                component.push_back(c);
+                reference.push_back(r);
+                seen = true;
+                std::printf("  process %d, %s first: component %.3f s (CPU %.3f, fill %.3f, %ld faults), "
+                            "reference %.3f s (CPU %.3f, %ld faults), ratio %.2f\n",
+                            round + 1, componentFirst ? "component" : "reference", c, cCpu, fill, cFaults, r, rCpu,
+                            rFaults, c / r);
+            } else {
+                std::fputs(line, stdout);
+            }
+        }
+        if (pclose(child) != 0 || !seen) Fail("the process of run " + std::to_string(round + 1) + " failed");
+        std::fflush(stdout);
+    }
+    Report(measure, component, reference, 1.5);
+    Ceiling(measure, 1.8);
+}
 }  // namespace
 
 int main(int argc, char** argv) {
-    bool noThp = false;
+    if (argc == 4 && std::strcmp(argv[1], "--cold-process") == 0)
+        return ColdProcess(argv[2], std::strcmp(argv[3], "component") == 0);
+    bool noThp = false, cold = false;
     std::vector<char*> numbers{argv[0]};
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--no-thp") == 0)
             noThp = true;
+        else if (std::strcmp(argv[i], "--cold") == 0)
+            cold = true;
         else
             numbers.push_back(argv[i]);
     }
     const long rows = Argument(static_cast<int>(numbers.size()), numbers.data(), 1, 1000000);
     const int runs = static_cast<int>(Argument(static_cast<int>(numbers.size()), numbers.data(), 2, 5));
     if (noThp && prctl(PR_SET_THP_DISABLE, 1, 0, 0, 0) != 0) Fail("prctl(PR_SET_THP_DISABLE)");
-    const char* measure = noThp ? "query, no huge pages" : "query";
+    const std::string measure = std::string("query") + (cold ? ", cold" : "") + (noThp ? ", no huge pages" : "");
     ScratchFolder scratch("obz-bench-query");
     const fs::path file = scratch.Path() / "query.db";
-    std::printf("record query: %ld rows of 3 values, %d runs per side, transparent huge pages %s, sqlite %s\n", rows,
-                runs, noThp ? "off" : "as the system sets them", sqlite3_libversion());
+    std::printf("record query: %ld rows of 3 values, %d %s, transparent huge pages %s, sqlite %s\n", rows, runs,
+                cold ? "fresh processes" : "runs per side", noThp ? "off" : "as the system sets them",
+                sqlite3_libversion());
     Fill(file, rows);
+    if (cold) {
+        Reference(file);  // the file in the page cache
+        Cold(measure.c_str(), file, scratch.Path(), runs);
+        return 0;
+    }
     const long long expected = Reference(file);  // also warms the page cache
 
     ComPtr<IZeveVevuVAD> facade = Create<CZeveVevuVAD, IZeveVevuVAD>(IID_IZeveVevuVAD);
@@ -198,7 +309,7 @@ int main(int argc, char** argv) {
         std::snprintf(line, sizeof line,
                       "%s: a RecordSet of %ld rows takes %.1f bytes a row; the row's values are %.1f bytes in "
                       "UTF-16 (%.2f times)",
-                      measure, rows, perRow, valueBytes, perRow / valueBytes);
+                      measure.c_str(), rows, perRow, valueBytes, perRow / valueBytes);
         Note(line);
     }
     std::vector<double> component, reference, componentCpu, referenceCpu, release, fill;
@@ -234,14 +345,14 @@ int main(int argc, char** argv) {
                 expected, Median(release));
     char line[200];
     std::snprintf(line, sizeof line, "%s: GetDBRecordSet filling the RecordSet takes %.3f s of the component's %.3f s",
-                  measure, Median(fill), Median(component));
+                  measure.c_str(), Median(fill), Median(component));
     Note(line);
     std::snprintf(line, sizeof line,
-                  "%s: the RecordSet's lock, taken %ld times without contention, costs %.1f ms", measure, 2 * rows,
+                  "%s: the RecordSet's lock, taken %ld times without contention, costs %.1f ms", measure.c_str(), 2 * rows,
                   1000 * LockSeconds(2 * rows));
     Note(line);
-    Report(measure, component, reference, 1.5);
-    Report((std::string(measure) + ", CPU time").c_str(), componentCpu, referenceCpu, 1.5);
-    Peak(measure, PeakMiB());
+    Report(measure.c_str(), component, reference, 1.5);
+    Report((measure + ", CPU time").c_str(), componentCpu, referenceCpu, 1.5);
+    Peak(measure.c_str(), PeakMiB());
     return 0;
 }
