@@ -2,15 +2,31 @@
 
 #include <stdexcept>
 
+#include "CrashRecorder.h"
+
 // The shim's file: its own header, then the wrapped VFS's file in the same
 // allocation (SQLite sizes it by the shim's szOsFile).
 struct FaultVfs::File {
     sqlite3_file header;
     FaultVfs* owner;
+    int node;  // the crash mode's node of the file, -1 when unseen
 };
 
 namespace {
 const char kName[] = "obz-fault";
+
+// The Unix layer opens a folder only to sync it (after creating a journal,
+// after deleting one when asked to): the crash mode takes its place there.
+const char kOpenFolder[] = "openDirectory";
+using OpenFolderCall = int (*)(const char*, int*);
+sqlite3_syscall_ptr unixOpenFolder = nullptr;
+CrashRecorder* folderRecorder = nullptr;
+
+sqlite3_vfs* UnixLayer() {
+    sqlite3_vfs* layer = sqlite3_vfs_find("unix");
+    return layer != nullptr && layer->iVersion >= 3 && layer->xGetSystemCall(layer, kOpenFolder) != nullptr ? layer
+                                                                                                        : nullptr;
+}
 
 // Forwards an I/O method to the wrapped file.
 #define FORWARD(method, ...) Real(file)->pMethods->method(Real(file) __VA_OPT__(, ) __VA_ARGS__)
@@ -31,13 +47,54 @@ int FaultVfs::WriteFault(int amount) {
 }
 
 int FaultVfs::Write(sqlite3_file* file, const void* data, int amount, sqlite3_int64 offset) {
-    if (const int fault = reinterpret_cast<File*>(file)->owner->WriteFault(amount); fault != SQLITE_OK) return fault;
-    return FORWARD(xWrite, data, amount, offset);
+    File* own = reinterpret_cast<File*>(file);
+    if (const int fault = own->owner->WriteFault(amount); fault != SQLITE_OK) return fault;
+    const int rc = FORWARD(xWrite, data, amount, offset);
+    if (rc == SQLITE_OK && own->owner->recorder_ != nullptr) own->owner->recorder_->Wrote(own->node, data, amount, offset);
+    return rc;
 }
 
 int FaultVfs::Sync(sqlite3_file* file, int flags) {
-    if (reinterpret_cast<File*>(file)->owner->failSyncs_) return SQLITE_IOERR_FSYNC;
+    File* own = reinterpret_cast<File*>(file);
+    if (own->owner->failSyncs_) return SQLITE_IOERR_FSYNC;
+    // Seen before it runs: the sync of the folder that may follow it inside
+    // the Unix layer is seen as it happens, after it.
+    if (own->owner->recorder_ != nullptr) own->owner->recorder_->Synced(own->node);
     return FORWARD(xSync, flags);
+}
+
+int FaultVfs::Truncate(sqlite3_file* file, sqlite3_int64 size) {
+    File* own = reinterpret_cast<File*>(file);
+    const int rc = FORWARD(xTruncate, size);
+    if (rc == SQLITE_OK && own->owner->recorder_ != nullptr) own->owner->recorder_->Truncated(own->node, size);
+    return rc;
+}
+
+int FaultVfs::Delete(sqlite3_vfs* vfs, const char* name, int syncDir) {
+    FaultVfs& self = Of(vfs);
+    // Seen before it runs, for the same reason as a sync.
+    if (self.recorder_ != nullptr) self.recorder_->Deleted(name);
+    return self.base_->xDelete(self.base_, name, syncDir);
+}
+
+int FaultVfs::OpenFolder(const char* pathInFolder, int* fd) {
+    const int rc = reinterpret_cast<OpenFolderCall>(unixOpenFolder)(pathInFolder, fd);
+    if (rc == SQLITE_OK && folderRecorder != nullptr) folderRecorder->FolderSynced(pathInFolder);
+    return rc;
+}
+
+bool FaultVfs::SeesFolderSyncs() { return UnixLayer() != nullptr; }
+
+void FaultVfs::Record(CrashRecorder* recorder) {
+    sqlite3_vfs* layer = UnixLayer();
+    if (layer != nullptr && recorder != nullptr && recorder_ == nullptr) {
+        unixOpenFolder = layer->xGetSystemCall(layer, kOpenFolder);
+        layer->xSetSystemCall(layer, kOpenFolder, reinterpret_cast<sqlite3_syscall_ptr>(&FaultVfs::OpenFolder));
+    } else if (layer != nullptr && recorder == nullptr && recorder_ != nullptr) {
+        layer->xSetSystemCall(layer, kOpenFolder, unixOpenFolder);
+    }
+    folderRecorder = recorder;
+    recorder_ = recorder;
 }
 
 const sqlite3_io_methods FaultVfs::kMethods = {
@@ -49,7 +106,7 @@ const sqlite3_io_methods FaultVfs::kMethods = {
     },
     [](sqlite3_file* file, void* data, int amount, sqlite3_int64 offset) { return FORWARD(xRead, data, amount, offset); },
     &FaultVfs::Write,
-    [](sqlite3_file* file, sqlite3_int64 size) { return FORWARD(xTruncate, size); },
+    &FaultVfs::Truncate,
     &FaultVfs::Sync,
     [](sqlite3_file* file, sqlite3_int64* size) { return FORWARD(xFileSize, size); },
     [](sqlite3_file* file, int level) { return FORWARD(xLock, level); },
@@ -82,8 +139,10 @@ int FaultVfs::Open(sqlite3_vfs* vfs, const char* name, sqlite3_file* file, int f
     FaultVfs& self = Of(vfs);
     File* own = reinterpret_cast<File*>(file);
     own->owner = &self;
+    own->node = -1;
     Real(file)->pMethods = nullptr;
     const int rc = self.base_->xOpen(self.base_, name, Real(file), flags, outFlags);
+    if (rc == SQLITE_OK && self.recorder_ != nullptr) own->node = self.recorder_->Opened(name);
     // SQLite calls xClose only when pMethods is set: leave it null when the
     // wrapped open left nothing to close.
     file->pMethods = Real(file)->pMethods != nullptr ? &kMethods : nullptr;
@@ -105,9 +164,7 @@ FaultVfs::FaultVfs() : base_(sqlite3_vfs_find(nullptr)), shim_(base_ != nullptr 
     shim_.xOpen = &FaultVfs::Open;
     shim_.xSleep = &FaultVfs::Sleep;
     // The rest goes to the wrapped VFS unchanged.
-    shim_.xDelete = [](sqlite3_vfs* vfs, const char* name, int syncDir) {
-        return Of(vfs).base_->xDelete(Of(vfs).base_, name, syncDir);
-    };
+    shim_.xDelete = &FaultVfs::Delete;
     shim_.xAccess = [](sqlite3_vfs* vfs, const char* name, int flags, int* out) {
         return Of(vfs).base_->xAccess(Of(vfs).base_, name, flags, out);
     };
@@ -146,6 +203,7 @@ FaultVfs::FaultVfs() : base_(sqlite3_vfs_find(nullptr)), shim_(base_ != nullptr 
 }
 
 FaultVfs::~FaultVfs() {
+    Record(nullptr);
     sqlite3_vfs_unregister(&shim_);
     sqlite3_vfs_register(base_, 1);
 }

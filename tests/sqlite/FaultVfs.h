@@ -4,18 +4,23 @@
 // connection opened meanwhile, the component's included, goes through it.
 // On demand it fails writes (an I/O error, or "disk full" once a byte budget
 // is spent) and syncs, and it counts the sleeps of SQLite's busy handler, so
-// that a test can tell that a call did not wait on a lock.
+// that a test can tell that a call did not wait on a lock. In its crash mode
+// it reports what reaches the files of one folder to a CrashRecorder, which
+// makes disk images of power cuts from it.
 // Ownership: one object installs the shim for its lifetime; destruction
 // restores the previous default. Connections opened through the shim must be
 // closed before the object is destroyed.
 // Thread-safety: the settings are atomics, safe to change while other threads
 // run statements. A budget may also live in memory shared between processes.
+// The crash mode is for one thread at a time, and one object at a time.
 #pragma once
 
 #include <sqlite3.h>
 
 #include <atomic>
 #include <cstdint>
+
+class CrashRecorder;
 
 class FaultVfs {
 public:
@@ -38,6 +43,15 @@ public:
     // Ends every fault.
     void Heal();
 
+    // Crash mode: the files opened from now on in the recorder's folder report
+    // their writes, truncations, syncs and deletions, and the syncs of the
+    // folder, to recorder (which must outlive the mode); null ends the mode.
+    // Files already open stay unseen.
+    void Record(CrashRecorder* recorder);
+    // Whether the crash mode sees the syncs of a folder (SQLite's Unix file
+    // layer makes them); without them only the eager model holds.
+    static bool SeesFolderSyncs();
+
     // Sleeps of the busy handler since the last ResetSleeps.
     int Sleeps() const { return sleeps_; }
     void ResetSleeps() { sleeps_ = 0; }
@@ -52,6 +66,11 @@ private:
     static int Sleep(sqlite3_vfs* vfs, int microseconds);
     static int Write(sqlite3_file* file, const void* data, int amount, sqlite3_int64 offset);
     static int Sync(sqlite3_file* file, int flags);
+    static int Truncate(sqlite3_file* file, sqlite3_int64 size);
+    static int Delete(sqlite3_vfs* vfs, const char* name, int syncDir);
+    // Stands in for the Unix layer's opening of a folder, which it does only
+    // to sync it.
+    static int OpenFolder(const char* pathInFolder, int* fd);
     // The write fault that applies now, SQLITE_OK for none.
     int WriteFault(int amount);
 
@@ -62,4 +81,5 @@ private:
     std::atomic<int64_t> ownBudget_{-1};
     std::atomic<std::atomic<int64_t>*> budget_{nullptr};
     std::atomic<int> sleeps_{0};
+    CrashRecorder* recorder_ = nullptr;
 };
