@@ -311,6 +311,8 @@ HRESULT DatabaseFacade::BeginTransation() {
     // readers) keep reading the committed rows meanwhile. Without it they
     // would fail at once (see OpenForCall), so its result is not decisive.
     if (rc == SQLITE_OK) DirectConnection::Exec(db, OLESTR("PRAGMA cache_spill = OFF;"));
+    // A commit that answers S_OK is on disk, whatever happens next.
+    if (rc == SQLITE_OK) DirectConnection::MakeCommitsDurable(db);
     if (rc == SQLITE_OK) rc = DirectConnection::Exec(db, OLESTR("BEGIN TRANSACTION;"));
     if (rc != SQLITE_OK) {
         log_.WriteLog(WideFormat::Format(OLESTR("BeginTransation Error:%s"), {ErrorMessage(db)}));

@@ -201,7 +201,7 @@ bool BulkImporter::ExecBatch(const WString& dbPath, const WString& sql) {
     if (GetFileAttributesW(dbPath.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
     DirectConnection connection;
     if (sqlite3_open(HostPath::ForOpenUtf8(dbPath).c_str(), &connection.db) != SQLITE_OK) return false;
-    connection.Exec(OLESTR("PRAGMA synchronous = OFF; "));
+    DirectConnection::MakeCommitsDurable(connection.db);
     connection.Exec(OLESTR("BEGIN TRANSACTION;"));
     if (connection.Exec(sql, true) != SQLITE_OK) return false;  // the close rolls back
     // A commit that fails (another connection reading) would lose every row
@@ -234,7 +234,7 @@ BulkImporter::Outcome BulkImporter::Import(const WString& dbPath, const WString&
         if (sqlite3_open_v2(HostPath::ForOpenUtf8(dbPath).c_str(), &connection.db,
                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
             return Outcome::Failed;
-        connection.Exec(OLESTR("PRAGMA synchronous = OFF; "));
+        DirectConnection::MakeCommitsDurable(connection.db);
         connection.Exec(OLESTR("BEGIN TRANSACTION;"));
         if (!RowsStoreAlike(connection.db)) {
             streamed = Streamed::Redo;

@@ -20,3 +20,7 @@ int DirectConnection::Exec(sqlite3* db, const WString& sql) {
     Utf8Text text(sql);
     return sqlite3_exec(db, text.c_str(), nullptr, nullptr, nullptr);
 }
+
+void DirectConnection::MakeCommitsDurable(sqlite3* db) {
+    sqlite3_exec(db, "PRAGMA synchronous = EXTRA;", nullptr, nullptr, nullptr);
+}

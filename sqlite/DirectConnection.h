@@ -24,6 +24,14 @@ public:
     // The same on any handle, for connections owned elsewhere.
     static int Exec(sqlite3* db, const WString& sql);
 
+    // Makes every later commit on db durable: on disk once it answers,
+    // whatever happens next. SQLite then syncs the journal before it changes
+    // the file, the file before it deletes the journal, and the folder after
+    // the deletion (the deletion is the commit; without that sync a power
+    // cut can bring the journal back, and the next open plays it back over
+    // the committed rows). The setting cannot fail on an open connection.
+    static void MakeCommitsDurable(sqlite3* db);
+
     sqlite3* db = nullptr;
     sqlite3_stmt* statement = nullptr;
     char* errorText = nullptr;
