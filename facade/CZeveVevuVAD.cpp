@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "FailureText.h"
 #include "ModuleVersion.h"
 #include "ParamList.h"
 #include "com/ComBstr.h"
@@ -197,10 +198,16 @@ STDMETHODIMP CZeveVevuVAD::GetDBRecordSet(BSTR TableName, BSTR ConditionCol, BST
     return Guarded([&] {
         if (Succeeded != nullptr) *Succeeded = VARIANT_FALSE;
         WString table = Text(TableName), conditionCol = Text(ConditionCol), conditionVal = Text(ConditionVal);
-        if (pRecordSet == nullptr) return S_OK;
+        if (pRecordSet == nullptr) {
+            WriteLog(FailureText::Line(FailureText::Id::QueryNoRecordSet, {}));
+            return S_OK;
+        }
         // An object of another class is refused untouched.
         ComPtr<IRecordSet> recordSet;
-        if (FAILED(pRecordSet->QueryInterface(IID_IRecordSet, recordSet.ReceiveVoid())) || !recordSet) return S_OK;
+        if (FAILED(pRecordSet->QueryInterface(IID_IRecordSet, recordSet.ReceiveVoid())) || !recordSet) {
+            WriteLog(FailureText::Line(FailureText::Id::QueryNotRecordSet, {}));
+            return S_OK;
+        }
         bool ok = facade_.GetDBRecordSet(table, conditionCol, conditionVal, recordSet.Get());
         if (Succeeded != nullptr) *Succeeded = ok ? VARIANT_TRUE : VARIANT_FALSE;
         return S_OK;

@@ -6,6 +6,7 @@
 
 #include "import/BulkImporter.h"
 #include "sqlite/DirectConnection.h"
+#include "FailureText.h"
 #include "ParamList.h"
 #include "RegistryValueReader.h"
 #include "SchemaCreator.h"
@@ -37,6 +38,29 @@ private:
 WString ErrorMessage(sqlite3* db) {
     const void* message = sqlite3_errmsg16(db);
     return message ? WString(static_cast<const OLECHAR*>(message)) : WString();
+}
+
+// The line that says why the arguments of a record call were not run as
+// meant, when they were not: countsId for condition lists that differ in
+// count, semicolonId for a refused raw condition (new lists that differ are
+// UpdateDBRecord's alone).
+void LogDefect(LogSink& log, const StatementText::Defect& defect, FailureText::Id countsId,
+               FailureText::Id semicolonId) {
+    using Kind = StatementText::Defect::Kind;
+    switch (defect.kind) {
+        case Kind::None:
+            return;
+        case Kind::RawSemicolon:
+            log.WriteLog(FailureText::Line(semicolonId, {defect.refused}));
+            return;
+        case Kind::NewCounts:
+            countsId = FailureText::Id::UpdateNewCounts;
+            break;
+        case Kind::ConditionCounts:
+            break;
+    }
+    log.WriteLog(FailureText::Line(countsId, {static_cast<long long>(defect.columns),
+                                              static_cast<long long>(defect.values)}));
 }
 }  // namespace
 
@@ -200,10 +224,27 @@ LONG DatabaseFacade::RunInTransaction(const WString& sql) {
     // Once SQLite has rolled the transaction back (an I/O error, a full
     // disk), a write here would run on its own in autocommit and be stored
     // outside the transaction that the client believes open.
-    if (TransactionEnded(SQLITE_OK)) return 0;
+    if (TransactionEnded(SQLITE_OK)) return RefuseAfterEnd(sql);
     const int rc = DirectConnection::Exec(transaction_, sql);
-    if (TransactionEnded(rc)) return 0;
-    return rc == SQLITE_OK ? 1 : 0;
+    if (TransactionEnded(rc) || rc != SQLITE_OK) return TransactionWriteFailed(rc, sql);
+    return 1;
+}
+
+LONG DatabaseFacade::TransactionWriteFailed(int rc, const WString& sql) {
+    // A write that failed has SQLite's own text; one that ran but ended the
+    // transaction (its text held a statement that did) has the end's.
+    if (rc != SQLITE_OK) {
+        log_.WriteLog(FailureText::Sqlite(rc, ErrorMessage(transaction_).c_str(), sql));
+    } else {
+        log_.WriteLog(FailureText::Sqlite(endCode_, endMessage_.c_str(), sql));
+    }
+    return 0;
+}
+
+LONG DatabaseFacade::RefuseAfterEnd(const WString& sql) {
+    log_.WriteLog(FailureText::Sqlite(
+        endCode_, FailureText::Line(FailureText::Id::WriteAfterRollback, {endMessage_}).c_str(), sql));
+    return 0;
 }
 
 bool DatabaseFacade::TransactionEnded(int rc) {
@@ -222,11 +263,13 @@ bool DatabaseFacade::ExecSqlBatch(const WString& sql) {
 
 LONG DatabaseFacade::InsertDBRecord(WStringView table, WStringView column, WStringView value) {
     if (inTransaction_) {
-        if (TransactionEnded(SQLITE_OK)) return 0;
+        if (TransactionEnded(SQLITE_OK)) return RefuseAfterEnd(StatementText::Insert(table, column, value));
         const int rc = inserts_.Run(transaction_, table, column, value);
         if (rc != TransactionInserts::kNotTaken) {
-            if (TransactionEnded(rc)) return 0;
-            return rc == SQLITE_OK ? 1 : 0;
+            // The statement text is made for the line only.
+            if (TransactionEnded(rc) || rc != SQLITE_OK)
+                return TransactionWriteFailed(rc, StatementText::Insert(table, column, value));
+            return 1;
         }
     }
     return RunSqlCommand(StatementText::Insert(table, column, value));
@@ -234,22 +277,39 @@ LONG DatabaseFacade::InsertDBRecord(WStringView table, WStringView column, WStri
 
 LONG DatabaseFacade::UpdateDBRecord(const WString& table, const WString& conditionCol, const WString& conditionVal,
                                     const WString& newCol, const WString& newVal) {
-    std::optional<WString> sql = StatementText::Update(table, conditionCol, conditionVal, newCol, newVal);
-    return sql ? RunSqlCommand(*sql) : 0;
+    StatementText::Defect defect;
+    std::optional<WString> sql = StatementText::Update(table, conditionCol, conditionVal, newCol, newVal, &defect);
+    if (sql) return RunSqlCommand(*sql);
+    LogDefect(log_, defect, FailureText::Id::UpdateConditionCounts, FailureText::Id::DeleteRawSemicolon);
+    return 0;
 }
 
 LONG DatabaseFacade::DeleteDBRecord(const WString& table, const WString& conditionCol, const WString& conditionVal) {
-    return RunSqlCommand(StatementText::Delete(table, conditionCol, conditionVal));
+    StatementText::Defect defect;
+    // A refused raw condition still runs its empty text, as a call that
+    // deletes nothing does, and so keeps that call's lines (a missing file's
+    // rebuild); it then answers 0 with the line that says why.
+    const LONG outcome = RunSqlCommand(StatementText::Delete(table, conditionCol, conditionVal, &defect));
+    LogDefect(log_, defect, FailureText::Id::DeleteConditionCounts, FailureText::Id::DeleteRawSemicolon);
+    return defect.kind == StatementText::Defect::Kind::RawSemicolon ? 0 : outcome;
 }
 
 bool DatabaseFacade::GetDBRecordSet(const WString& table, const WString& conditionCol, const WString& conditionVal,
                                     IRecordSet* recordSet) {
-    if (recordSet == nullptr) return false;
-    WString sql = StatementText::Select(table, conditionCol, conditionVal);
+    if (recordSet == nullptr) {
+        log_.WriteLog(FailureText::Line(FailureText::Id::QueryNoRecordSet, {}));
+        return false;
+    }
+    StatementText::Defect defect;
+    WString sql = StatementText::Select(table, conditionCol, conditionVal, &defect);
     ResolveCurrentPath();
     CppSQLite3DB db;
     const CurrentFile file = LocateCurrentFile(&db);
-    if (!file.exists) return false;
+    if (!file.exists) {
+        log_.WriteLog(FailureText::Line(FailureText::Id::QueryFileMissing,
+                                        {currentPath_, defect.refused.empty() ? sql : defect.refused}));
+        return false;
+    }
     try {
         OpenForCall(db, file);
         CppSQLite3Query query = db.executeQuery(sql.c_str());
@@ -292,6 +352,7 @@ bool DatabaseFacade::GetDBRecordSet(const WString& table, const WString& conditi
         return true;
     } catch (const CppSQLite3Exception& e) {
         log_.WriteLog(WideFormat::Format(OLESTR("%s\r\n%s"), {e.message(), sql}));
+        LogDefect(log_, defect, FailureText::Id::QueryConditionCounts, FailureText::Id::QueryRawSemicolon);
         return false;
     }
 }

@@ -127,6 +127,12 @@ private:
     void OpenForCall(CppSQLite3DB& db, const CurrentFile& file) const;
     // A write on the transaction connection; 0 once SQLite left the transaction.
     LONG RunInTransaction(const WString& sql);
+    // A write of the transaction that failed (rc), or that ran but ended the
+    // transaction: its line with the statement, and 0.
+    LONG TransactionWriteFailed(int rc, const WString& sql);
+    // A write refused because SQLite has already ended the transaction: its
+    // line with the statement, and 0.
+    LONG RefuseAfterEnd(const WString& sql);
     // Whether SQLite has ended the open transaction by itself; the first time
     // it is seen, keeps rc (the result of the statement that ended it) and
     // SQLite's message for the commit's report.

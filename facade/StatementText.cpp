@@ -1,5 +1,6 @@
 #include "StatementText.h"
 
+#include <utility>
 
 #include "ParamList.h"
 
@@ -34,6 +35,17 @@ void AppendQuoted(WString& sql, const WString& value) {
     sql.push_back(OLESTR('\''));
     sql.append(value);
     sql.push_back(OLESTR('\''));
+}
+
+// Whether two lists pair up; when not, *defect names them and their counts.
+bool SameCount(size_t columns, size_t values, StatementText::Defect::Kind kind, StatementText::Defect* defect) {
+    if (columns == values) return true;
+    if (defect != nullptr) {
+        defect->kind = kind;
+        defect->columns = columns;
+        defect->values = values;
+    }
+    return false;
 }
 }  // namespace
 
@@ -100,12 +112,12 @@ WString StatementText::Insert(WStringView table, WStringView columns, WStringVie
 
 std::optional<WString> StatementText::Update(const WString& table, const WString& conditionColumns,
                                              const WString& conditionValues, const WString& newColumns,
-                                             const WString& newValues) {
+                                             const WString& newValues, Defect* defect) {
     WString columns = newColumns;
     WString separator = CutSeparatorSuffix(columns);
     std::vector<WString> columnPieces = ParamList::SplitString(columns, separator);
     std::vector<WString> valuePieces = ParamList::SplitString(ParamList::DoubleQuotes(newValues), separator);
-    if (columnPieces.size() != valuePieces.size()) return std::nullopt;
+    if (!SameCount(columnPieces.size(), valuePieces.size(), Defect::Kind::NewCounts, defect)) return std::nullopt;
 
     WString sql = OLESTR("UPDATE ") + table + OLESTR(" SET ");
     for (size_t i = 0; i < columnPieces.size(); ++i) {
@@ -117,7 +129,8 @@ std::optional<WString> StatementText::Update(const WString& table, const WString
         std::vector<WString> conditionPieces = ParamList::SplitString(conditionColumns, kComma);
         std::vector<WString> conditionValuePieces =
             ParamList::SplitString(ParamList::DoubleQuotes(conditionValues), kComma);
-        if (conditionPieces.size() != conditionValuePieces.size()) return std::nullopt;
+        if (!SameCount(conditionPieces.size(), conditionValuePieces.size(), Defect::Kind::ConditionCounts, defect))
+            return std::nullopt;
         for (size_t i = 0; i < conditionPieces.size(); ++i) {
             sql.append(i == 0 ? OLESTR(" WHERE ") : OLESTR(" AND ")).append(conditionPieces[i]).push_back(
                 OLESTR('='));
@@ -128,10 +141,11 @@ std::optional<WString> StatementText::Update(const WString& table, const WString
     return sql;
 }
 
-bool StatementText::AppendPatternPairs(WString& sql, const WString& columns, const WString& quotedValues) {
+bool StatementText::AppendPatternPairs(WString& sql, const WString& columns, const WString& quotedValues,
+                                       Defect* defect) {
     std::vector<WString> columnPieces = ParamList::SplitString(columns, kComma);
     std::vector<WString> valuePieces = ParamList::SplitString(quotedValues, kComma);
-    if (columnPieces.size() != valuePieces.size()) return false;
+    if (!SameCount(columnPieces.size(), valuePieces.size(), Defect::Kind::ConditionCounts, defect)) return false;
     for (size_t i = 0; i < columnPieces.size(); ++i) {
         if (i > 0) sql.append(OLESTR(" AND "));
         sql.append(columnPieces[i]);
@@ -142,21 +156,28 @@ bool StatementText::AppendPatternPairs(WString& sql, const WString& columns, con
     return true;
 }
 
+WString StatementText::RawCondition(WString head, const WString& condition, Defect* defect) {
+    head.append(OLESTR(" WHERE ")).append(condition).push_back(OLESTR(';'));
+    if (condition.find(OLESTR(';')) == WString::npos) return head;
+    if (defect != nullptr) {
+        defect->kind = Defect::Kind::RawSemicolon;
+        defect->refused = std::move(head);
+    }
+    return WString();
+}
+
 WString StatementText::Delete(const WString& table, const WString& conditionColumns,
-                              const WString& conditionValues) {
+                              const WString& conditionValues, Defect* defect) {
     WString quotedValues = ParamList::DoubleQuotes(conditionValues);
     if (conditionColumns.empty()) return OLESTR("DELETE FROM ") + table + OLESTR(";");
-    if (quotedValues.empty()) {
-        if (conditionColumns.find(OLESTR(';')) != WString::npos) return WString();
-        return OLESTR("DELETE FROM ") + table + OLESTR(" WHERE ") + conditionColumns + OLESTR(";");
-    }
+    if (quotedValues.empty()) return RawCondition(OLESTR("DELETE FROM ") + table, conditionColumns, defect);
     WString sql = OLESTR("DELETE FROM ") + table + OLESTR(" where ");
-    AppendPatternPairs(sql, conditionColumns, quotedValues);  // counts differ: left incomplete on purpose
+    AppendPatternPairs(sql, conditionColumns, quotedValues, defect);  // counts differ: left incomplete on purpose
     return sql;
 }
 
 WString StatementText::Select(const WString& tableArg, const WString& conditionColumns,
-                              const WString& conditionValues) {
+                              const WString& conditionValues, Defect* defect) {
     WString quotedValues = ParamList::DoubleQuotes(conditionValues);
     WString table = tableArg;
     WString selectList = OLESTR("*");
@@ -170,12 +191,9 @@ WString StatementText::Select(const WString& tableArg, const WString& conditionC
         }
     }
     if (conditionColumns.empty()) return OLESTR("SELECT ") + selectList + OLESTR(" FROM ") + table + OLESTR(";");
-    if (quotedValues.empty()) {
-        if (conditionColumns.find(OLESTR(';')) != WString::npos) return WString();
-        return OLESTR("SELECT ") + selectList + OLESTR(" FROM ") + table + OLESTR(" WHERE ") + conditionColumns +
-               OLESTR(";");
-    }
+    if (quotedValues.empty())
+        return RawCondition(OLESTR("SELECT ") + selectList + OLESTR(" FROM ") + table, conditionColumns, defect);
     WString sql = OLESTR("SELECT ") + selectList + OLESTR(" FROM ") + table + OLESTR(" WHERE ");
-    AppendPatternPairs(sql, conditionColumns, quotedValues);  // counts differ: left incomplete on purpose
+    AppendPatternPairs(sql, conditionColumns, quotedValues, defect);  // counts differ: left incomplete on purpose
     return sql;
 }

@@ -193,6 +193,7 @@ TEST_F(DatabaseFacadeFaultTest, TransactionThatSqliteRolledBackStoresNoneOfItsWr
         log.lines.clear();
         ASSERT_EQ(facade->BeginTransation(), S_OK);
         EXPECT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("k,v"), OLESTR("100,first")), 1);
+        std::vector<WString> lines;
         if (c.faultInWrite) {
             c.arm(*vfs);
             EXPECT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("k,v"), OLESTR("55,second")), 0);
@@ -200,12 +201,18 @@ TEST_F(DatabaseFacadeFaultTest, TransactionThatSqliteRolledBackStoresNoneOfItsWr
             EXPECT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("k,v"), OLESTR("101,third")), 0);
             EXPECT_EQ(facade->DeleteDBRecord(OLESTR("T"), OLESTR(""), OLESTR("")), 0);
             EXPECT_TRUE(facade->InTransaction());
+            // The failing write's own line, then one for each write refused.
+            const WString lost = OLESTR("SQLITE_IOERR[10]: disk I/O error; the transaction was rolled back, so this "
+                                        "write was not run\r\n");
+            lines = {OLESTR("SQLITE_IOERR[10]: disk I/O error\r\nREPLACE INTO T (k,v) VALUES ('55','second');"),
+                     lost + OLESTR("REPLACE INTO T (k,v) VALUES ('101','third');"), lost + OLESTR("DELETE FROM T;")};
         } else {
             c.arm(*vfs);
         }
         EXPECT_EQ(facade->CommitTransation(), S_FALSE);
         vfs->Heal();
-        EXPECT_EQ(log.lines, std::vector<WString>{c.line});
+        lines.push_back(c.line);
+        EXPECT_EQ(log.lines, lines);
         EXPECT_FALSE(facade->InTransaction());
         EXPECT_EQ(Keys(), before);
         EXPECT_TRUE(IntegrityOk());

@@ -39,6 +39,10 @@ TEST_F(DatabaseFacadeRecordsTest, InsertQuotesSplitsAndReplaces) {
     };
     const std::vector<std::string> stored{"1|replaced|~", "2|a,b|c", "4|x|y", "5|?1|:x", "6|x|y",
                                           "7|quoted names|~", "8||x", "a|replaces A|~"};
+    // The two rejected statements, logged alike inside a transaction and out.
+    const std::vector<WString> rejected{
+        OLESTR("SQLITE_ERROR[1]: near \")\": syntax error\r\nREPLACE INTO T (id) VALUES ();"),
+        OLESTR("SQLITE_ERROR[1]: 1 values for 2 columns\r\nREPLACE INTO T (id,name) VALUES ('1');")};
     for (const bool inside : {false, true}) {
         SCOPED_TRACE(inside ? "inside a transaction" : "outside a transaction");
         ASSERT_EQ(facade->DeleteDBRecord(OLESTR("T"), OLESTR(""), OLESTR("")), 1);
@@ -52,9 +56,7 @@ TEST_F(DatabaseFacadeRecordsTest, InsertQuotesSplitsAndReplaces) {
             ASSERT_EQ(facade->CommitTransation(), S_OK);
         }
         EXPECT_EQ(Table(), stored);
-        // Outside, the two rejected statements are logged; inside, a write
-        // answers 0 without a line.
-        EXPECT_EQ(log.lines.size(), inside ? 0u : 2u);
+        EXPECT_EQ(log.lines, rejected);
     }
 }
 
@@ -62,21 +64,30 @@ TEST_F(DatabaseFacadeRecordsTest, UpdatePairsColumnsWithValuesOrRunsNothing) {
     ASSERT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("id,name"), OLESTR("1,x")), 1);
     ASSERT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("id,name"), OLESTR("2,%")), 1);
     const std::string before = Bytes(file);
+    // Nothing runs; the one line gives both counts.
     struct Mismatch {
         const OLECHAR* conditionCol;
         const OLECHAR* conditionVal;
         const OLECHAR* newCol;
         const OLECHAR* newVal;
+        const OLECHAR* line;
     } const mismatches[] = {
-        {OLESTR(""), OLESTR(""), OLESTR("name,note"), OLESTR("x")},
-        {OLESTR("id"), OLESTR(""), OLESTR("name"), OLESTR("x")},
-        {OLESTR("id,name"), OLESTR("1"), OLESTR("name"), OLESTR("x")},
-        {OLESTR(""), OLESTR(""), OLESTR("name;note||;"), OLESTR("a,b")},  // the suffix splits the new values too
+        {OLESTR(""), OLESTR(""), OLESTR("name,note"), OLESTR("x"),
+         OLESTR("UpdateDBRecord Error:NewCol and NewVal differ in count: 2 and 1")},
+        {OLESTR("id"), OLESTR(""), OLESTR("name"), OLESTR("x"),
+         OLESTR("UpdateDBRecord Error:ConditionCol and ConditionVal differ in count: 1 and 0")},
+        {OLESTR("id,name"), OLESTR("1"), OLESTR("name"), OLESTR("x"),
+         OLESTR("UpdateDBRecord Error:ConditionCol and ConditionVal differ in count: 2 and 1")},
+        {OLESTR("id"), OLESTR(""), OLESTR("name;note||;"), OLESTR("a,b"),  // the suffix splits the new values too
+         OLESTR("UpdateDBRecord Error:NewCol and NewVal differ in count: 2 and 1")},
     };
-    for (const Mismatch& m : mismatches)
+    for (const Mismatch& m : mismatches) {
+        log.lines.clear();
         EXPECT_EQ(facade->UpdateDBRecord(OLESTR("T"), m.conditionCol, m.conditionVal, m.newCol, m.newVal), 0);
+        EXPECT_EQ(log.lines, std::vector<WString>{m.line});
+    }
     EXPECT_EQ(Bytes(file), before);
-    EXPECT_TRUE(log.lines.empty());
+    log.lines.clear();
 
     EXPECT_EQ(facade->UpdateDBRecord(OLESTR("T"), OLESTR("id"), OLESTR("1"), OLESTR("name;note||;"), OLESTR("n'1;n2")),
               1);
@@ -92,7 +103,7 @@ TEST_F(DatabaseFacadeRecordsTest, DeleteChoosesPatternEqualityRawOrAll) {
     for (const OLECHAR* row : rows) ASSERT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("id,name"), row), 1);
     struct Case { const char* what; const OLECHAR* conditionCol; const OLECHAR* conditionVal; LONG ret;
                   std::vector<std::string> idsLeft; } const cases[] = {
-        {"raw condition with ';' deletes nothing", OLESTR("id=1; DROP TABLE T"), OLESTR(""), 1,
+        {"raw condition with ';' deletes nothing", OLESTR("id=1; DROP TABLE T"), OLESTR(""), 0,
          {"1", "2", "3", "4", "5", "6", "7"}},
         {"equality does not match by pattern", OLESTR("name"), OLESTR("Ab"), 1, {"1", "2", "3", "4", "5", "6", "7"}},
         {"'%' matches by pattern", OLESTR("name,id"), OLESTR("Ab%,2"), 1, {"1", "3", "4", "5", "6", "7"}},
@@ -107,7 +118,12 @@ TEST_F(DatabaseFacadeRecordsTest, DeleteChoosesPatternEqualityRawOrAll) {
         EXPECT_EQ(facade->DeleteDBRecord(OLESTR("T"), c.conditionCol, c.conditionVal), c.ret);
         EXPECT_EQ(Rows(file, "SELECT id FROM T ORDER BY id"), c.idsLeft);
     }
-    EXPECT_EQ(log.lines.size(), 1u);  // only the rejected statement
+    // The refused raw condition, then the rejected statement with the counts.
+    EXPECT_EQ(log.lines, (std::vector<WString>{
+                             OLESTR("DeleteDBRecord Error:a raw condition may not hold \";\"\r\n"
+                                    "DELETE FROM T WHERE id=1; DROP TABLE T;"),
+                             OLESTR("SQLITE_ERROR[1]: incomplete input\r\nDELETE FROM T where "),
+                             OLESTR("DeleteDBRecord Error:ConditionCol and ConditionVal differ in count: 2 and 1")}));
 }
 
 TEST_F(DatabaseFacadeRecordsTest, QueryDeliversNamesAndRowTexts) {
@@ -138,14 +154,17 @@ TEST_F(DatabaseFacadeRecordsTest, QueryDeliversNamesAndRowTexts) {
 }
 
 TEST_F(DatabaseFacadeRecordsTest, FailedQueriesLeaveTheRecordSetUntouched) {
-    // sql: the second line of the message.
-    struct Case { const OLECHAR* table; const OLECHAR* conditionCol; const OLECHAR* conditionVal; const OLECHAR* sql; }
-    const cases[] = {
-        {OLESTR("Tx"), OLESTR(""), OLESTR(""), OLESTR("SELECT * FROM Tx;")},
-        {OLESTR("T#*#nmae"), OLESTR(""), OLESTR(""), OLESTR("SELECT nmae FROM T;")},
-        {OLESTR("T"), OLESTR("id=1; DROP TABLE T"), OLESTR(""), OLESTR("")},
-        {OLESTR("T#*#"), OLESTR(""), OLESTR(""), OLESTR("SELECT  FROM T#*#;")},
-        {OLESTR("T"), OLESTR("id,name"), OLESTR("1"), OLESTR("SELECT * FROM T WHERE ")},
+    // sql: the second line of the message; then the line that says why,
+    // where SQLite's does not.
+    struct Case { const OLECHAR* table; const OLECHAR* conditionCol; const OLECHAR* conditionVal; const OLECHAR* sql;
+                  const OLECHAR* why; } const cases[] = {
+        {OLESTR("Tx"), OLESTR(""), OLESTR(""), OLESTR("SELECT * FROM Tx;"), nullptr},
+        {OLESTR("T#*#nmae"), OLESTR(""), OLESTR(""), OLESTR("SELECT nmae FROM T;"), nullptr},
+        {OLESTR("T"), OLESTR("id=1; DROP TABLE T"), OLESTR(""), OLESTR(""),
+         OLESTR("GetDBRecordSet Error:a raw condition may not hold \";\"\r\nSELECT * FROM T WHERE id=1; DROP TABLE T;")},
+        {OLESTR("T#*#"), OLESTR(""), OLESTR(""), OLESTR("SELECT  FROM T#*#;"), nullptr},
+        {OLESTR("T"), OLESTR("id,name"), OLESTR("1"), OLESTR("SELECT * FROM T WHERE "),
+         OLESTR("GetDBRecordSet Error:ConditionCol and ConditionVal differ in count: 2 and 1")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(Narrow(c.table) + " " + Narrow(c.conditionCol));
@@ -153,20 +172,25 @@ TEST_F(DatabaseFacadeRecordsTest, FailedQueriesLeaveTheRecordSetUntouched) {
         QueryResult result = Query(c.table, c.conditionCol, c.conditionVal);
         EXPECT_FALSE(result.succeeded);
         EXPECT_FALSE(result.names.has_value());
-        ASSERT_EQ(log.lines.size(), 1u);
+        ASSERT_EQ(log.lines.size(), c.why ? 2u : 1u);
         const size_t split = log.lines[0].find(OLESTR("\r\n"));
         ASSERT_NE(split, WString::npos);
         EXPECT_EQ(log.lines[0].substr(split + 2), c.sql);
+        if (c.why) {
+            EXPECT_EQ(log.lines[1], c.why);
+        }
     }
     EXPECT_EQ(Rows(file, "SELECT count(*) FROM sqlite_master WHERE name='T'"), std::vector<std::string>{"1"});
 
-    // A missing file: no message, no call on the RecordSet, nothing created.
+    // A missing file: no call on the RecordSet, nothing created, and a line
+    // with the file's path and the statement.
     MakeFacade();
     log.lines.clear();
     QueryResult result = Query(OLESTR("T"));
     EXPECT_FALSE(result.succeeded);
     EXPECT_FALSE(result.names.has_value());
-    EXPECT_TRUE(log.lines.empty());
+    EXPECT_EQ(log.lines, std::vector<WString>{OLESTR("GetDBRecordSet Error:the database file ") + kDefaultFolder +
+                                              OLESTR("API_db.db does not exist\r\nSELECT * FROM T;")});
     EXPECT_FALSE(fs::exists(DefaultDataFolder() / "API_db.db"));
 }
 

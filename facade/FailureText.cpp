@@ -1,0 +1,38 @@
+#include "FailureText.h"
+
+#include "sqlite/CppSQLite3Exception.h"
+
+namespace {
+struct Entry {
+    FailureText::Id id;
+    const OLECHAR* format;
+};
+
+using Id = FailureText::Id;
+
+// In the order of the enumeration; Format checks the order.
+constexpr Entry kTexts[] = {
+    {Id::UpdateNewCounts, OLESTR("UpdateDBRecord Error:NewCol and NewVal differ in count: %d and %d")},
+    {Id::UpdateConditionCounts, OLESTR("UpdateDBRecord Error:ConditionCol and ConditionVal differ in count: %d and %d")},
+    {Id::DeleteConditionCounts, OLESTR("DeleteDBRecord Error:ConditionCol and ConditionVal differ in count: %d and %d")},
+    {Id::QueryConditionCounts, OLESTR("GetDBRecordSet Error:ConditionCol and ConditionVal differ in count: %d and %d")},
+    {Id::DeleteRawSemicolon, OLESTR("DeleteDBRecord Error:a raw condition may not hold \";\"\r\n%s")},
+    {Id::QueryRawSemicolon, OLESTR("GetDBRecordSet Error:a raw condition may not hold \";\"\r\n%s")},
+    {Id::QueryFileMissing, OLESTR("GetDBRecordSet Error:the database file %s does not exist\r\n%s")},
+    {Id::QueryNoRecordSet, OLESTR("GetDBRecordSet Error:pRecordSet is null")},
+    {Id::QueryNotRecordSet, OLESTR("GetDBRecordSet Error:pRecordSet is not a RecordSet")},
+    {Id::WriteAfterRollback, OLESTR("%s; the transaction was rolled back, so this write was not run")},
+};
+}  // namespace
+
+const OLECHAR* FailureText::Format(Id id) noexcept {
+    const auto index = static_cast<size_t>(id);
+    if (index < std::size(kTexts) && kTexts[index].id == id) return kTexts[index].format;
+    for (const Entry& entry : kTexts)
+        if (entry.id == id) return entry.format;
+    return OLESTR("");
+}
+
+WString FailureText::Sqlite(int code, const OLECHAR* message, const WString& statement) {
+    return WideFormat::Format(OLESTR("%s\r\n%s"), {CppSQLite3Exception(code, message).message(), statement});
+}
