@@ -145,6 +145,8 @@ if(BUILD_TESTING AND EXISTS ${OBZ_GTEST_SOURCE_DIR}/CMakeLists.txt)
   target_sources(test_import PRIVATE ${PROJECT_SOURCE_DIR}/tests/facade/FacadeFixture.cpp)
   include(${CMAKE_CURRENT_LIST_DIR}/IdlText.cmake)
   obz_idl_text(test_facade)
+  include(${CMAKE_CURRENT_LIST_DIR}/DocTable.cmake)
+  obz_doc_table(test_facade docs/api.md FailureTable)
 endif()
 
 # The C++ clients that scripts/windows-test.sh runs against the registered
