@@ -24,14 +24,12 @@ VirtualMemory& VirtualMemory::Instance() {
 
 void* VirtualMemory::Allocate(std::size_t bytes) {
     const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-    // Room for rounding up to a page and for the alignment slack.
-    if (bytes > SIZE_MAX - 2 * kHugePage) {
+    if (bytes > SIZE_MAX - page) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
     const std::size_t length = RoundUp(bytes, page);
-    const bool huge = length >= kHugePage;
-    if (huge) {
+    if (length >= kKeptFrom) {
         void* reused = nullptr;
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -53,25 +51,14 @@ void* VirtualMemory::Allocate(std::size_t bytes) {
             return reused;
         }
     }
-    // A huge region is mapped one huge page longer, then trimmed to start on
-    // a huge-page boundary.
-    const std::size_t mapped = huge ? length + kHugePage : length;
-    void* base = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (base == MAP_FAILED) {
+    void* start = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (start == MAP_FAILED) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    auto* start = static_cast<unsigned char*>(base);
-    if (huge) {
-        const auto at = reinterpret_cast<std::uintptr_t>(start);
-        const std::size_t head = RoundUp(at, kHugePage) - at;
-        if (head > 0) munmap(start, head);
-        const std::size_t tail = mapped - head - length;
-        if (tail > 0) munmap(start + head + length, tail);
-        start += head;
-        // Only a hint: without huge pages the region works the same.
-        madvise(start, length, MADV_HUGEPAGE);
-    }
+    // Small pages even where the system hands out huge ones unasked; only a
+    // hint, which kernels without huge pages refuse.
+    madvise(start, length, MADV_NOHUGEPAGE);
     // A committed region is about to be written: its pages are made present
     // in one call rather than one fault each, which on a virtual machine
     // costs microseconds a page. Kernels before 5.14 refuse the request,
@@ -99,7 +86,7 @@ bool VirtualMemory::Release(void* address) {
         }
         length = found->second;
         regions_.erase(found);
-        if (length >= kHugePage && keptBytes_ + length <= kKeptBytes) {
+        if (length >= kKeptFrom && keptBytes_ + length <= kKeptBytes) {
             try {
                 kept_.emplace(length, address);
                 keptBytes_ += length;

@@ -1,8 +1,9 @@
 // One block of memory of a RowStore. Small blocks come from the heap; a
 // block of kLargeBytes or more is a region of its own from VirtualAlloc.
-// The Linux runtime backs such regions with transparent huge pages, so that
-// filling a result of millions of rows is not dominated by page faults; on
-// Windows they are plain committed regions.
+// The Linux runtime makes such a region present in one call, so that
+// filling a result of millions of rows is not dominated by page faults, and
+// keeps released ones for the next result; on Windows they are plain
+// committed regions.
 //
 // Ownership: sole owner of its bytes; moving transfers them, destruction
 // releases them. Thread-safety: as a plain value.
