@@ -22,6 +22,7 @@ UINT ResolveCodePage(int codePage) {
 
 CStdioFileEx::CStdioFileEx() noexcept
     : m_bUnicode(false),
+      m_bUtf8Mark(false),
       m_nOpenFlags(0),
       m_nCodePage(kSystemCodePage),
       m_nAnsiCodePage(CP_ACP),
@@ -33,6 +34,7 @@ CStdioFileEx::CStdioFileEx() noexcept
 
 BOOL CStdioFileEx::Open(const OLECHAR* fileName, UINT openFlags) {
     m_bUnicode = (openFlags & modeWriteUnicode) != 0;
+    m_bUtf8Mark = false;
     openFlags = (openFlags & ~UINT(typeText)) | typeBinary;
     m_nOpenFlags = openFlags;
     const BOOL opened = CStdioFile::Open(fileName, openFlags);
@@ -42,9 +44,11 @@ BOOL CStdioFileEx::Open(const OLECHAR* fileName, UINT openFlags) {
     if (!opened || (openFlags & (modeCreate | modeWrite)) != 0) {
         return opened;
     }
-    // Only a file of at least two bytes can hold the mark.
-    unsigned char mark[2];
-    m_bUnicode = Read(mark, 2) == 2 && mark[0] == kUtf16Mark[0] && mark[1] == kUtf16Mark[1];
+    // Only a file of at least two bytes can hold a mark.
+    unsigned char mark[3];
+    const UINT got = Read(mark, 3);
+    m_bUnicode = got >= 2 && mark[0] == kUtf16Mark[0] && mark[1] == kUtf16Mark[1];
+    m_bUtf8Mark = got == 3 && std::memcmp(mark, kUtf8Mark, sizeof kUtf8Mark) == 0;
     Seek(0, begin);
     return opened;
 }
@@ -63,8 +67,9 @@ bool CStdioFileEx::ReadString(WString& line) {
         unsigned char skipped[3];
         if (m_bUnicode) {
             Read(skipped, 2);
-        } else if (m_nCodePage == static_cast<int>(kUtf8)) {
-            // The field names UTF-8 explicitly: its mark is assumed present.
+        } else if (m_bUtf8Mark || m_nCodePage == static_cast<int>(kUtf8)) {
+            // The mark was found, or the code page names UTF-8 explicitly
+            // and the mark is assumed present.
             Read(skipped, 3);
         }
     }

@@ -1,5 +1,7 @@
 // Line reader and writer for text files stored either as UTF-16 little-endian
 // text with the byte-order mark FF FE or as 8-bit text in a code page.
+// A file that starts with the UTF-8 mark EF BB BF (what Windows editors and
+// spreadsheets write as "UTF-8") is read as UTF-8 whatever the code page.
 // Lines are read from blocks that the base holds ahead of the position, and
 // found with memchr; an 8-bit line of bytes below 80 (the same characters in
 // UTF-8 and every ANSI code page) is widened directly, any other converted
@@ -29,11 +31,11 @@ public:
     CStdioFileEx() noexcept;
 
     // Opens in binary mode (a text-type flag becomes the binary one). For read
-    // access, or read-write access without create, the first two bytes decide
-    // the encoding: FF FE is UTF-16 little-endian, anything else (including
-    // FE FF, or a file shorter than two bytes) 8-bit text. With create or
-    // write access the encoding is modeWriteUnicode. Leaves the position at 0
-    // and the mark unread. Answers nonzero on success, 0 otherwise.
+    // access, or read-write access without create, the first bytes decide
+    // the encoding: FF FE is UTF-16 little-endian, EF BB BF UTF-8, anything
+    // else (including FE FF, or a file shorter than two bytes) 8-bit text in
+    // the code page. With create or write access the encoding is
+    // modeWriteUnicode. Leaves the position at 0 and the mark unread. Answers nonzero on success, 0 otherwise.
     BOOL Open(const OLECHAR* fileName, UINT openFlags) override;
 
     // Marks the next ReadString as a start of file again, then seeks as the
@@ -42,8 +44,8 @@ public:
 
     using CStdioFile::ReadString;
     // Reads the next line without its line feed and without one carriage
-    // return before it; at position 0 a UTF-16 mark (or, with code page
-    // 65001, three bytes) is skipped first. `line` is assigned in place, so
+    // return before it; at position 0 a UTF-16 or UTF-8 mark (or, with code
+    // page 65001, three bytes) is skipped first. `line` is assigned in place, so
     // its capacity is reused. Answers false, with `line` emptied, at end of
     // file. An 8-bit line ends at a zero byte; a UTF-16 line keeps zero units.
     bool ReadString(WString& line);
@@ -55,6 +57,8 @@ public:
     void WriteString(const OLECHAR* text);
 
     bool IsUnicode() const noexcept { return m_bUnicode; }
+    // True when the open found the UTF-8 mark: 8-bit lines are then UTF-8.
+    bool HasUtf8Mark() const noexcept { return m_bUtf8Mark; }
     UINT GetOpenFlags() const noexcept { return m_nOpenFlags; }
     int GetCodePage() const noexcept { return m_nCodePage; }
     // Code page for 8-bit text; kSystemCodePage is the ANSI code page as
@@ -83,10 +87,12 @@ private:
     void WriteUnits(const OLECHAR* text, size_t length);
     // The code page that 8-bit text is read and written in.
     int TextCodePage() const noexcept {
+        if (m_bUtf8Mark) return static_cast<int>(CP_UTF8);
         return m_nCodePage == kSystemCodePage ? static_cast<int>(m_nAnsiCodePage) : m_nCodePage;
     }
 
     bool m_bUnicode;
+    bool m_bUtf8Mark;
     UINT m_nOpenFlags;
     int m_nCodePage;
     UINT m_nAnsiCodePage;

@@ -176,4 +176,25 @@ TEST_F(BulkImporterTest, EightBitFileReadsInTheAnsiCodePage) {
     EXPECT_EQ(Dump((DefaultDataFolder() / "API_db.db").string()),
               "[T]\nint:1 text:'1' text:'Caf\xC3\xA9' \nint:2 text:'2' text:'\xE2\x82\xAC 5' \n");
 }
+
+// A file that starts with the UTF-8 mark (Windows editors' and spreadsheets'
+// "UTF-8") reads as UTF-8 whatever the ANSI code page, without the mark.
+TEST_F(BulkImporterTest, Utf8FileWithMarkReadsAsUtf8InAnyCodePage) {
+    const std::string file = WriteFile("utf8.txt", "\xEF\xBB\xBF'Caf\xC3\xA9'#'\xE2\x82\xAC 5';\n");
+    const std::string db = (DefaultDataFolder() / "API_db.db").string();
+#ifdef _WIN32
+    const OLECHAR* const pages[] = {nullptr};  // the system's own
+#else
+    const OLECHAR* const pages[] = {OLESTR("1252"), OLESTR("65001")};
+#endif
+    for (const OLECHAR* acp : pages) {
+        if (acp != nullptr)
+            PutRegistryText(HKEY_LOCAL_MACHINE, OLESTR("SYSTEM\\CurrentControlSet\\Control\\Nls\\CodePage"),
+                            OLESTR("ACP"), acp);
+        EXPECT_EQ(facade->ImportDbFile(Wide(file), OLESTR("T"), OLESTR("k,name"), OLESTR(";"), OLESTR("#")), 1);
+        EXPECT_EQ(Dump(db), "[T]\nint:1 text:'Caf\xC3\xA9' text:'\xE2\x82\xAC 5' \n");
+        LONG dropped = 0;
+        facade->DropTable(OLESTR(""), OLESTR("T"), &dropped);
+    }
+}
 }  // namespace
