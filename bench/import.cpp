@@ -1,13 +1,17 @@
-// ImportDbFile against the sqlite3 shell's .import on the same rows, in one
-// run. Each side runs in a fresh child process (this program re-executed), so
-// that its peak resident memory is its own; the wall time covers the whole
-// child. Prints both times, both peaks, the ratios and the targets:
+// ImportDbFile (or, with --obz-import, the obz-import tool on the CSV file)
+// against the sqlite3 shell's .import on the same rows, in one run. Each
+// side runs in a fresh child process (this program re-executed, or the
+// tool), so that its peak resident memory is its own; the wall time covers
+// the whole child. Prints both times, both peaks, the ratios and the targets:
 // time at most the shell's, peak memory at most three times the file's size
 // plus 64 MiB. Lines tagged for bench/run carry every run (see
 // BenchSupport.h).
 //
-//   bench_import [rows=1000000] [runs=3] [--one-statement]
+//   bench_import [rows=1000000] [runs=3] [--one-statement] [--obz-import]
 //
+// With --obz-import the measured side is obz-import loading the shell's CSV
+// file into the same table, through the component registered in a prefix of
+// its own; its import file goes to $TMPDIR too (built with the tool only).
 // The files go to a fresh folder under $TMPDIR (default /tmp).
 // --one-statement also times the import done as one statement, once.
 #include <sqlite3.h>
@@ -147,19 +151,33 @@ int main(int argc, char** argv) {
     long rows = 1000000;
     int runs = 3;
     bool oneStatement = false;
+    bool tool = false;
     std::vector<long> numbers;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--one-statement") == 0)
             oneStatement = true;
+        else if (std::strcmp(argv[i], "--obz-import") == 0)
+            tool = true;
         else
             numbers.push_back(std::atol(argv[i]));
     }
     if (numbers.size() > 0) rows = numbers[0];
     if (numbers.size() > 1) runs = static_cast<int>(numbers[1]);
     if (rows < 1 || runs < 1) {
-        std::fprintf(stderr, "usage: bench_import [rows] [runs] [--one-statement]\n");
+        std::fprintf(stderr, "usage: bench_import [rows] [runs] [--one-statement] [--obz-import]\n");
         return 2;
     }
+#ifndef OBZ_IMPORT
+    if (tool) {
+        std::fprintf(stderr, "bench_import: built without obz-import\n");
+        return 2;
+    }
+#define OBZ_IMPORT ""
+#define OBZ_REGSVR ""
+#define OBZ_MODULE ""
+#endif
+    const char* const measure = tool ? "obz-import" : "import";
+    const char* const side = tool ? "obz-import" : "ImportDbFile";
 
     // TMPDIR chooses the file system (for example /dev/shm, to take disk
     // writes out of the comparison on a busy machine).
@@ -176,6 +194,10 @@ int main(int argc, char** argv) {
     long componentPeak = 0, shellPeak = 0;
     long differences = -1;
     bool allOk = true;
+    if (tool) {
+        setenv("COMRT_PREFIX", (dir / "tool-prefix").c_str(), 1);
+        allOk = std::system((std::string(OBZ_REGSVR) + " /s " + OBZ_MODULE).c_str()) == 0;
+    }
     for (int r = 0; r < runs; ++r) {
         const fs::path prefix = dir / ("prefix" + std::to_string(r));
         const fs::path shellDb = dir / ("shell" + std::to_string(r) + ".db");
@@ -183,7 +205,13 @@ int main(int argc, char** argv) {
         // machine falls on both alike.
         if (!Exec(shellDb, kCreateUtf16)) allOk = false;
         Run component, shell;
-        auto runComponent = [&] { component = RunChild({self, "--child-component", prefix.string(), literals.string()}); };
+        // The tool loads into its own file, made with the shell's table.
+        const fs::path toolDb = dir / ("tool" + std::to_string(r) + ".db");
+        if (tool && !Exec(toolDb, kCreateUtf16)) allOk = false;
+        auto runComponent = [&] {
+            component = tool ? RunChild({OBZ_IMPORT, "--no-header", csv.string(), "*" + toolDb.string(), "T"})
+                             : RunChild({self, "--child-component", prefix.string(), literals.string()});
+        };
         auto runShell = [&] { shell = RunChild({"sqlite3", shellDb.string(), ".import --csv " + csv.string() + " T"}); };
         if (r % 2 == 0) {
             runComponent();
@@ -200,9 +228,11 @@ int main(int argc, char** argv) {
         componentPeak = std::max(componentPeak, component.peakKiB);
         shellPeak = std::max(shellPeak, shell.peakKiB);
         if (r == 0)
-            differences = Differences(prefix / "drive_c/ProgramData/Ombrel/API/DataBase/API_db.db", shellDb);
+            differences =
+                Differences(tool ? toolDb : prefix / "drive_c/ProgramData/Ombrel/API/DataBase/API_db.db", shellDb);
         fs::remove_all(prefix);
         fs::remove(shellDb);
+        fs::remove(toolDb);
     }
 
     const double componentSeconds = Median(componentTimes);
@@ -214,19 +244,25 @@ int main(int argc, char** argv) {
     const double memoryLimitMiB = 3 * fileMiB + 64;
     std::printf("rows %ld, literal file %.1f MiB, %d runs (median time, largest peak)\n", rows, fileMiB, runs);
     std::printf("%-22s %9s %9s %12s\n", "", "time s", "cpu s", "peak MiB");
-    std::printf("%-22s %9.3f %9.3f %12.1f\n", "ImportDbFile", componentSeconds, Median(componentCpu), componentMiB);
+    std::printf("%-22s %9.3f %9.3f %12.1f\n", side, componentSeconds, Median(componentCpu), componentMiB);
     std::printf("%-22s %9.3f %9.3f %12.1f\n", "sqlite3 .import", shellSeconds, Median(shellCpu), shellMiB);
     std::printf("time ratio %.3f (target <= 1.0): %s\n", timeRatio, timeRatio <= 1.0 ? "met" : "MISSED");
     for (size_t i = 0; i < componentTimes.size(); ++i)
-        std::printf("RESULT\timport\t%.6f\t%.6f\nRESULT\timport, CPU time\t%.6f\t%.6f\n", componentTimes[i],
-                    shellTimes[i], componentCpu[i], shellCpu[i]);
-    std::printf("TARGET\timport\t1.00\nPEAK\timport (ImportDbFile)\t%.1f\nPEAK\timport (sqlite3 shell)\t%.1f\n",
-                componentMiB, shellMiB);
-    std::printf("NOTE\timport: peak %.1f MiB against a limit of %.1f MiB (3 x the %.1f MiB file + 64 MiB)\n",
-                componentMiB, memoryLimitMiB, fileMiB);
+        std::printf("RESULT\t%s\t%.6f\t%.6f\nRESULT\t%s, CPU time\t%.6f\t%.6f\n", measure, componentTimes[i],
+                    shellTimes[i], measure, componentCpu[i], shellCpu[i]);
+    std::printf("TARGET\t%s\t1.00\nPEAK\t%s\t%.1f\nPEAK\t%s (sqlite3 shell)\t%.1f\n", measure,
+                tool ? "obz-import" : "import (ImportDbFile)", componentMiB, measure, shellMiB);
+    if (tool) {
+        std::printf("NOTE\tobz-import: peak %.1f MiB for a %.1f MiB CSV file\n", componentMiB,
+                    static_cast<double>(fs::file_size(csv)) / (1024.0 * 1024.0));
+    } else {
+        std::printf("NOTE\timport: peak %.1f MiB against a limit of %.1f MiB (3 x the %.1f MiB file + 64 MiB)\n",
+                    componentMiB, memoryLimitMiB, fileMiB);
+    }
     std::printf("cpu time ratio %.3f\n", cpuRatio);
-    std::printf("peak %.1f MiB = %.2f x file (target <= 3 x file + 64 MiB = %.1f MiB): %s\n", componentMiB,
-                componentMiB / fileMiB, memoryLimitMiB, componentMiB <= memoryLimitMiB ? "met" : "MISSED");
+    if (!tool)
+        std::printf("peak %.1f MiB = %.2f x file (target <= 3 x file + 64 MiB = %.1f MiB): %s\n", componentMiB,
+                    componentMiB / fileMiB, memoryLimitMiB, componentMiB <= memoryLimitMiB ? "met" : "MISSED");
     std::printf("peak ratio to the shell %.2f\n", componentMiB / shellMiB);
     std::printf("tables identical: %s\n", differences == 0 ? "yes" : "NO");
     {
@@ -235,8 +271,8 @@ int main(int argc, char** argv) {
         const fs::path db = dir / "shell-utf8.db";
         Exec(db, kCreate);
         Run utf8 = RunChild({"sqlite3", db.string(), ".import --csv " + csv.string() + " T"});
-        std::printf("sqlite3 .import into a UTF-8 database: %.3f s, cpu %.3f s (component %.2f x, cpu %.2f x)\n",
-                    utf8.seconds, utf8.cpuSeconds, componentSeconds / utf8.seconds,
+        std::printf("sqlite3 .import into a UTF-8 database: %.3f s, cpu %.3f s (%s %.2f x, cpu %.2f x)\n",
+                    utf8.seconds, utf8.cpuSeconds, side, componentSeconds / utf8.seconds,
                     Median(componentCpu) / utf8.cpuSeconds);
     }
     if (oneStatement) {
