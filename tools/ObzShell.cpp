@@ -13,41 +13,54 @@
 // when any failed (a malformed line, an unknown object or method, a failed
 // call, an answer of 0, false or S_FALSE that the next line does not
 // expect, an unmet `expect`), 2 for bad usage or when the component cannot
-// be created.
+// be created, 130 when Ctrl-C stopped a script.
 #include <OBZeveVevuVAD.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <string>
 
 #include "ObzShellInput.h"
 #include "ObzShellSession.h"
 #include "ShellCommand.h"
+#include "ShellCompletion.h"
 #include "ShellHelp.h"
 #include "ShellLine.h"
 #include "InstalledPath.h"
 
 namespace {
 
-int Run(ObzShellInput& input, bool echo, bool stopOnFailure) {
-    if (input.Terminal()) {
+int Run(FILE* in, bool terminal, bool echo, bool stopOnFailure) {
+    if (terminal) {
         std::cout << "obzshell " OBZ_VERSION_TEXT ": help lists the lines and methods; quit or Ctrl-D leaves."
                   << std::endl;
     }
     ObzShellSession session(std::cout, std::cerr);
     if (!session.Start()) return 2;
+    ObzShellInput input(in, terminal, [&session](std::string_view line) {
+        return ShellCompletion::Candidates(line, session.Variables());
+    });
     bool allSucceeded = true;
     // Counts a failed line; false when the run stops there (-e).
     const auto failed = [&](unsigned number) {
         allSucceeded = false;
-        if (!input.Terminal()) std::cerr << "   (line " << number << ")" << std::endl;
+        if (!terminal) std::cerr << "   (line " << number << ")" << std::endl;
         return !stopOnFailure;
+    };
+    // Ctrl-C stops a script after the line that runs, or while it waits for
+    // its next line; a terminal goes on (see ObzShellInput).
+    const auto interrupted = [&](unsigned number) {
+        if (terminal || !ObzShellInput::TakeInterrupt()) return false;
+        std::cerr << "obzshell: interrupted after line " << number << std::endl;
+        return true;
     };
     std::string text;
     unsigned pendingLine = 0;
-    for (unsigned number = 1; input.ReadLine(text); ++number) {
+    unsigned number = 0;
+    while (input.ReadLine(text)) {
+        ++number;
         const ShellLine line = ShellLine::Parse(text);
         const ShellCommand command = ShellCommand::FromLine(line);
         const ShellCommand::Kind kind = command.GetKind();
@@ -64,13 +77,15 @@ int Run(ObzShellInput& input, bool echo, bool stopOnFailure) {
         if (session.FailurePending()) {
             pendingLine = number;
             // A person at a terminal reads the answer at once: no later line settles it.
-            if (input.Terminal()) {
+            if (terminal) {
                 session.ReportFailure(false);
                 failed(number);
             }
         }
         if (session.QuitRequested()) break;
+        if (interrupted(number)) return 130;
     }
+    if (interrupted(number)) return 130;
     if (session.FailurePending()) {
         session.ReportFailure(true);
         failed(pendingLine);
@@ -110,10 +125,10 @@ int main(int argc, char** argv) {
         }
     }
 
-    std::ifstream file;
+    FILE* file = nullptr;
     if (script != nullptr && std::strcmp(script, "-") != 0) {
-        file.open(script);
-        if (!file) {
+        file = std::fopen(script, "r");
+        if (file == nullptr) {
             std::cerr << "obzshell: cannot open " << script << "\n";
             return 2;
         }
@@ -121,14 +136,13 @@ int main(int argc, char** argv) {
 
     if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
         std::cerr << "obzshell: cannot initialise COM\n";
+        if (file != nullptr) std::fclose(file);
         return 2;
     }
-    int status = 0;
-    {
-        ObzShellInput input(file.is_open() ? static_cast<std::istream&>(file) : std::cin,
-                            !file.is_open() && isatty(STDIN_FILENO) != 0);
-        status = Run(input, echo && file.is_open(), stopOnFailure);
-    }
+    ObzShellInput::CatchInterrupts();
+    const int status = Run(file != nullptr ? file : stdin, file == nullptr && isatty(STDIN_FILENO) != 0,
+                           echo && file != nullptr, stopOnFailure);
     CoUninitialize();
+    if (file != nullptr) std::fclose(file);
     return status;
 }

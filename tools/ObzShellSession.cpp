@@ -1,11 +1,17 @@
 #include "ObzShellSession.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
 #include "ObzShellArguments.h"
+#include "ObzShellItemTap.h"
+#include "ShellCompletion.h"
 #include "ShellHelp.h"
 #include "ShellMethodGuide.h"
+#include "ShellTable.h"
+#include "obzkit/Bstr.h"
+#include "obzkit/Create.h"
 #include "obzkit/Utf8.h"
 
 namespace {
@@ -113,6 +119,19 @@ bool ObzShellSession::Run(const ShellCommand& command) {
             return Help(command.Name());
         case ShellCommand::Kind::Call:
             return Call(command);
+        case ShellCommand::Kind::Select: {
+            const std::vector<ShellLine::Word>& words = command.Arguments();
+            const auto word = [&](size_t i) { return i < words.size() ? words[i].text : std::string(); };
+            const std::string columns = word(1);
+            return Query(columns.empty() || columns == "*" ? word(0) : word(0) + "#*#" + columns, word(2), word(3),
+                         "row");
+        }
+        case ShellCommand::Kind::Tables:
+            // The schema table, and the columns of each table from SQLite's
+            // table_info, in one query of the current file.
+            return Query("sqlite_master AS m#*#m.name AS \"table\", (SELECT group_concat(name, ',') FROM "
+                         "pragma_table_info(m.name)) AS columns",
+                         "m.type = 'table' AND m.name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY m.name", "", "table");
     }
     return Fail("unknown command");
 }
@@ -127,6 +146,11 @@ bool ObzShellSession::Create(const std::string& variable, const std::string& pro
     hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.PutVoid());
     if (FAILED(hr)) return Failed(hr, "cannot create " + progId);
     objects_[variable] = object;
+    // The class, for the help that completion and a near miss give.
+    classes_[variable] = IsEqualCLSID(clsid, CLSID_ZeveVevuVAD) ? "Ombrel.ZeveVevuVAD"
+                         : IsEqualCLSID(clsid, CLSID_RecordSet) ? "Ombrel.RecordSet"
+                         : IsEqualCLSID(clsid, CLSID_RecordItem) ? "Ombrel.RecordItem"
+                                                                 : "";
     OLECHAR clsidText[40];
     const int length = StringFromGUID2(clsid, clsidText, 40);
     lastOutcome_ = "S_OK";
@@ -144,7 +168,16 @@ bool ObzShellSession::Call(const ShellCommand& command) {
     LPOLESTR names[] = {method.data()};
     DISPID id = DISPID_UNKNOWN;
     HRESULT hr = target->second->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
-    if (FAILED(hr)) return Failed(hr, variable + " has no method " + command.Name());
+    if (FAILED(hr)) {
+        std::vector<std::string> names = ShellHelp::MethodNames(classes_[variable]);
+        if (command.Target().empty()) {
+            const std::vector<std::string> keywords = ShellHelp::Keywords();
+            names.insert(names.end(), keywords.begin(), keywords.end());
+        }
+        const std::string nearest = ShellCompletion::Nearest(command.Name(), names);
+        return Failed(hr, variable + " has no method " + command.Name() +
+                              (nearest.empty() ? "" : "; did you mean " + nearest + "?"));
+    }
 
     const std::vector<ShellLine::Word>& words = command.Arguments();
     ObzShellArguments arguments(words.size());
@@ -175,7 +208,13 @@ bool ObzShellSession::Call(const ShellCommand& command) {
         std::string what = command.Name() + " failed";
         if ((hr == DISP_E_TYPEMISMATCH || hr == DISP_E_OVERFLOW) && argumentError < words.size())
             what += " at argument " + std::to_string(words.size() - argumentError);
-        return Failed(hr, what);
+        Failed(hr, what);
+        const std::string synopsis =
+            ShellHelp::MethodNames(classes_[variable]).empty() ? "" : ShellHelp::Synopsis(command.Name());
+        if (hr == DISP_E_BADPARAMCOUNT && !synopsis.empty()) {
+            err_ << "   usage: " << (command.Target().empty() ? "" : variable + ".") << synopsis << std::endl;
+        }
+        return false;
     }
 
     switch (result.vt) {
@@ -219,6 +258,56 @@ void ObzShellSession::ReportFailure(bool expectable) {
     Fail(what);
 }
 
+bool ObzShellSession::Query(const std::string& table, const std::string& conditionCol,
+                            const std::string& conditionVal, const char* noun) {
+    obzkit::Ref<IZeveVevuVAD> db;
+    HRESULT hr = objects_[kDatabaseVariable]->QueryInterface(IID_IZeveVevuVAD, db.PutVoid());
+    if (SUCCEEDED(hr) && !rows_) hr = obzkit::CreateObject(OLESTR("Ombrel.RecordSet"), IID_IRecordSet, rows_.PutVoid());
+    if (SUCCEEDED(hr) && !item_) hr = obzkit::CreateObject(OLESTR("Ombrel.RecordItem"), IID_IRecordItem, item_.PutVoid());
+    if (FAILED(hr)) return Failed(hr, "cannot make the objects of a query");
+
+    VARIANT_BOOL succeeded = VARIANT_FALSE;
+    hr = db->GetDBRecordSet(obzkit::Bstr(table), obzkit::Bstr(conditionCol), obzkit::Bstr(conditionVal), rows_.Get(),
+                            &succeeded);
+    if (FAILED(hr)) return Failed(hr, "GetDBRecordSet failed");
+    if (succeeded == VARIANT_FALSE) {
+        lastOutcome_ = "false";
+        out_ << "=> false" << std::endl;
+        pending_ = "GetDBRecordSet answered false";
+        return true;
+    }
+    LONG count = 0;
+    rows_->GetRecordCount(&count);
+    // The tap keeps the column names that each row comes with; every value
+    // is read from the item by name, as a client reads it.
+    const obzkit::Ref<ObzShellItemTap> tap(new ObzShellItemTap(item_));
+    std::vector<std::string> names;
+    ShellTable result({});
+    for (LONG i = 0; i < count; ++i) {
+        VARIANT_BOOL loaded = VARIANT_FALSE;
+        hr = rows_->GetRecordItem(i, tap.Get(), &loaded);
+        if (FAILED(hr)) return Failed(hr, "GetRecordItem failed");
+        if (i == 0) {
+            for (size_t start = 0; start <= tap->Names().size();) {
+                const size_t comma = std::min(tap->Names().find(',', start), tap->Names().size());
+                names.push_back(tap->Names().substr(start, comma - start));
+                start = comma + 1;
+            }
+            result = ShellTable(names);
+        }
+        std::vector<std::string> values;
+        for (const std::string& name : names) {
+            obzkit::Bstr value;
+            item_->GetDataValue(obzkit::Bstr(name), value.Put());
+            values.push_back(value.Utf8());
+        }
+        result.AddRow(std::move(values));
+    }
+    out_ << result.Text(noun) << std::flush;
+    lastOutcome_ = std::to_string(count);
+    return true;
+}
+
 bool ObzShellSession::Expect(const std::string& expected) {
     if (lastOutcome_ == expected) return true;
     return Fail("expected " + expected + " but the last outcome was " + lastOutcome_);
@@ -230,7 +319,16 @@ bool ObzShellSession::Help(const std::string& method) {
         return true;
     }
     std::string text;
-    if (!ShellHelp::Method(method, text)) return Fail("no method named " + method + " (help lists them)");
+    if (!ShellHelp::Topic(method, text)) {
+        std::vector<std::string> names = ShellHelp::Keywords();
+        for (const char* progId : {kDatabaseProgId, "Ombrel.RecordSet", "Ombrel.RecordItem"}) {
+            const std::vector<std::string> methods = ShellHelp::MethodNames(progId);
+            names.insert(names.end(), methods.begin(), methods.end());
+        }
+        const std::string nearest = ShellCompletion::Nearest(method.substr(method.find('.') + 1), names);
+        return Fail("no method or line named " + method +
+                    (nearest.empty() ? " (help lists them)" : "; did you mean " + nearest + "?"));
+    }
     out_ << text << std::flush;
     return true;
 }
@@ -247,3 +345,5 @@ bool ObzShellSession::Failed(HRESULT hr, const std::string& what) {
     err_ << "=> error " << lastOutcome_ << (name.empty() ? "" : " " + name) << ": " << what << std::endl;
     return false;
 }
+
+ShellCompletion::Variables ObzShellSession::Variables() const { return classes_; }

@@ -13,6 +13,10 @@
 // to `out`, or to `err` when the command failed:
 //   => error 0x80020006 DISP_E_UNKNOWNNAME: ...           a failed call
 //   => error: no object named rs                          any other failure
+// An unknown method gets the nearest name ("did you mean BeginTransation?"),
+// a wrong number of arguments the method's usage line.
+// `select` and `tables` print their rows as a table (see ShellTable), read
+// through a RecordSet and a RecordItem of their own.
 // `help` writes the shell's help (see ShellHelp) to `out`. It remembers the
 // outcome's text (1, true, text, S_OK, or the HRESULT in hex) for `expect`.
 // Events are written by the sink as they arrive, before the outcome line of
@@ -32,6 +36,7 @@
 #include "obzkit/Ref.h"
 #include "ObzShellSink.h"
 #include "ShellCommand.h"
+#include "ShellCompletion.h"
 
 class ObzShellSession {
 public:
@@ -47,6 +52,8 @@ public:
     // a failed HRESULT or an expectation not met.
     bool Run(const ShellCommand& command);
     bool QuitRequested() const noexcept { return quit_; }
+    // The variables with their classes, for completion.
+    ShellCompletion::Variables Variables() const;
     // True while the last call's failure answer waits for an `expect`.
     bool FailurePending() const noexcept { return !pending_.empty(); }
     // Writes the pending failure as a failed line ("InsertDBRecord answered
@@ -56,6 +63,11 @@ public:
 private:
     bool Create(const std::string& variable, const std::string& progId);
     bool Call(const ShellCommand& command);
+    // Runs GetDBRecordSet with the arguments and prints the rows as a
+    // ShellTable, each row a noun ("row", "table"); the outcome for expect
+    // is the row count, or false (a pending failure) when the query fails.
+    bool Query(const std::string& table, const std::string& conditionCol, const std::string& conditionVal,
+               const char* noun);
     bool Expect(const std::string& expected);
     bool Help(const std::string& method);
     bool Fail(const std::string& reason);
@@ -64,7 +76,10 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     std::map<std::string, obzkit::Ref<IDispatch>> objects_;
+    ShellCompletion::Variables classes_;  // the ProgID of each variable's class, empty when unknown
     obzkit::Ref<IConnectionPoint> events_;
+    obzkit::Ref<IRecordSet> rows_;   // the objects of select and tables, made at the first
+    obzkit::Ref<IRecordItem> item_;
     DWORD cookie_ = 0;
     std::string lastOutcome_;
     std::string pending_;  // "Method answered 0" while a failure answer is pending

@@ -60,6 +60,25 @@ ShellCommand ShellCommand::FromLine(const ShellLine& line) {
         return command;
     }
 
+    if (head == "select") {
+        // The line names the parts of a query as GetDBRecordSet takes them.
+        const char* const usage = "usage: select TABLE [COLUMNS [CONDITIONCOL [CONDITIONVAL]]] (help select)";
+        if (words.size() < 2 || words.size() > 5) return Invalid(usage);
+        if (words.size() > 2 && (words[2].text == "from" || words[2].text == "FROM")) {
+            return Invalid(std::string(usage) + "; not SQL: select People name,city");
+        }
+        for (size_t i = 1; i < words.size(); ++i) {
+            if (words[i].reference) return Invalid("select takes texts, not $" + words[i].text);
+        }
+        command.kind_ = Kind::Select;
+        command.arguments_.assign(words.begin() + 1, words.end());
+        return command;
+    }
+    if (head == "tables") {
+        if (words.size() != 1) return Invalid("tables takes no arguments");
+        command.kind_ = Kind::Tables;
+        return command;
+    }
     if (head == "help") {
         if (words.size() > 2) return Invalid("usage: help [METHOD]");
         command.kind_ = Kind::Help;

@@ -4,6 +4,9 @@
 //   expect VALUE         compare VALUE with the outcome of the last call
 //   quit | exit          stop reading
 //   help [METHOD]        describe the commands and methods, or one method
+//   select TABLE [COLUMNS [CONDITIONCOL [CONDITIONVAL]]]
+//                        print rows of a table (COLUMNS * for all)
+//   tables               print the tables of the current file and their columns
 //   Method ARG...        call Method of the database object
 //   NAME.Method ARG...   call Method of the object kept as variable NAME
 // Arguments are the line's words; a $NAME word passes that object.
@@ -19,7 +22,7 @@
 
 class ShellCommand {
 public:
-    enum class Kind { Nothing, Invalid, New, Print, Expect, Quit, Help, Call };
+    enum class Kind { Nothing, Invalid, New, Print, Expect, Quit, Help, Call, Select, Tables };
 
     static ShellCommand FromLine(const ShellLine& line);
 
@@ -31,7 +34,8 @@ public:
     // New: the ProgID; Call: the method name; Expect: the expected outcome;
     // Print: the text to write; Help: the method asked about, empty for all.
     const std::string& Name() const noexcept { return name_; }
-    // Call: the arguments in order.
+    // Call: the arguments in order; Select: TABLE, then COLUMNS,
+    // CONDITIONCOL and CONDITIONVAL as far as given.
     const std::vector<ShellLine::Word>& Arguments() const noexcept { return arguments_; }
 
 private:

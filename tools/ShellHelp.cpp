@@ -30,19 +30,43 @@ const ShellClass kClasses[] = {
      "item", kRecordItemMembers},
 };
 
-const char kLines[] =
-    "Lines:\n"
-    "  Method ARG...       call a method of the database object (the variable db)\n"
-    "  NAME.Method ARG...  call a method of the object kept as variable NAME\n"
-    "  new NAME PROGID     create an object (Ombrel.RecordSet, Ombrel.RecordItem or\n"
-    "                      a {CLSID}) and keep it as variable NAME\n"
-    "  $NAME               as an argument: pass the object kept as NAME\n"
-    "  print TEXT...       write the text\n"
-    "  expect VALUE        fail unless the last outcome was VALUE (1, true, S_OK, a\n"
-    "                      text)\n"
-    "  help [METHOD]       list the lines and methods, or describe one method\n"
-    "  quit, exit          stop; so does the end of the input\n"
-    "  # ...               a comment, as the first thing on a line\n"
+// The shell's own lines: the keyword that starts the line (null for the
+// forms without one), how it is written, what it does, and what `help
+// KEYWORD` adds.
+struct ShellLineForm {
+    const char* keyword;
+    const char* form;
+    const char* text;
+    const char* more;
+};
+
+const ShellLineForm kLineForms[] = {
+    {nullptr, "Method ARG...", "call a method of the database object (the variable db)", nullptr},
+    {nullptr, "NAME.Method ARG...", "call a method of the object kept as variable NAME", nullptr},
+    {"new", "new NAME PROGID",
+     "create an object (Ombrel.RecordSet, Ombrel.RecordItem or a {CLSID}) and keep it as variable NAME",
+     "Example: new rs Ombrel.RecordSet"},
+    {nullptr, "$NAME", "as an argument: pass the object kept as NAME", nullptr},
+    {"select", "select TABLE [COLUMNS [CONDITIONCOL [CONDITIONVAL]]]",
+     "print rows of TABLE with their column names, aligned",
+     "It runs GetDBRecordSet: COLUMNS is its select list (* for all, name,city, count(*) AS n), CONDITIONCOL and "
+     "CONDITIONVAL its conditions (help GetDBRecordSet), and reads every value through a RecordSet and a "
+     "RecordItem. Each name and value is quoted as a line quotes it, so a row reads back as the words of a "
+     "line. expect then compares the number of rows; a query that fails answers false. Example: select People "
+     "name,city city 'C%'"},
+    {"tables", "tables", "print the tables of the current file and their columns",
+     "It queries the file's sqlite_master through GetDBRecordSet; expect then compares the number of tables."},
+    {"print", "print TEXT...", "write the text", nullptr},
+    {"expect", "expect VALUE", "fail unless the last outcome was VALUE (1, true, S_OK, a text)",
+     "After a call that answers 0, false or S_FALSE, an expect of that answer on the next line makes the "
+     "failure expected; without it the call is a failed line."},
+    {"help", "help [NAME]", "list everything, or describe one method or line", nullptr},
+    {"quit", "quit, exit", "stop; so does the end of the input", nullptr},
+    {"exit", nullptr, nullptr, nullptr},
+    {nullptr, "# ...", "a comment, as the first thing on a line", nullptr},
+};
+
+const char kNotes[] =
     "\n"
     "Each call writes its outcome (=> 1, => true, => \"text\", => S_OK) after the\n"
     "events it caused (event OnWriteLog: ...); a failed line writes => error ... to\n"
@@ -58,6 +82,8 @@ const char kLines[] =
     "  \\' \\\"      outside quotes: the quote itself (it\\'s); backslashes just\n"
     "             before a quote pair up, each pair one backslash, so\n"
     "             \"C:\\data\\\\\" is C:\\data\\\n"
+    "  $'...'     \\n, \\r, \\t, \\xHH, \\\\ and \\' stand for those characters (a\n"
+    "             select writes line breaks in values so)\n"
     "  ; | # $    need no quoting; only a whole $NAME names an object, and\n"
     "             nothing else is expanded\n";
 
@@ -160,7 +186,19 @@ std::string Describe(const ShellClass& c, const DispatchMember& member) {
 }  // namespace
 
 std::string ShellHelp::Overview() {
-    return kLines + Methods() + "\nhelp METHOD gives a method's argument syntax and an example.\n";
+    std::string text = "Lines:\n";
+    for (const ShellLineForm& line : kLineForms) {
+        if (line.form == nullptr) continue;
+        std::string lead = "  " + std::string(line.form);
+        // A long form gets its text on the next line.
+        if (lead.size() > 20) {
+            text += lead + "\n";
+            lead.clear();
+        }
+        lead.resize(22, ' ');
+        AppendWrapped(text, lead, line.text);
+    }
+    return text + kNotes + Methods() + "\nhelp NAME gives a method's argument syntax and an example.\n";
 }
 
 std::string ShellHelp::Usage(const std::string& examples) {
@@ -171,10 +209,13 @@ std::string ShellHelp::Usage(const std::string& examples) {
                "as it arrives. At a terminal it shows a prompt"
 #ifdef OBZ_SHELL_LINE_EDITING
                ", edits the line (emacs keys, or\n"
-               "those of ~/.editrc) and keeps the history of the lines typed.\n"
+               "those of ~/.editrc), completes method names and the shell's own words with\n"
+               "Tab, and keeps the history of the lines typed.\n"
 #else
                " (this build has no line editing).\n"
 #endif
+               "Ctrl-C drops the line being typed and the shell goes on; it stops a script\n"
+               "(a file or piped lines) after the line that runs, with exit status 130.\n"
                "\n"
                "Options:\n"
                "  -n          do not echo the lines of SCRIPT before their output\n"
@@ -191,6 +232,7 @@ std::string ShellHelp::Usage(const std::string& examples) {
            "     expect, or an unmet expect\n"
            "  2  bad usage, or the component cannot be created (not registered in the\n"
            "     prefix)\n"
+           "  130  Ctrl-C stopped a script\n"
            "\n"
            "Environment:\n"
            "  COMRT_PREFIX      the prefix whose registry names the component (see\n"
@@ -208,10 +250,20 @@ std::string ShellHelp::Usage(const std::string& examples) {
            "  Run it quietly, with its outcomes only:\n"
            "    obzshell -n " + examples + "/session.obz\n"
            "  Type the calls at the terminal (help lists them):\n"
-           "    obzshell\n";
+           "    obzshell\n"
+           "  Open the file Shop.db (its table People stays as it is), print its tables\n"
+           "  and the rows of People:\n"
+           "    printf '%s\\n' 'CreateDbFile Shop People id' tables 'select People' | obzshell\n";
 }
 
-bool ShellHelp::Method(std::string_view name, std::string& text) {
+bool ShellHelp::Topic(std::string_view name, std::string& text) {
+    for (const ShellLineForm& line : kLineForms) {
+        if (line.keyword == nullptr || line.form == nullptr || name != line.keyword) continue;
+        text = std::string(line.form) + "\n";
+        AppendWrapped(text, "  ", line.text);
+        if (line.more != nullptr) AppendWrapped(text, "  ", line.more);
+        return true;
+    }
     const size_t dot = name.find('.');
     if (dot != std::string_view::npos) name.remove_prefix(dot + 1);
     for (const ShellClass& c : kClasses) {
@@ -230,4 +282,30 @@ std::string ShellHelp::Reference() {
         for (const DispatchMember& member : c.members) text += (text.empty() ? "" : "\n") + Describe(c, member);
     }
     return text;
+}
+
+std::string ShellHelp::Synopsis(std::string_view name) {
+    for (const ShellClass& c : kClasses) {
+        for (const DispatchMember& member : c.members) {
+            if (SameName(name, member.name)) return Call(member);
+        }
+    }
+    return std::string();
+}
+
+std::vector<std::string> ShellHelp::Keywords() {
+    std::vector<std::string> names;
+    for (const ShellLineForm& line : kLineForms) {
+        if (line.keyword != nullptr) names.emplace_back(line.keyword);
+    }
+    return names;
+}
+
+std::vector<std::string> ShellHelp::MethodNames(std::string_view progId) {
+    std::vector<std::string> names;
+    for (const ShellClass& c : kClasses) {
+        if (progId != c.progId) continue;
+        for (const DispatchMember& member : c.members) names.push_back(Narrow(member.name));
+    }
+    return names;
 }

@@ -9,6 +9,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 class ShellHelp {
 public:
@@ -19,10 +20,19 @@ public:
     static std::string Usage(const std::string& examples);
     // What `help` prints: the lines, the quoting rule and every method.
     static std::string Overview();
-    // What `help METHOD` prints for NAME or VARIABLE.NAME (without case): the
-    // method's line, what it does, each argument's syntax, the answer and an
-    // example. False when no class has a method of that name.
-    static bool Method(std::string_view name, std::string& text);
+    // What `help NAME` prints: for a method, NAME or VARIABLE.NAME (without
+    // case), its line, what it does, each argument's syntax, the answer and
+    // an example; for a keyword of the shell (select), its line and what it
+    // does. False when there is no such method or keyword.
+    static bool Topic(std::string_view name, std::string& text);
+    // The line that calls a method (without case): "Connect HostAddress
+    // SystemName"; empty when no class has the method.
+    static std::string Synopsis(std::string_view name);
+    // The keywords that start the shell's own lines (new, select, ...).
+    static std::vector<std::string> Keywords();
+    // The method names of the class with that ProgID (Ombrel.ZeveVevuVAD,
+    // Ombrel.RecordSet, Ombrel.RecordItem); none for any other.
+    static std::vector<std::string> MethodNames(std::string_view progId);
     // The help of every method, one after the other with a blank line
     // between: the text that docs/api.md shows under "Arguments at a glance".
     static std::string Reference();

@@ -35,6 +35,41 @@ size_t ReadBackslashes(std::string_view line, size_t pos, std::string_view quote
     return end + 1;
 }
 
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Reads $'...' from line[pos] (at the '$') into `text`: \n, \r, \t, \xHH,
+// \\, \' and \" stand for their characters, any other backslash is kept.
+// Returns the position after the closing quote, or npos when there is none.
+size_t ReadEscaped(std::string_view line, size_t pos, std::string& text) {
+    for (pos += 2; pos < line.size(); ++pos) {
+        const char c = line[pos];
+        if (c == '\'') return pos + 1;
+        if (c != '\\' || pos + 1 == line.size()) {
+            text.push_back(c);
+            continue;
+        }
+        const char e = line[++pos];
+        if (e == 'n') text.push_back('\n');
+        else if (e == 'r') text.push_back('\r');
+        else if (e == 't') text.push_back('\t');
+        else if (e == '\\' || e == '\'' || e == '"') text.push_back(e);
+        else if (e == 'x' && pos + 1 < line.size() && HexDigit(line[pos + 1]) >= 0) {
+            int value = HexDigit(line[++pos]);
+            if (pos + 1 < line.size() && HexDigit(line[pos + 1]) >= 0) value = value * 16 + HexDigit(line[++pos]);
+            text.push_back(static_cast<char>(value));
+        } else {
+            text.push_back('\\');
+            text.push_back(e);
+        }
+    }
+    return std::string_view::npos;
+}
+
 }  // namespace
 
 ShellLine ShellLine::Parse(std::string_view line) {
@@ -56,7 +91,15 @@ ShellLine ShellLine::Parse(std::string_view line) {
         Word word;
         while (pos < line.size() && !IsBlank(line[pos])) {
             const char c = line[pos];
-            if (c == '\'') {
+            if (c == '$' && pos + 1 < line.size() && line[pos + 1] == '\'') {
+                pos = ReadEscaped(line, pos, word.text);
+                if (pos == std::string_view::npos) {
+                    result.error_ = "unterminated $' quote";
+                    result.words_.clear();
+                    return result;
+                }
+                quoted = true;
+            } else if (c == '\'') {
                 const size_t close = line.find('\'', pos + 1);
                 if (close == std::string_view::npos) {
                     result.error_ = "unterminated single quote";
@@ -107,4 +150,47 @@ ShellLine ShellLine::Parse(std::string_view line) {
         result.words_.push_back(std::move(word));
     }
     return result;
+}
+
+std::string ShellLine::Quote(std::string_view text) {
+    if (text.empty()) return "''";
+    bool plain = text[0] != '#' && !IsReference(text);
+    bool control = false;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) control = true;
+        if (IsBlank(c) || c == '\'' || c == '"' || byte < 0x20 || byte == 0x7F) plain = false;
+    }
+    if (plain) return std::string(text);
+    if (control) {
+        std::string out = "$'";
+        for (const char c : text) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (c == '\n') out += "\\n";
+            else if (c == '\r') out += "\\r";
+            else if (c == '\t') out += "\\t";
+            else if (c == '\\' || c == '\'') out += std::string("\\") + c;
+            else if (byte < 0x20 || byte == 0x7F) {
+                const char digits[] = "0123456789abcdef";
+                out += std::string("\\x") + digits[byte >> 4] + digits[byte & 0xF];
+            } else out.push_back(c);
+        }
+        return out + "'";
+    }
+    if (text.find('\'') == std::string_view::npos) return "'" + std::string(text) + "'";
+    // Double quotes: backslashes before a quote, the closing one included,
+    // are doubled, and each quote in the text gets one more.
+    std::string out = "\"";
+    size_t backslashes = 0;
+    for (const char c : text) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        out.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        backslashes = 0;
+        out.push_back(c);
+    }
+    out.append(2 * backslashes, '\\');
+    return out + "\"";
 }

@@ -14,6 +14,11 @@
 //     quote an ordinary character. So it\'s is it's, "say \"hi\"" is
 //     say "hi", and "C:\data\\" is C:\data\ (as on the Windows command line);
 //     inside single quotes a backslash is always ordinary;
+//   - $'...' keeps every character up to the next single quote that no
+//     backslash escapes, with \n, \r, \t, \xHH (one or two hex digits),
+//     \\, \' and \" standing for their characters (the form of POSIX
+//     shells), so that a value with line breaks fits on one line; any other
+//     backslash is kept;
 //   - quoted and unquoted pieces next to each other form one word, and ''
 //     or "" is an empty word (an empty argument);
 //   - a line whose first non-blank character is '#' is a comment: no words.
@@ -40,6 +45,11 @@ public:
     };
 
     static ShellLine Parse(std::string_view line);
+    // The word that Parse reads back as `text`, not a reference and not the
+    // start of a comment: the text itself when it needs no quotes, else in
+    // single quotes, in double quotes when it holds a single quote, or as
+    // $'...' when it holds a control character (a line break, a tab).
+    static std::string Quote(std::string_view text);
 
     bool Ok() const noexcept { return error_.empty(); }
     // Empty when the line parsed; otherwise what is wrong with it.

@@ -19,7 +19,8 @@ set(OBZ_SHELL_HAS_LIBEDIT ${obzshell_libedit} PARENT_SCOPE)
 # The line parser and the help, free of COM calls, in a library of their own
 # for their tests. The help reads the component's dispatch tables.
 add_library(obzshellparse STATIC ${CMAKE_CURRENT_LIST_DIR}/ShellLine.cpp ${CMAKE_CURRENT_LIST_DIR}/ShellCommand.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ShellHelp.cpp ${CMAKE_CURRENT_LIST_DIR}/ShellMethodGuide.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/ShellHelp.cpp ${CMAKE_CURRENT_LIST_DIR}/ShellMethodGuide.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ShellTable.cpp ${CMAKE_CURRENT_LIST_DIR}/ShellCompletion.cpp)
 target_compile_options(obzshellparse PRIVATE ${OBZ_WARNINGS})
 target_include_directories(obzshellparse PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/include)
 target_link_libraries(obzshellparse PUBLIC comrt)

@@ -112,7 +112,12 @@ struct FailureCase { const char* script; const char* message; };
 TEST_F(ObzShellRun, ReportsFailedLinesOnStandardErrorAndGoesOn) {
     const FailureCase cases[] = {
         {"Frobnicate 1\n", "=> error 0x80020006 DISP_E_UNKNOWNNAME"},
-        {"Connect only-one\n", "=> error 0x8002000E DISP_E_BADPARAMCOUNT"},
+        {"BeginTransaction\n", "DISP_E_UNKNOWNNAME (no such method): db has no method BeginTransaction; did you mean "
+                               "BeginTransation?\n"},
+        {"Connect only-one\n", "=> error 0x8002000E DISP_E_BADPARAMCOUNT (wrong number of arguments): Connect failed\n"
+                               "   usage: Connect HostAddress SystemName\n"},
+        {"help slect\n", "=> error: no method or line named slect; did you mean select?\n"},
+        {"select * from People\n", "not SQL: select People name,city"},
         {"rs.GetRecordCount\n", "=> error: no object named rs"},
         {"new rs Ombrel.RecordSet\nrs.GetRecordItem x $rs\n",
          "DISP_E_TYPEMISMATCH: GetRecordItem failed at argument 1"},
@@ -139,8 +144,8 @@ TEST_F(ObzShellRun, CountsUnexpectedFailureAnswersAsFailedLines) {
         {"new rs Ombrel.RecordSet\nGetDBRecordSet Nowhere '' '' $rs\n\n# no such file\nexpect false\n"
          "rs.GetRecordCount\nrs.GetRecordItem 0 $rs\nexpect false\nBeginTransation\nexpect S_FALSE\n",
          0, ""},
-        {"InsertDBRecord Nowhere id 1\nDisconnect\n", 1, "=> error: InsertDBRecord answered 0, and no expect 0 follows\n"
-                                                      "   (line 1)\n"},
+        {"InsertDBRecord Nowhere id 1\nDisconnect\n", 1,
+         "=> error: InsertDBRecord answered 0, and no expect 0 follows\n   (line 1)\n"},
         {"Disconnect\nBeginTransation\n", 1, "=> error: BeginTransation answered S_FALSE, and no expect S_FALSE "
                                              "follows\n   (line 2)\n"},
         {"new rs Ombrel.RecordSet\nGetDBRecordSet Nowhere '' '' $rs\nexpect true\n", 1,
@@ -152,7 +157,8 @@ TEST_F(ObzShellRun, CountsUnexpectedFailureAnswersAsFailedLines) {
         EXPECT_EQ(r.err, c.err) << c.script;
     }
     // -e stops before the line after an unexpected 0, also on standard input.
-    const auto r = ToolProcess::Run(std::string(OBZ_SHELL) + " -e", "InsertDBRecord Nowhere id 1\nprint still running\n");
+    const auto r =
+        ToolProcess::Run(std::string(OBZ_SHELL) + " -e", "InsertDBRecord Nowhere id 1\nprint still running\n");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out.find("still running"), std::string::npos) << r.out;
     EXPECT_NE(r.err.find("InsertDBRecord answered 0"), std::string::npos) << r.err;
@@ -181,6 +187,32 @@ TEST_F(ObzShellRun, HelpDescribesTheMethodsOfEveryClass) {
     }
 }
 
+TEST_F(ObzShellRun, PrintsQueriesAsTablesThatReadBack) {
+    const auto r = Run(
+        "CreateDbFile Shop 'People|1|0|1' id,name,city\n"
+        "CreateDbFile '' Visits id,count\n"
+        "InsertDBRecord People id,name,city \"3;O'Brien, Pat;Cork||;\"\n"
+        "InsertDBRecord People id,name,city $'4;two\\nlines;;||;'\n"
+        "select People\nexpect 2\n"
+        "select People 'name,count(*) AS n' city Cork\n"
+        "select People * 'id>3'\n"
+        "select People id id 9\nexpect 0\n"
+        "tables\nexpect 2\n"
+        "select Nowhere\nexpect false\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const std::string tables =
+        "id  name            city\n--  --------------  ----\n3   \"O'Brien, Pat\"  Cork\n4   $'two\\nlines'   ''\n"
+        "(2 rows)\n"
+        "name            n\n--------------  -\n\"O'Brien, Pat\"  1\n(1 row)\n"
+        "id  name           city\n--  -------------  ----\n4   $'two\\nlines'  ''\n(1 row)\n"
+        "(0 rows)\n"
+        "table   columns\n------  ------------\nPeople  id,name,city\nVisits  id,count\n(2 tables)\n"
+        "event OnWriteLog: ZeveVevuVAD64--SQLITE_ERROR[1]: no such table: Nowhere\n    SELECT * FROM Nowhere;\n"
+        "=> false\n";
+    EXPECT_NE(r.out.find(tables), std::string::npos) << r.out;
+}
+
 struct OptionCase {
     const char* options;
     int status;
@@ -207,30 +239,40 @@ TEST_F(ObzShellRun, CommandLineOptionsAnswerOnTheRightStream) {
     }
 }
 
-// The shell on a pseudo-terminal, fed keys as a person types them.
+// The shell on a pseudo-terminal, fed keys as a person types them; with
+// `piped`, its lines come from a pipe instead (Feed) and only its output and
+// Ctrl-C go through the terminal.
 class Terminal {
 public:
-    explicit Terminal(const std::string& history) {
+    explicit Terminal(const std::string& history, bool piped = false) {
         master_ = posix_openpt(O_RDWR | O_NOCTTY);
         if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
         const std::string slave = ptsname(master_);
+        int lines[2] = {-1, -1};
+        if (piped && pipe(lines) != 0) return;
         pid_ = fork();
         if (pid_ == 0) {
             setsid();
             const int fd = open(slave.c_str(), O_RDWR);
-            dup2(fd, 0);
+            dup2(piped ? lines[0] : fd, 0);
             dup2(fd, 1);
             dup2(fd, 2);
+            if (piped) close(lines[1]);
             setenv("OBZSHELL_HISTORY", history.c_str(), 1);
             setenv("TERM", "xterm", 1);
             execl(OBZ_SHELL, OBZ_SHELL, static_cast<char*>(nullptr));
             _exit(127);
+        }
+        if (piped) {
+            close(lines[0]);
+            lines_ = lines[1];
         }
     }
     ~Terminal() {
         if (pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0) kill(pid_, SIGKILL);
         if (pid_ > 0) waitpid(pid_, nullptr, 0);
         if (master_ >= 0) close(master_);
+        if (lines_ >= 0) close(lines_);
     }
     Terminal(const Terminal&) = delete;
     Terminal& operator=(const Terminal&) = delete;
@@ -252,6 +294,7 @@ public:
         return true;
     }
     void Type(const std::string& keys) { ASSERT_EQ(write(master_, keys.data(), keys.size()), ssize_t(keys.size())); }
+    void Feed(const std::string& text) { ASSERT_EQ(write(lines_, text.data(), text.size()), ssize_t(text.size())); }
     int Count(const std::string& text) const {
         int n = 0;
         for (size_t at = screen_.find(text); at != std::string::npos; at = screen_.find(text, at + 1)) ++n;
@@ -268,6 +311,7 @@ public:
 
 private:
     int master_ = -1;
+    int lines_ = -1;
     pid_t pid_ = -1;
     std::string screen_;
 };
@@ -284,18 +328,42 @@ TEST_F(ObzShellRun, PromptsEditsAndKeepsHistoryAtATerminal) {
     terminal.Type("\x1b[A\r");
     ASSERT_TRUE(terminal.WaitFor("obz> ", 3)) << terminal.Screen();
     EXPECT_EQ(terminal.Count("\none\r\n"), 2) << terminal.Screen();
+    // Tab completes a method name.
+    terminal.Type("help BeginT\t\r");
+    ASSERT_TRUE(terminal.WaitFor("obz> ", 4)) << terminal.Screen();
+    EXPECT_EQ(terminal.Count("BeginTransation\r\n  Begins a transaction"), 1) << terminal.Screen();
 #else
     terminal.Type("print one\r");
     ASSERT_TRUE(terminal.WaitFor("obz> ", 2)) << terminal.Screen();
     EXPECT_EQ(terminal.Count("\none\r\n"), 1) << terminal.Screen();
 #endif
+    // Ctrl-C drops the line being typed, and the shell goes on.
+    terminal.Type("print dropped");
+    ASSERT_TRUE(terminal.WaitFor("dropped", 1)) << terminal.Screen();
+    const int prompts = terminal.Count("obz> ");
+    terminal.Type("\x03");
+    ASSERT_TRUE(terminal.WaitFor("obz> ", prompts + 1)) << terminal.Screen();
+    terminal.Type("print two\r");
+    ASSERT_TRUE(terminal.WaitFor("\ntwo\r\n", 1)) << terminal.Screen();
     terminal.Type("quit\r");
     EXPECT_EQ(terminal.Status(), 0) << terminal.Screen();
+    EXPECT_EQ(terminal.Count("dropped"), 1) << terminal.Screen();
     std::ifstream saved(history);
     const std::string lines((std::istreambuf_iterator<char>(saved)), std::istreambuf_iterator<char>());
 #ifdef OBZ_SHELL_HAS_LIBEDIT
     EXPECT_NE(lines.find("print\\040one"), std::string::npos) << lines;
+    EXPECT_NE(lines.find("print\\040two"), std::string::npos) << lines;
+    EXPECT_EQ(lines.find("dropped"), std::string::npos) << lines;
 #endif
+}
+
+TEST_F(ObzShellRun, CtrlCStopsAScriptThatWaitsForItsNextLine) {
+    Terminal terminal((dir_ / "history").string(), true);
+    terminal.Feed("print first\n");
+    ASSERT_TRUE(terminal.WaitFor("first\r\n", 1)) << terminal.Screen();
+    terminal.Type("\x03");
+    EXPECT_TRUE(terminal.WaitFor("obzshell: interrupted after line 1", 1)) << terminal.Screen();
+    EXPECT_EQ(terminal.Status(), 130) << terminal.Screen();
 }
 
 }  // namespace

@@ -49,13 +49,13 @@ TEST(ShellHelp, EveryMethodHasItsArgumentsAndAnExampleThatCallsIt) {
     EXPECT_EQ(ShellMethodGuide::All().size(), methods);
 
     std::string text;
-    ASSERT_TRUE(ShellHelp::Method("createdbfile", text));
+    ASSERT_TRUE(ShellHelp::Topic("createdbfile", text));
     for (const char* part : {"Name|pk|cs|indexes|keys", "*FULL-PATH", "Example     CreateDbFile Shop"}) {
         EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
     }
-    ASSERT_TRUE(ShellHelp::Method("rs.GetRecordItem", text));
+    ASSERT_TRUE(ShellHelp::Topic("rs.GetRecordItem", text));
     EXPECT_EQ(text.rfind("rs.GetRecordItem Index $RecordItem\n  Loads one row", 0), 0u) << text;
-    EXPECT_FALSE(ShellHelp::Method("BeginTransaction", text));
+    EXPECT_FALSE(ShellHelp::Topic("BeginTransaction", text));
 }
 
 #ifdef OBZ_API_DOC

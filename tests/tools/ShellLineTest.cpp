@@ -2,6 +2,7 @@
 
 #include "CaseName.h"
 #include "tools/ShellLine.h"
+#include "tools/ShellTable.h"
 
 namespace {
 
@@ -53,6 +54,9 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{
             "GetDBRecordSet People#*#name,city # not a comment",
             {Text("GetDBRecordSet"), Text("People#*#name,city"), Text("#"), Text("not"), Text("a"), Text("comment")}},
+        // $'...' takes escapes for what a line cannot hold.
+        SplitCase{"f $'a\\nb\\t\\x01\\x7fz' $'it\\'s \\\\ \\q' x$'\\r'",
+                  {Text("f"), Text("a\nb\t\x01\x7fz"), Text("it's \\ \\q"), Text("x\r")}},
         // Only a whole unquoted $name is a reference.
         SplitCase{"f $rs $_x1", {Text("f"), Ref("rs"), Ref("_x1")}},
         SplitCase{"f '$rs' \"$rs\" \\$rs $ $1 $a-b a$b 100$",
@@ -60,10 +64,57 @@ INSTANTIATE_TEST_SUITE_P(
                    Text("a$b"), Text("100$")}}),
     CaseName());
 
+TEST(ShellLine, QuotesAnyTextSoThatItReadsBack) {
+    const std::string texts[] = {"plain", "C:\\data\\", "", "a b", "O'Brien, Pat", "say \"hi\"", "it's \"x\\\"",
+                                 "C:\\dir\\ 'q'", "#tag", "$rs", "$", "line\nbreak\r\n", "tab\there", "\x01'\\",
+                                 "caf\xC3\xA9 \xE2\x82\xAC", "\\\\server\\share"};
+    for (const std::string& text : texts) {
+        const std::string word = ShellLine::Quote(text);
+        const ShellLine parsed = ShellLine::Parse("f " + word + " g");
+        ASSERT_TRUE(parsed.Ok()) << word << ": " << parsed.Error();
+        EXPECT_EQ(parsed.Words(), (std::vector<Word>{Text("f"), Text(text), Text("g")})) << word;
+    }
+    EXPECT_EQ(ShellLine::Quote("C:\\x"), "C:\\x");
+    EXPECT_EQ(ShellLine::Quote("a b"), "'a b'");
+    EXPECT_EQ(ShellLine::Quote("a\nb"), "$'a\\nb'");
+}
+
+// A printed table lines its columns up, and each row line parses back to
+// the values it was made of.
+TEST(ShellTable, RowsLineUpAndReadBackAsLines) {
+    ShellTable table({"id", "name", "note"});
+    const std::vector<std::vector<std::string>> rows{
+        {"1", "Zo\xC3\xAB", "two\nlines"}, {"22", "O'Brien, Pat", ""}, {"#3", "$rs", "C:\\data\\"}};
+    for (const auto& row : rows) table.AddRow(row);
+    table.AddRow({"4"});
+    EXPECT_EQ(table.Text("row"),
+              "id    name            note\n"
+              "----  --------------  -------------\n"
+              "1     Zo\xC3\xAB             $'two\\nlines'\n"
+              "22    \"O'Brien, Pat\"  ''\n"
+              "'#3'  '$rs'           C:\\data\\\n"
+              "4     ''              ''\n"
+              "(4 rows)\n");
+    const std::string text = table.Text("row");
+    size_t start = text.find('\n', text.find('\n') + 1) + 1;
+    for (const auto& row : rows) {
+        const size_t end = text.find('\n', start);
+        const ShellLine parsed = ShellLine::Parse(text.substr(start, end - start));
+        std::vector<Word> expected;
+        for (const std::string& value : row) expected.push_back(Text(value));
+        EXPECT_EQ(parsed.Words(), expected) << text.substr(start, end - start);
+        start = end + 1;
+    }
+    EXPECT_EQ(ShellTable({}).Text("table"), "(0 tables)\n");
+    ShellTable one({"n"});
+    one.AddRow({"7"});
+    EXPECT_EQ(one.Text("row"), "n\n-\n7\n(1 row)\n");
+}
+
 TEST(ShellLine, MalformedLinesGiveAnErrorAndNoWords) {
     // A folder ending in a backslash before the closing quote gets a hint.
     EXPECT_NE(ShellLine::Parse("Connect \"C:\\data\\\" Demo").Error().find("'C:\\dir\\'"), std::string::npos);
-    for (const char* line : {"f 'open", "f \"open", "f \"a\\\"", "f 'a\\'b'c"}) {
+    for (const char* line : {"f 'open", "f \"open", "f \"a\\\"", "f 'a\\'b'c", "f $'a\\'"}) {
         const ShellLine parsed = ShellLine::Parse(line);
         EXPECT_FALSE(parsed.Ok()) << line;
         EXPECT_FALSE(parsed.Error().empty()) << line;
