@@ -165,6 +165,10 @@ LONG DatabaseFacade::CreateDbFile(const WString& fileName, const WString& tableN
             currentPath_ = dataFolder_ + currentFileName_;
         }
     }
+    if (currentPath_.empty()) {
+        log_.WriteLog(FailureText::Line(FailureText::Id::NoFileSelected, {}));
+        return 0;
+    }
     SchemaCreator::TableOptions options;
     WString table = SchemaCreator::ParseTableArgument(tableName, options);
     return SchemaCreator::CreateDB(log_, currentPath_, table, columnName, options) ? 1 : 0;

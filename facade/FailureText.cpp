@@ -12,6 +12,8 @@ using Id = FailureText::Id;
 
 // In the order of the enumeration; Format checks the order.
 constexpr Entry kTexts[] = {
+    {Id::NoFileSelected, OLESTR("CreateDbFile Error:FileName is empty and no database file is selected yet")},
+    {Id::EmptyColumnList, OLESTR("CreateDB Error:table %s is missing and ColumnName names no column to create it with")},
     {Id::UpdateNewCounts, OLESTR("UpdateDBRecord Error:NewCol and NewVal differ in count: %d and %d")},
     {Id::UpdateConditionCounts, OLESTR("UpdateDBRecord Error:ConditionCol and ConditionVal differ in count: %d and %d")},
     {Id::DeleteConditionCounts, OLESTR("DeleteDBRecord Error:ConditionCol and ConditionVal differ in count: %d and %d")},

@@ -17,6 +17,8 @@
 class FailureText {
 public:
     enum class Id {
+        NoFileSelected,           // CreateDbFile: empty FileName, no current file yet
+        EmptyColumnList,          // CreateDB: a missing table and no column to make it with
         UpdateNewCounts,          // UpdateDBRecord: new columns and new values differ in number
         UpdateConditionCounts,    // UpdateDBRecord: condition columns and values differ in number
         DeleteConditionCounts,    // DeleteDBRecord: the same for its paired conditions

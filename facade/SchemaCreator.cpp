@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "sqlite/DirectConnection.h"
+#include "FailureText.h"
 #include "ParamList.h"
 #include "sqlite/Utf16Text.h"
 #include "sqlite/Utf8Text.h"
@@ -13,6 +14,22 @@
 
 namespace {
 bool IsSeparator(OLECHAR c) { return c == OLESTR('\\') || c == OLESTR('/'); }
+
+const OLECHAR* ErrorText(sqlite3* db) { return static_cast<const OLECHAR*>(sqlite3_errmsg16(db)); }
+
+// Whether the table argument names a table (or view) that SQLite knows, in
+// whatever case it was created: SQLite's names ignore case where the test
+// of sqlite_master does not.
+bool TableKnown(sqlite3* db, const WString& table) {
+    const WString query = OLESTR("SELECT * FROM ") + table;
+    sqlite3_stmt* statement = nullptr;
+    const void* tail = nullptr;
+    const bool compiled = sqlite3_prepare16_v2(db, query.c_str(), -1, &statement, &tail) == SQLITE_OK &&
+                          statement != nullptr &&
+                          (tail == nullptr || *static_cast<const OLECHAR*>(tail) == 0);
+    sqlite3_finalize(statement);
+    return compiled;
+}
 }  // namespace
 
 int SchemaCreator::ReadCount(const WString& text) {
@@ -105,17 +122,20 @@ bool SchemaCreator::CreateDB(LogSink& log, const WString& path, const WString& t
     int rc = sqlite3_open16(Utf16Text(hostPath.c_str()).c_str(), &connection.db);
     if (rc != SQLITE_OK) {
         log.WriteLog(WideFormat::Format(OLESTR("CreateDB open fail:%d"), {rc}));
+        log.WriteLog(FailureText::Sqlite(rc, ErrorText(connection.db), path));
         return false;
     }
 
-    Utf8Text query(WideFormat::Format(
-        OLESTR("SELECT count(*) FROM sqlite_master WHERE type='table' AND name='%s'"), {table}));
+    const WString check =
+        WideFormat::Format(OLESTR("SELECT count(*) FROM sqlite_master WHERE type='table' AND name='%s'"), {table});
+    Utf8Text query(check);
     const char* tail = nullptr;
     rc = sqlite3_prepare_v2(connection.db, query.c_str(), static_cast<int>(query.size()), &connection.statement,
                             &tail);
     if (rc != SQLITE_OK) {
         WString rest = (tail != nullptr && *tail != 0) ? Utf8Text::ToWide(tail) : WString();
         log.WriteLog(WideFormat::Format(OLESTR("CreateDB Error:%d, %s"), {rc, rest}));
+        log.WriteLog(FailureText::Sqlite(rc, ErrorText(connection.db), check));
         return false;
     }
     int count = 0;
@@ -125,12 +145,35 @@ bool SchemaCreator::CreateDB(LogSink& log, const WString& path, const WString& t
     std::vector<WString> columns = ParamList::SplitString(columnSpec, OLESTR(","));
     if (columns.empty()) {
         log.WriteLog(WideFormat::Format(OLESTR("CreateDB Parma error:%s"), {columnSpec}));
+        log.WriteLog(FailureText::Line(FailureText::Id::EmptyColumnList, {table}));
         return false;
     }
-    connection.Exec(OLESTR("BEGIN TRANSACTION;"));
-    connection.Exec(TableStatement(table, columns, options));
+    // A statement that fails ends the creation with SQLite's line: nothing
+    // of it is committed (the close rolls the transaction back), so a table
+    // reported as not made is not there half made.
+    auto run = [&](const WString& sql) {
+        const int result = connection.Exec(sql);
+        if (result == SQLITE_OK) return true;
+        log.WriteLog(FailureText::Sqlite(result, ErrorText(connection.db), sql));
+        return false;
+    };
+    if (!run(OLESTR("BEGIN TRANSACTION;"))) return false;
+    const WString tableStatement = TableStatement(table, columns, options);
+    rc = connection.Exec(tableStatement);
+    if (rc != SQLITE_OK) {
+        const WString line = FailureText::Sqlite(rc, ErrorText(connection.db), tableStatement);
+        if (!TableKnown(connection.db, table)) {
+            log.WriteLog(line);
+            return false;
+        }
+        // The table is there under another case of its name: an existing
+        // table answers true, and its indexes are tried as they always were.
+        for (const WString& statement : IndexStatements(table, columns, options.indexCount))
+            connection.Exec(statement);
+        connection.Exec(OLESTR("COMMIT TRANSACTION;"));
+        return true;
+    }
     for (const WString& statement : IndexStatements(table, columns, options.indexCount))
-        connection.Exec(statement);
-    connection.Exec(OLESTR("COMMIT TRANSACTION;"));
-    return true;
+        if (!run(statement)) return false;
+    return run(OLESTR("COMMIT TRANSACTION;"));
 }

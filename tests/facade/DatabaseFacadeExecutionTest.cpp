@@ -133,8 +133,10 @@ TEST_P(RebuildTest, FailingEntryStopsTheReplayWithoutPause) {
     } else {
         EXPECT_EQ(facade->InsertDBRecord(OLESTR("T2"), OLESTR("k"), OLESTR("1")), 0);
     }
-    EXPECT_EQ(log.lines, (std::vector<WString>{Missing(kDefaultFolder + OLESTR("b.db")),
-                                               OLESTR("CreateDB open fail:14"), Failure(OLESTR("0, T1|0"))}));
+    EXPECT_EQ(log.lines, (std::vector<WString>{Missing(kDefaultFolder + OLESTR("b.db")), OLESTR("CreateDB open fail:14"),
+                                               OLESTR("SQLITE_CANTOPEN[14]: unable to open database file\r\n"
+                                                      "D:\\data\\x.db"),
+                                               Failure(OLESTR("0, T1|0"))}));
     EXPECT_TRUE(pauses.empty());
     EXPECT_FALSE(fs::exists(DefaultDataFolder() / "b.db"));  // the later entry was not replayed
 

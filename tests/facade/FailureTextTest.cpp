@@ -91,8 +91,13 @@ std::vector<Row> ParseTable(const std::string& table) {
         Row row{cells[0], cells[1], WithoutBackquotes(cells[2]), {}};
         std::string lines = cells[3] + "<br>";
         for (size_t from = 0, br; (br = lines.find("<br>", from)) != std::string::npos; from = br + 4) {
+            // A code span: "`text`", or "`` text ``" for a text that holds "`".
             std::string code = Trim(lines.substr(from, br - from));
-            if (code.size() >= 2 && code.front() == '`' && code.back() == '`') code = code.substr(1, code.size() - 2);
+            if (code.size() >= 6 && code.starts_with("`` ") && code.ends_with(" ``")) {
+                code = code.substr(3, code.size() - 6);
+            } else if (code.size() >= 2 && code.front() == '`' && code.back() == '`') {
+                code = code.substr(1, code.size() - 2);
+            }
             row.lines.push_back(LineOf(code));
         }
         rows.push_back(std::move(row));
@@ -140,6 +145,7 @@ public:
     using ComponentFixture::sink;
     using FacadeFixture::dir;
     using FacadeFixture::DefaultDataFolder;
+    using FacadeFixture::HostFile;
     using FacadeFixture::Rows;
     using FacadeFixture::StarFile;
     using FacadeFixture::Wide;
@@ -176,6 +182,13 @@ public:
         EXPECT_EQ(object->DeleteDBRecord(BstrArg(table), BstrArg(cc), BstrArg(cv), &ret), S_OK);
         return ret;
     }
+    LONG Import(const WString& file, const WString& table, const WString& columns) {
+        LONG ret = -1;
+        EXPECT_EQ(object->ImportDbFile(BstrArg(file), BstrArg(table), BstrArg(columns), BstrArg(";"), BstrArg("#"),
+                                       &ret),
+                  S_OK);
+        return ret;
+    }
     VARIANT_BOOL Query(const WString& table, const WString& cc, const WString& cv, IDispatch* into) {
         VARIANT_BOOL found = 77;
         EXPECT_EQ(object->GetDBRecordSet(BstrArg(table), BstrArg(cc), BstrArg(cv), into, &found), S_OK);
@@ -203,11 +216,73 @@ using Scenario = std::function<std::string(FailureTextTest&)>;
 using Key = std::pair<std::string, std::string>;  // the methods and the failure, as the table writes them
 
 const std::string kWrites = "`InsertDBRecord`, `UpdateDBRecord`, `DeleteDBRecord`";
+const std::string kCreations = "`CreateDbFile`, `ImportDbFile`";
 
 // Each scenario reaches one row's failure and answers the outcome of the
 // call under test; the lines from its Mark on are the row's.
 const std::map<Key, Scenario>& Scenarios() {
     static const std::map<Key, Scenario> scenarios = {
+        {{"`CreateDbFile`", "`FileName` is empty and no database file is selected yet"},
+         [](FailureTextTest& t) {
+             t.Mark();
+             return t.Ret(t.Create(OLESTR(""), OLESTR("T"), OLESTR("id")));
+         }},
+        {{kCreations,
+          "the database file cannot be opened or made (its folder cannot be made: a drive that does not exist)"},
+         [](FailureTextTest& t) {
+             t.Mark();
+             return t.Ret(t.Create(OLESTR("*Q:\\data\\x.db"), OLESTR("T"), OLESTR("id")));
+         }},
+        {{kCreations, "the test for the table does not compile (a table name that holds a quote)"},
+         [](FailureTextTest& t) {
+             t.TableT();
+             t.Mark();
+             return t.Ret(t.Create(OLESTR(""), OLESTR("it's"), OLESTR("id")));
+         }},
+        {{kCreations, "the table is missing and `ColumnName` is empty"},
+         [](FailureTextTest& t) {
+             // The import's table: the file's rows never matter.
+             fs::create_directories(t.DefaultDataFolder());
+             t.Mark();
+             return t.Ret(t.Import(t.HostFile("rows.txt"), OLESTR("T"), OLESTR("")));
+         }},
+        {{kCreations,
+          "the table statement fails (a table name that is no SQL name, such as `my table` or `T\\|`, a column named "
+          "twice); nothing is made"},
+         [](FailureTextTest& t) {
+             t.Mark();
+             const LONG ret = t.Create(t.StarFile("t.db"), OLESTR("my table"), OLESTR("a,b"));
+             EXPECT_EQ(t.Rows(t.dir / "t.db", "SELECT count(*) FROM sqlite_master"), std::vector<std::string>{"0"});
+             return t.Ret(ret);
+         }},
+        {{"`CreateDbFile`", "an index statement fails (an indexed column name that holds a space); nothing is made"},
+         [](FailureTextTest& t) {
+             t.Mark();
+             const LONG ret = t.Create(t.StarFile("t.db"), OLESTR("X|1|0|1"), OLESTR("x y,b"));
+             EXPECT_EQ(t.Rows(t.dir / "t.db", "SELECT count(*) FROM sqlite_master"), std::vector<std::string>{"0"});
+             return t.Ret(ret);
+         }},
+        {{kCreations, "another connection holds the file's write lock (the creation does not wait)"},
+         [](FailureTextTest& t) {
+             t.TableT();
+             FailureTextTest::Holder writer(t.dir / "t.db", "BEGIN IMMEDIATE;");
+             t.Mark();
+             return t.Ret(t.Create(OLESTR(""), OLESTR("W"), OLESTR("a")));
+         }},
+        {{"`CreateDbFile`",
+          "the disk fails at the commit (a full disk gives its line at the statement that meets it); nothing is made"},
+         [](FailureTextTest& t) {
+             FaultVfs vfs;
+             t.TableT();
+             vfs.FailSyncs(true);
+             t.Mark();
+             const LONG ret = t.Create(OLESTR(""), OLESTR("U"), OLESTR("a"));
+             vfs.Heal();
+             const auto events = t.sink.events;
+             EXPECT_EQ(t.Create(OLESTR(""), OLESTR("U"), OLESTR("")), 0);  // nothing of it stayed
+             t.sink.events = events;
+             return t.Ret(ret);
+         }},
         {{kWrites, "the statement fails in SQLite outside a transaction (a table that does not exist)"},
          [](FailureTextTest& t) {
              t.TableT();

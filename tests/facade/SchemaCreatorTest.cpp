@@ -1,5 +1,7 @@
 #include "facade/SchemaCreator.h"
 
+#include <sqlite3.h>
+
 #include "FacadeFixture.h"
 
 namespace fs = std::filesystem;
@@ -80,31 +82,73 @@ TEST_F(SchemaCreatorTest, OptionReadingRules) {
 TEST_F(SchemaCreatorTest, ExistingTableUntouchedAndFailuresLogged) {
     ASSERT_TRUE(Create("a.db", "T", "id,name"));
     ASSERT_TRUE(Create("a.db", "T|0|1|3", "x,y,z"));  // exists: nothing changes
+    ASSERT_TRUE(Create("a.db", "t", "x"));            // SQLite's names ignore case: exists too
+    EXPECT_EQ(Rows(dir / "a.db", "SELECT count(*) FROM sqlite_master"), std::vector<std::string>{"2"});
+    EXPECT_TRUE(log.lines.empty());
+
+    // A statement that fails answers false with SQLite's line, and stores
+    // nothing of the table: the next call does not find it.
+    struct Case {
+        const char* tableArgument;
+        const char* columns;
+        const OLECHAR* line;
+    } const cases[] = {
+        {"my table", "a,b",
+         OLESTR("SQLITE_ERROR[1]: near \"table\": syntax error\r\nCREATE TABLE my table(a TEXT PRIMARY KEY COLLATE NOCASE, b TEXT);")},
+        {"T|", "a", OLESTR("SQLITE_ERROR[1]: near \"|\": syntax error\r\nCREATE TABLE T|(a TEXT PRIMARY KEY COLLATE NOCASE);")},
+        {"V", "id,name,name", OLESTR("SQLITE_ERROR[1]: duplicate column name: name\r\nCREATE TABLE V(id TEXT PRIMARY KEY COLLATE NOCASE, name TEXT, name TEXT);")},
+        // The table statement runs, its index does not: neither stays.
+        {"X|1|0|1", "x y,b", OLESTR("SQLITE_ERROR[1]: no such column: x y\r\nCREATE INDEX `X-1` ON `X` ('x y');")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.tableArgument);
+        log.lines.clear();
+        EXPECT_FALSE(Create("a.db", c.tableArgument, c.columns));
+        EXPECT_EQ(log.lines, std::vector<WString>{c.line});
+    }
     EXPECT_EQ(Rows(dir / "a.db", "SELECT count(*) FROM sqlite_master"), std::vector<std::string>{"2"});
 
-    EXPECT_FALSE(Create("a.db", "U", ""));
-    ASSERT_EQ(log.lines.size(), 1u);
-    EXPECT_EQ(log.lines[0], OLESTR("CreateDB Parma error:"));
-    EXPECT_TRUE(Create("a.db", "V", "id,,name"));  // statement fails unreported
-    EXPECT_EQ(log.lines.size(), 1u);
+    // Another connection's write lock: the creation cannot wait for it.
+    {
+        sqlite3* other = nullptr;
+        ASSERT_EQ(sqlite3_open(Utf8Path(dir / "a.db").c_str(), &other), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE;", nullptr, nullptr, nullptr), SQLITE_OK);
+        log.lines.clear();
+        EXPECT_TRUE(Create("a.db", "T", "id"));  // an existing table is still found
+        EXPECT_FALSE(Create("a.db", "W", "a"));
+        EXPECT_EQ(log.lines, std::vector<WString>{OLESTR("SQLITE_BUSY[5]: database is locked\r\n")
+                                                  OLESTR("CREATE TABLE W(a TEXT PRIMARY KEY COLLATE NOCASE);")});
+        sqlite3_close(other);
+    }
 
+    // The contract's lines stay first; a line that says why follows.
+    log.lines.clear();
+    EXPECT_FALSE(Create("a.db", "U", ""));
+    EXPECT_EQ(log.lines, (std::vector<WString>{OLESTR("CreateDB Parma error:"),
+                                               OLESTR("CreateDB Error:table U is missing and ColumnName names no "
+                                                      "column to create it with")}));
+
+    log.lines.clear();
     EXPECT_FALSE(Create("a.db", "it's", "a"));  // the table-exists query does not compile
     ASSERT_EQ(log.lines.size(), 2u);
     // The rest is the tail SQLite reports, which differs between its versions
     // ("s'" or "'"): some end of the query text.
     const WString query = OLESTR("SELECT count(*) FROM sqlite_master WHERE type='table' AND name='it's'");
     const WString head = OLESTR("CreateDB Error:1, ");
-    ASSERT_EQ(log.lines[1].substr(0, head.size()), head);
-    const WString rest = log.lines[1].substr(head.size());
+    ASSERT_EQ(log.lines[0].substr(0, head.size()), head);
+    const WString rest = log.lines[0].substr(head.size());
     EXPECT_FALSE(rest.empty());
     EXPECT_TRUE(query.ends_with(rest)) << std::string(rest.begin(), rest.end());
+    EXPECT_EQ(log.lines[1], OLESTR("SQLITE_ERROR[1]: near \"s\": syntax error\r\n") + query);
 
     fs::create_directories(dir / "folder.db");
     SchemaCreator::TableOptions options;
+    log.lines.clear();
     EXPECT_FALSE(SchemaCreator::CreateDB(log, HostFile("folder.db"), OLESTR("T"), OLESTR("a"), options));
-    ASSERT_EQ(log.lines.size(), 3u);
-    EXPECT_EQ(log.lines[2], OLESTR("CreateDB open fail:14"));
+    EXPECT_EQ(log.lines, (std::vector<WString>{OLESTR("CreateDB open fail:14"),
+                                               OLESTR("SQLITE_CANTOPEN[14]: unable to open database file\r\n") +
+                                                   HostFile("folder.db")}));
     EXPECT_FALSE(SchemaCreator::CreateDB(log, OLESTR(""), OLESTR("T"), OLESTR("a"), options));
-    EXPECT_EQ(log.lines.size(), 3u);
+    EXPECT_EQ(log.lines.size(), 2u);
 }
 }  // namespace
