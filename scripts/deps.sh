@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs when any is missing, and the
-# packages named as arguments (for example clang).
+# packages named as arguments (for example clang). dpkg-dev and file serve
+# cpack -G DEB (dpkg-shlibdeps finds the package's dependencies).
 set -euo pipefail
-packages=(cmake g++ make pkg-config libsqlite3-dev sqlite3 libgtest-dev libedit-dev help2man "$@")
+packages=(cmake g++ make pkg-config libsqlite3-dev sqlite3 libgtest-dev libedit-dev help2man dpkg-dev file "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
