@@ -25,9 +25,9 @@ paths() { tr ' \t(),' '\n\n\n\n\n' | grep -E '^/[^/]+/' | sed 's/[.:;]$//' | sor
 # An install at a folder of its own choosing, as `cmake --install --prefix` makes it.
 cmake --install "$build" --prefix "$work/moved" > "$work/install.log"
 moved=$work/moved
-for tool in comrt-regsvr obzshell obz-example; do
-    for path in $("$moved/bin/$tool" --help | paths); do
-        test -e "$path" || fail "$tool --help names $path, which the install at $moved does not hold"
+for tool in "$moved"/bin/*; do
+    for path in $("$tool" --help | paths); do
+        test -e "$path" || fail "$(basename "$tool") --help names $path, which the install at $moved does not hold"
     done
 done
 "$moved/bin/obzshell" --help | grep -q "$moved/$docdir/examples/session.obz" || fail "obzshell --help names no session.obz"
