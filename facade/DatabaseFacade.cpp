@@ -21,6 +21,7 @@
 
 namespace {
 const OLECHAR kEntrySeparator[] = OLESTR("|#|");
+const OLECHAR kCommit[] = OLESTR("COMMIT TRANSACTION;");
 const DWORD kRebuildPauseMs = 500;
 
 // Sets the recording flag again on every way out of a rebuild.
@@ -390,30 +391,31 @@ HRESULT DatabaseFacade::BeginTransation() {
     return S_OK;
 }
 
+void DatabaseFacade::LeaveRolledBackTransaction(int code, const WString& message) {
+    // Writes answered 1 before SQLite rolled the transaction back: say that
+    // none of them was stored, so that a client does not take the failure
+    // for one to retry, and leave the transaction so that the next
+    // BeginTransation starts clean.
+    const WString detail = message + OLESTR("; the transaction was rolled back and none of its writes were stored");
+    log_.WriteLog(WideFormat::Format(OLESTR("%s\r\n%s"),
+                                     {CppSQLite3Exception(code, detail.c_str()).message(), kCommit}));
+    CloseTransactionConnection();
+    inTransaction_ = false;
+}
+
 HRESULT DatabaseFacade::CommitTransation() {
     if (!inTransaction_) return S_OK;
-    const WString commit = OLESTR("COMMIT TRANSACTION;");
     if (TransactionEnded(SQLITE_OK)) {
-        // Writes answered 1 before SQLite rolled the transaction back: say
-        // that none of them was stored, and leave the transaction so that the
-        // next BeginTransation starts clean.
-        const WString detail = endMessage_ + OLESTR("; the transaction was rolled back and none of its writes were stored");
-        log_.WriteLog(WideFormat::Format(OLESTR("%s\r\n%s"), {CppSQLite3Exception(endCode_, detail.c_str()).message(), commit}));
-        CloseTransactionConnection();
-        inTransaction_ = false;
+        LeaveRolledBackTransaction(endCode_, endMessage_);
         return S_FALSE;
     }
-    if (DirectConnection::Exec(transaction_, commit) != SQLITE_OK) {
-        log_.WriteLog(WideFormat::Format(OLESTR("CommitTransation Error:%s"), {ErrorMessage(transaction_)}));
+    if (const int rc = DirectConnection::Exec(transaction_, kCommit); rc != SQLITE_OK) {
+        const WString message = ErrorMessage(transaction_);
+        log_.WriteLog(WideFormat::Format(OLESTR("CommitTransation Error:%s"), {message}));
         // While SQLite still holds the transaction (a busy file), it is kept
-        // so that the client can retry. When SQLite has already ended it (an
-        // I/O error rolls it back, as does a ROLLBACK inside a write), no
-        // retry can succeed: the connection is closed and the facade leaves
-        // the transaction.
-        if (sqlite3_get_autocommit(transaction_) != 0) {
-            CloseTransactionConnection();
-            inTransaction_ = false;
-        }
+        // so that the client can retry. When the failed commit made SQLite
+        // roll it back (a full disk, an I/O error), no retry can succeed.
+        if (sqlite3_get_autocommit(transaction_) != 0) LeaveRolledBackTransaction(rc, message);
         return S_FALSE;
     }
     CloseTransactionConnection();

@@ -137,6 +137,9 @@ private:
     // it is seen, keeps rc (the result of the statement that ended it) and
     // SQLite's message for the commit's report.
     bool TransactionEnded(int rc);
+    // Reports that SQLite rolled the open transaction back (code and message
+    // of the statement that ended it) and leaves it.
+    void LeaveRolledBackTransaction(int code, const WString& message);
 
     LogSink& log_;
     // Fields in the order the object declares them.

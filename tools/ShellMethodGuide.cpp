@@ -96,7 +96,8 @@ constexpr ShellMethodGuide kGuides[] = {
     {"CommitTransation",
      "Commits the open transaction.",
      {},
-     "S_OK when it is committed or none is open, S_FALSE when it is not: call it again to retry",
+     "S_OK when it is committed or none is open, S_FALSE when it is not: call it again to retry, unless a line "
+     "says that the transaction was rolled back (its writes are lost)",
      true,
      "CommitTransation"},
     {"DropTable",
