@@ -257,6 +257,7 @@ std::string ShellHelp::Usage(const std::string& examples) {
 }
 
 bool ShellHelp::Topic(std::string_view name, std::string& text) {
+    if (name == "exit") name = "quit";  // one line, two keywords
     for (const ShellLineForm& line : kLineForms) {
         if (line.keyword == nullptr || line.form == nullptr || name != line.keyword) continue;
         text = std::string(line.form) + "\n";

@@ -56,6 +56,10 @@ TEST(ShellHelp, EveryMethodHasItsArgumentsAndAnExampleThatCallsIt) {
     ASSERT_TRUE(ShellHelp::Topic("rs.GetRecordItem", text));
     EXPECT_EQ(text.rfind("rs.GetRecordItem Index $RecordItem\n  Loads one row", 0), 0u) << text;
     EXPECT_FALSE(ShellHelp::Topic("BeginTransaction", text));
+    // The shell's own lines, each keyword of them.
+    for (const std::string& keyword : ShellHelp::Keywords()) EXPECT_TRUE(ShellHelp::Topic(keyword, text)) << keyword;
+    ASSERT_TRUE(ShellHelp::Topic("select", text));
+    EXPECT_EQ(text.rfind("select TABLE [COLUMNS [CONDITIONCOL [CONDITIONVAL]]]\n", 0), 0u) << text;
 }
 
 #ifdef OBZ_API_DOC
