@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include <comrt/comrt.h>
 
@@ -21,18 +22,26 @@ enum ExitCode { kOk = 0, kBadArguments = 1, kLoadFailed = 3, kNoEntryPoint = 4, 
 using PlainEntry = HRESULT (*)();
 using InstallEntry = HRESULT (*)(BOOL, LPCWSTR);
 
+// Failures are written at once; what succeeded waits until the registry
+// change is stored (Stored), since nothing counts as done before that.
 class Reporter {
 public:
     explicit Reporter(bool silent) : silent_(silent) {}
-    void Out(const std::string& text) const {
-        if (!silent_) std::printf("%s\n", text.c_str());
-    }
+    void Out(const std::string& text) { pending_.push_back(text); }
     void Error(const std::string& text) const {
         if (!silent_) std::fprintf(stderr, "%s\n", text.c_str());
+    }
+    // Writes the lines held back (stored) or drops them.
+    void Settle(bool stored) {
+        if (stored && !silent_) {
+            for (const std::string& text : pending_) std::printf("%s\n", text.c_str());
+        }
+        pending_.clear();
     }
 
 private:
     bool silent_;
+    std::vector<std::string> pending_;
 };
 
 std::string HexCode(HRESULT hr) {
@@ -65,7 +74,7 @@ std::string HostPath(const std::string& library) {
     return library;
 }
 
-int CallPlain(const ServerLibrary& server, const std::string& library, const char* name, const Reporter& report) {
+int CallPlain(const ServerLibrary& server, const std::string& library, const char* name, Reporter& report) {
     auto entry = reinterpret_cast<PlainEntry>(server.Entry(name));
     if (entry == nullptr) {
         report.Error("The module \"" + library + "\" was loaded but the entry-point " + name + " was not found.");
@@ -81,7 +90,7 @@ int CallPlain(const ServerLibrary& server, const std::string& library, const cha
 }
 
 int CallInstall(const ServerLibrary& server, const std::string& library, const RegsvrOptions& options,
-                const Reporter& report) {
+                Reporter& report) {
     auto entry = reinterpret_cast<InstallEntry>(server.Entry("DllInstall"));
     if (entry == nullptr) {
         report.Error("The module \"" + library + "\" was loaded but the entry-point DllInstall was not found.");
@@ -101,7 +110,7 @@ int CallInstall(const ServerLibrary& server, const std::string& library, const R
     return kOk;
 }
 
-int Process(const std::string& library, const RegsvrOptions& options, const Reporter& report) {
+int Process(const std::string& library, const RegsvrOptions& options, Reporter& report) {
     ServerLibrary server;
     std::string error;
     if (!server.Open(HostPath(library), error)) {
@@ -139,7 +148,7 @@ int main(int argc, char** argv) {
         std::printf("comrt-regsvr (OBZeveVevuVAD) %s\n", OBZ_VERSION_TEXT);
         return kOk;
     }
-    const Reporter report(options.silent);
+    Reporter report(options.silent);
     int result = kOk;
     for (const std::string& library : options.libraries) {
         // One registry change per library: other processes see it registered
@@ -154,6 +163,7 @@ int main(int argc, char** argv) {
                              HexCode(HRESULT_FROM_WIN32(static_cast<DWORD>(stored))));
                 code = kCallFailed;
             }
+            report.Settle(code == kOk);
         } else {
             report.Error("The registry cannot be locked for " + library + ".\nReturn code was: " +
                          HexCode(HRESULT_FROM_WIN32(static_cast<DWORD>(opened))));

@@ -62,6 +62,20 @@ INSTANTIATE_TEST_SUITE_P(
                     RunCase{"/s /nowhere/x.so", 3, "", ""}),
     CaseName());
 
+// A registration whose hives cannot be written (a file-size limit, with the
+// signal it raises ignored) fails as a whole and never claims success.
+TEST(RegsvrStore, SaysSucceededOnlyOnceStored) {
+    const fs::path prefix = fs::temp_directory_path() / ("obz-regsvr-store-" + std::to_string(getpid()));
+    fs::remove_all(prefix);
+    const ToolProcess::Result r = ToolProcess::Run("(trap '' XFSZ; ulimit -f 1; COMRT_PREFIX='" + prefix.string() +
+                                                   "' exec " + OBZ_REGSVR + " " + OBZ_MODULE + ")");
+    EXPECT_EQ(r.status, 5) << r.out << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("could not be stored"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(prefix / "system.reg"));
+    fs::remove_all(prefix);
+}
+
 }  // namespace
 
 #endif
