@@ -1,6 +1,8 @@
 #include "HiveFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "HiveCache.h"
 
@@ -31,6 +34,18 @@ bool WriteAll(int fd, const std::string& text) {
         done += static_cast<size_t>(wrote);
     }
     return true;
+}
+
+// The writer's process id in a temporary file's name, <hive>.tmp.<pid>.<n>,
+// given the part after "<hive>.tmp."; 0 when the name has another form.
+pid_t TemporaryOwner(std::string_view rest) {
+    const size_t dot = rest.find('.');
+    if (dot == 0 || dot == std::string_view::npos || dot + 1 == rest.size()) return 0;
+    const auto digits = [](std::string_view text) {
+        return text.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    if (!digits(rest.substr(0, dot)) || !digits(rest.substr(dot + 1)) || dot > 9) return 0;
+    return static_cast<pid_t>(std::stol(std::string(rest.substr(0, dot))));
 }
 
 // A document that refuses the file, and says so once (the cache keeps it).
@@ -100,4 +115,20 @@ LSTATUS HiveFile::Install(Replacement& replacement) const {
     if (fstat(replacement.file_.Get(), &identity) == 0)
         HiveCache::Instance().Store(path_, std::move(replacement.file_), identity, std::move(replacement.document_));
     return ERROR_SUCCESS;
+}
+
+void HiveFile::RemoveLeftovers() const {
+    const size_t slash = path_.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path_.substr(0, slash);
+    const std::string lead = path_.substr(slash == std::string::npos ? 0 : slash + 1) + ".tmp.";
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) return;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string_view name(entry->d_name);
+        if (name.substr(0, lead.size()) != lead) continue;
+        const pid_t owner = TemporaryOwner(name.substr(lead.size()));
+        // A process that still runs may own it; ESRCH means none does.
+        if (owner > 0 && kill(owner, 0) != 0 && errno == ESRCH) unlinkat(dirfd(dir), entry->d_name, 0);
+    }
+    closedir(dir);
 }

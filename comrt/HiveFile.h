@@ -55,6 +55,10 @@ public:
     LSTATUS Prepare(const HiveDocument& base, const RegTree& tree, Replacement& out) const;
     // Renames a prepared version over the hive. ERROR_CANTWRITE on failure.
     LSTATUS Install(Replacement& replacement) const;
+    // Removes the temporary files (<hive>.tmp.<pid>.<n>) that writers which
+    // no longer run left behind when they died before their rename. Only
+    // for a writer that holds the prefix's lock; failures are ignored.
+    void RemoveLeftovers() const;
 
     // The hive files of a prefix.
     static HiveFile Machine(const std::string& prefix);

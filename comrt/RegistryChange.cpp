@@ -34,6 +34,8 @@ LSTATUS RegistryChange::Tree(Hive hive, RegTree*& tree) {
 void RegistryChange::Modified(Hive hive) { slots_[hive].modified = true; }
 
 LSTATUS RegistryChange::Commit() {
+    // Under the lock no other writer is between its write and its rename.
+    for (const Slot& slot : slots_) slot.file.RemoveLeftovers();
     HiveFile::Replacement written[2];
     for (size_t i = 0; i < 2; ++i) {
         if (!slots_[i].modified) continue;

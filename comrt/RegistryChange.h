@@ -31,7 +31,7 @@ public:
     LSTATUS Tree(Hive hive, RegTree*& tree);
     void Modified(Hive hive);
     // Writes every modified hive: first each to a synced temporary file, then
-    // all renamed into place. ERROR_CANTWRITE when any cannot be written (a
+    // all renamed into place. Removes first what dead writers left behind. ERROR_CANTWRITE when any cannot be written (a
     // failure before the renames stores nothing).
     LSTATUS Commit();
 

@@ -406,6 +406,32 @@ TEST_F(RegistryTest, ChangeIsStoredOnceWholeOrNotAtAll) {
     EXPECT_EQ(RegistryReader::SubKeys(HKEY_LOCAL_MACHINE, u"Software"), Names{u"Batch"});
 }
 
+TEST_F(RegistryTest, WriterRemovesTemporaryFilesOfDeadWriters) {
+    // A writer killed between writing its new hive and renaming it leaves
+    // <hive>.tmp.<pid>.<n>; the next writer removes those of dead processes.
+    const pid_t dead = Spawn([] { return 0; });
+    ASSERT_EQ(Wait(dead), 0);
+    int hold[2];
+    ASSERT_EQ(pipe(hold), 0);
+    const pid_t live = Spawn([&] {  // runs until the pipe closes
+        close(hold[1]);
+        char byte;
+        return static_cast<int>(read(hold[0], &byte, 1));
+    });
+    const std::string deadId = std::to_string(dead), liveId = std::to_string(live);
+    const std::vector<std::string> gone{"system.reg.tmp." + deadId + ".0", "user.reg.tmp." + deadId + ".7"};
+    const std::vector<std::string> kept{"system.reg.tmp." + liveId + ".0", "system.reg.tmp.x.1",
+                                        "other.tmp." + deadId + ".0"};
+    for (const std::string& name : gone) prefix.WriteFile(name, "partial");
+    for (const std::string& name : kept) prefix.WriteFile(name, "partial");
+    ASSERT_EQ(CreateKey(HKEY_LOCAL_MACHINE, u"Software\\After"), ERROR_SUCCESS);
+    for (const std::string& name : gone) EXPECT_FALSE(std::filesystem::exists(prefix.Path() + "/" + name)) << name;
+    for (const std::string& name : kept) EXPECT_TRUE(std::filesystem::exists(prefix.Path() + "/" + name)) << name;
+    close(hold[1]);
+    close(hold[0]);
+    EXPECT_EQ(Wait(live), 0);
+}
+
 TEST_F(RegistryTest, ClassesRootMergesUserOverMachine) {
     Key machine, user;
     ASSERT_EQ(CreateKey(HKEY_LOCAL_MACHINE, u"Software\\Classes\\CLSID\\{A}", &machine), ERROR_SUCCESS);
