@@ -85,6 +85,13 @@ LSTATUS Registry::ReadHive(View hive, std::shared_ptr<const RegTree>& tree) {
     return ERROR_SUCCESS;
 }
 
+LSTATUS Registry::ReadPlace(const Place& place, std::shared_ptr<const RegTree>& tree) {
+    tree.reset();
+    const LSTATUS status = ReadHive(place.hive, tree);
+    if (status == ERROR_BADDB && place.skipIfRefused) return ERROR_SUCCESS;
+    return status;
+}
+
 LSTATUS Registry::WriteHive(View hive, const Edit& edit) {
     RegistryChange* change = threadChange.change.get();
     std::optional<RegistryChange> own;
@@ -144,7 +151,8 @@ std::vector<Registry::Place> Registry::ReadPlaces(const Location& location) {
     case View::Classes: {
         std::u16string path(kClasses);
         if (!location.path.empty()) path += u"\\" + location.path;
-        return {Place{View::User, path}, Place{View::Machine, path}};
+        // One user's unreadable hive must not stop the programs of the machine.
+        return {Place{View::User, path, true}, Place{View::Machine, path}};
     }
     case View::Empty:
         break;
@@ -162,9 +170,9 @@ LSTATUS Registry::Exists(const Location& location, bool& exists) {
     for (const Place& place : ReadPlaces(location)) {
         if (exists) break;
         std::shared_ptr<const RegTree> tree;
-        const LSTATUS status = ReadHive(place.hive, tree);
+        const LSTATUS status = ReadPlace(place, tree);
         if (status != ERROR_SUCCESS) return status;
-        exists = tree->Find(place.path) != nullptr;
+        exists = tree && tree->Find(place.path) != nullptr;
     }
     return ERROR_SUCCESS;
 }
@@ -325,9 +333,9 @@ LSTATUS Registry::QueryValue(HKEY key, LPCWSTR name, LPDWORD type, LPBYTE data, 
     std::optional<RegTree::Value> found;
     for (const Place& place : ReadPlaces(location)) {
         std::shared_ptr<const RegTree> tree;
-        const LSTATUS status = ReadHive(place.hive, tree);
+        const LSTATUS status = ReadPlace(place, tree);
         if (status != ERROR_SUCCESS) return status;
-        const RegTree::Key* entry = tree->Find(place.path);
+        const RegTree::Key* entry = tree ? tree->Find(place.path) : nullptr;
         if (entry == nullptr) continue;
         keyFound = true;
         if (const RegTree::Value* value = RegTree::FindValue(*entry, Text(name))) {
@@ -412,9 +420,9 @@ LSTATUS Registry::EnumKey(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength
     bool keyFound = location.path.empty();
     for (const Place& place : ReadPlaces(location)) {
         std::shared_ptr<const RegTree> tree;
-        const LSTATUS status = ReadHive(place.hive, tree);
+        const LSTATUS status = ReadPlace(place, tree);
         if (status != ERROR_SUCCESS) return status;
-        if (tree->Find(place.path) == nullptr) continue;
+        if (!tree || tree->Find(place.path) == nullptr) continue;
         keyFound = true;
         for (std::u16string& sub : tree->SubKeys(place.path)) names.try_emplace(RegTree::Fold(sub), std::move(sub));
     }

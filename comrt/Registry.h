@@ -1,8 +1,9 @@
 // The Reg* functions of the runtime over the prefix's hive files:
 // HKEY_LOCAL_MACHINE is system.reg, HKEY_CURRENT_USER is user.reg,
 // HKEY_CLASSES_ROOT is the merged view of HKEY_CURRENT_USER\Software\Classes
-// over HKEY_LOCAL_MACHINE\Software\Classes (reads try the user's key first;
-// writes and deletes go to the machine's), and HKEY_USERS and
+// over HKEY_LOCAL_MACHINE\Software\Classes (reads try the user's key first,
+// and read the machine's alone when the user's hive is refused; writes and
+// deletes go to the machine's), and HKEY_USERS and
 // HKEY_CURRENT_CONFIG are empty and read-only. RegOverridePredefKey redirects
 // a predefined root to another key for the whole process.
 // A key handle is a heap object naming (view, key path); it does not pin the
@@ -59,6 +60,7 @@ private:
     struct Place {
         View hive = View::Machine;  // Machine or User
         std::u16string path;
+        bool skipIfRefused = false;  // the merged view reads on without a refused hive
     };
     static constexpr size_t kRoots = 6;  // 0x80000000 .. 0x80000005
 
@@ -68,6 +70,9 @@ private:
     static RegistryChange::Hive HiveOf(View hive);
     // The tree that this thread's reads of `hive` see.
     static LSTATUS ReadHive(View hive, std::shared_ptr<const RegTree>& tree);
+    // The tree of `place`; null, with ERROR_SUCCESS, when its hive is refused
+    // and the place may be skipped.
+    static LSTATUS ReadPlace(const Place& place, std::shared_ptr<const RegTree>& tree);
     // Runs `edit` on `hive`: as a change of its own, or in the thread's one.
     static LSTATUS WriteHive(View hive, const Edit& edit);
     static std::optional<size_t> RootIndex(HKEY key);

@@ -432,6 +432,35 @@ TEST_F(RegistryTest, WriterRemovesTemporaryFilesOfDeadWriters) {
     EXPECT_EQ(Wait(live), 0);
 }
 
+TEST_F(RegistryTest, BrokenUserHiveLeavesTheMachineHiveUsable) {
+    const std::string broken = "Windows Registry Editor Version 5.00\n\ngarbage\n";
+    prefix.WriteFile("user.reg", broken);
+    testing::internal::CaptureStderr();
+    // Machine-wide registration through the merged view, also as one change.
+    ASSERT_EQ(ComrtBeginRegistryChange(), ERROR_SUCCESS);
+    Key server;
+    EXPECT_EQ(CreateKey(HKEY_CLASSES_ROOT, u"CLSID\\{A}\\InprocServer32", &server), ERROR_SUCCESS);
+    EXPECT_EQ(SetText(server.Get(), nullptr, u"/lib/a.so"), ERROR_SUCCESS);
+    Key progId;
+    EXPECT_EQ(CreateKey(HKEY_CLASSES_ROOT, u"A.Name\\CLSID", &progId), ERROR_SUCCESS);
+    EXPECT_EQ(SetText(progId.Get(), nullptr, u"{1B2C3D4E-1111-2222-3333-444455556666}"), ERROR_SUCCESS);
+    EXPECT_EQ(ComrtEndRegistryChange(TRUE), ERROR_SUCCESS);
+    EXPECT_EQ(CreateKey(HKEY_CLASSES_ROOT, u"CLSID\\{B}"), ERROR_SUCCESS);
+    // Reads through the merged view see the machine's keys.
+    EXPECT_EQ(RegistryReader::String(HKEY_CLASSES_ROOT, u"CLSID\\{A}\\InprocServer32"), u"/lib/a.so");
+    EXPECT_EQ(RegistryReader::SubKeys(HKEY_CLASSES_ROOT, u"CLSID"), (Names{u"{A}", u"{B}"}));
+    CLSID clsid{};
+    EXPECT_EQ(CLSIDFromProgID(u"A.Name", &clsid), S_OK);
+    // The user's own hive stays refused, and untouched.
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software", 0, KEY_READ, Key().Out()), ERROR_BADDB);
+    EXPECT_EQ(CreateKey(HKEY_CURRENT_USER, u"Software\\New"), ERROR_BADDB);
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(prefix.ReadFile("user.reg"), broken);
+    const std::string message = "cannot read the registry file " + prefix.Path() + "/user.reg: line 3:";
+    ASSERT_NE(errors.find(message), std::string::npos) << errors;
+    EXPECT_EQ(errors.find(message, errors.find(message) + 1), std::string::npos) << errors;
+}
+
 TEST_F(RegistryTest, ClassesRootMergesUserOverMachine) {
     Key machine, user;
     ASSERT_EQ(CreateKey(HKEY_LOCAL_MACHINE, u"Software\\Classes\\CLSID\\{A}", &machine), ERROR_SUCCESS);
