@@ -1,6 +1,7 @@
 #include "HiveDocument.h"
 
 #include <map>
+#include <unordered_map>
 #include <utility>
 
 #include <comrt/winbase.h>
@@ -326,6 +327,10 @@ bool HiveDocument::ParseLines(const std::vector<Line>& lines) {
             if (name.size() >= root && RegTree::Fold(name.substr(0, root)) == RegTree::Fold(rootName_) &&
                 (name.size() == root || name[root] == u'\\')) {
                 const std::u16string path = RegTree::Normalise(name.substr(std::min(name.size(), root + 1)));
+                if (!RegTree::ValidDepth(path)) {
+                    Fail(number, "a key more than " + std::to_string(RegTree::kMaxDepth) + " levels deep");
+                    return false;
+                }
                 tree_.Create(path);
                 section.own = true;
                 section.key = RegTree::Fold(path);
@@ -475,29 +480,40 @@ std::string HiveDocument::Render(const RegTree& tree) const {
     }
     // A new key goes after the last section of the nearest key before it
     // that the file has; slot 0 is before the first section.
-    std::map<std::u16string, size_t> lastSection;
+    std::unordered_map<const RegTree::Key*, size_t> lastSection;
     for (size_t s = 0; s < sections_.size(); ++s) {
-        if (sections_[s].own) lastSection[sections_[s].key] = s + 1;
+        if (sections_[s].own) lastSection[tree_.Find(sections_[s].key)] = s + 1;
     }
-    std::vector<std::vector<const RegTree::Key*>> added(sections_.size() + 1);
+    std::vector<std::vector<NewSection>> added(sections_.size() + 1);
     size_t slot = 0;
-    for (const auto& [folded, key] : tree.Keys()) {
-        if (const auto found = lastSection.find(folded); found != lastSection.end()) {
+    std::u16string path;
+    // Walks `now` in key order beside the key of the file that has its path.
+    const auto walk = [&](const auto& self, const RegTree::Key& now, const RegTree::Key* was) -> void {
+        if (const auto found = lastSection.find(was); was != nullptr && found != lastSection.end()) {
             slot = found->second;
-            continue;
+        } else if (!now.values.empty() || (&now != &tree.Root() && (was == nullptr || now.SubKeys().empty()))) {
+            // A key the file only implies (by a section below it) needs no
+            // section of its own while it has no values and still has subkeys.
+            added[slot].push_back(NewSection{&now, path});
         }
-        // A key the file only implies (by a section below it) needs no
-        // section of its own while it has no values and still has subkeys.
-        const bool needed = folded.empty() ? !key.values.empty()
-                                           : tree_.Keys().count(folded) == 0 || !key.values.empty() ||
-                                                 !tree.HasSubKeys(key.path);
-        if (needed) added[slot].push_back(&key);
-    }
-    const auto addKeys = [&](const std::vector<const RegTree::Key*>& keys) {
-        for (const RegTree::Key* key : keys) {
+        for (const auto& [folded, sub] : now.SubKeys()) {
+            const size_t length = path.size();
+            path += (length == 0 ? u"" : u"\\") + sub->Name();
+            const RegTree::Key* before = nullptr;
+            if (was != nullptr) {
+                const auto match = was->SubKeys().find(folded);
+                if (match != was->SubKeys().end()) before = match->second.get();
+            }
+            self(self, *sub, before);
+            path.resize(length);
+        }
+    };
+    walk(walk, tree.Root(), &tree_.Root());
+    const auto addKeys = [&](const std::vector<NewSection>& keys) {
+        for (const NewSection& key : keys) {
             out.BeginSection();
-            out.Fresh(SectionHeader(key->path));
-            for (const RegTree::Value& value : key->values) out.Fresh(ValueLine(value));
+            out.Fresh(SectionHeader(key.path));
+            for (const RegTree::Value& value : key.key->values) out.Fresh(ValueLine(value));
             out.EndSection();
         }
     };

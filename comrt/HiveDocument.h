@@ -9,8 +9,9 @@
 // @= / "name"= values as "text", dword:xxxxxxxx, hex:.. or hex(type):..
 // (hex continued with a trailing '\'), blank lines and ';' comments.
 // Anything else is refused with the line and the reason: Wine's own format,
-// REGEDIT4, deletion entries ([-key], "name"=-), malformed lines, invalid
-// UTF-8, UTF-16 without a byte-order mark or big-endian. A refused file must
+// REGEDIT4, deletion entries ([-key], "name"=-), malformed lines, keys more
+// than RegTree::kMaxDepth levels deep, invalid UTF-8, UTF-16 without a
+// byte-order mark or big-endian. A refused file must
 // be left as it is.
 // New keys are written as sections after the nearest existing key before
 // them in key order, new values at the end of their key's last section.
@@ -66,6 +67,11 @@ private:
         std::vector<Item> items;
     };
     class Output;
+    // A key the file has no section for, with its path as written.
+    struct NewSection {
+        const RegTree::Key* key;
+        std::u16string path;
+    };
 
     void Fail(size_t line, const std::string& reason);
     bool ParseText(std::u16string_view text);

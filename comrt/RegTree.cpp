@@ -33,18 +33,23 @@ const FoldLocale& Folder() {
     return folder;
 }
 
-char16_t OrderUnit(char16_t c) { return c == u'\\' ? 0 : c; }
+// Calls `visit` with each non-empty level of `path`, in order, until it
+// answers false; answers whether every level was visited.
+template <typename Visit>
+bool ForEachLevel(std::u16string_view path, Visit visit) {
+    for (size_t start = 0; start <= path.size();) {
+        size_t end = path.find(u'\\', start);
+        if (end == std::u16string_view::npos) end = path.size();
+        if (end > start && !visit(path.substr(start, end - start))) return false;
+        start = end + 1;
+    }
+    return true;
+}
 }  // namespace
 
-bool RegTree::PathOrder::operator()(const std::u16string& a, const std::u16string& b) const {
-    const size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        if (a[i] != b[i]) return OrderUnit(a[i]) < OrderUnit(b[i]);
-    }
-    return a.size() < b.size();
+RegTree::Key::Key(const Key& other) : values(other.values), name_(other.name_) {
+    for (const auto& [folded, key] : other.subKeys_) subKeys_.emplace(folded, std::make_unique<Key>(*key));
 }
-
-RegTree::RegTree() { keys_.emplace(std::u16string(), Key{}); }
 
 std::u16string RegTree::Fold(std::u16string_view text) {
     std::u16string folded(text);
@@ -55,87 +60,75 @@ std::u16string RegTree::Fold(std::u16string_view text) {
 
 std::u16string RegTree::Normalise(std::u16string_view path) {
     std::u16string out;
-    size_t start = 0;
-    for (size_t i = 0; i <= path.size(); ++i) {
-        if (i < path.size() && path[i] != u'\\') continue;
-        if (i > start) {
-            if (!out.empty()) out.push_back(u'\\');
-            out.append(path.substr(start, i - start));
-        }
-        start = i + 1;
-    }
+    ForEachLevel(path, [&](std::u16string_view level) {
+        if (!out.empty()) out.push_back(u'\\');
+        out.append(level);
+        return true;
+    });
     return out;
 }
 
+bool RegTree::ValidDepth(std::u16string_view path) {
+    size_t depth = 0;
+    return ForEachLevel(path, [&](std::u16string_view) { return ++depth <= kMaxDepth; });
+}
+
 const RegTree::Key* RegTree::Find(std::u16string_view path) const {
-    auto it = keys_.find(Fold(path));
-    return it == keys_.end() ? nullptr : &it->second;
+    const Key* key = &root_;
+    ForEachLevel(path, [&](std::u16string_view level) {
+        auto it = key->subKeys_.find(Fold(level));
+        key = it == key->subKeys_.end() ? nullptr : it->second.get();
+        return key != nullptr;
+    });
+    return key;
 }
 
 RegTree::Key* RegTree::Find(std::u16string_view path) {
-    auto it = keys_.find(Fold(path));
-    return it == keys_.end() ? nullptr : &it->second;
+    return const_cast<Key*>(static_cast<const RegTree&>(*this).Find(path));
 }
 
 RegTree::Key* RegTree::Create(std::u16string_view path, bool* created) {
     if (created != nullptr) *created = false;
-    Key* key = &keys_.begin()->second;  // the root
-    for (size_t at = 0; !path.empty(); ++at) {
-        at = path.find(u'\\', at);
-        const std::u16string_view level = path.substr(0, at);
-        auto [it, inserted] = keys_.try_emplace(Fold(level));
-        if (inserted) it->second.path = std::u16string(level);
+    Key* key = &root_;
+    ForEachLevel(path, [&](std::u16string_view level) {
+        auto [it, inserted] = key->subKeys_.try_emplace(Fold(level));
+        if (inserted) {
+            it->second = std::make_unique<Key>();
+            it->second->name_ = std::u16string(level);
+        }
         if (created != nullptr) *created = inserted;
-        key = &it->second;
-        if (at == std::u16string_view::npos) break;
-    }
+        key = it->second.get();
+        return true;
+    });
     return key;
 }
 
-RegTree::KeyMap::iterator RegTree::DescendantsBegin(const std::u16string& folded) {
-    return folded.empty() ? std::next(keys_.begin()) : keys_.upper_bound(folded);
-}
-
 std::vector<std::u16string> RegTree::SubKeys(std::u16string_view path) const {
-    const std::u16string folded = Fold(path);
-    const size_t skip = folded.empty() ? 0 : folded.size() + 1;
     std::vector<std::u16string> names;
-    auto it = folded.empty() ? std::next(keys_.begin()) : keys_.upper_bound(folded);
-    for (; it != keys_.end(); ++it) {
-        const std::u16string& key = it->first;
-        if (!folded.empty() && (key.size() <= folded.size() || key.compare(0, folded.size(), folded) != 0 ||
-                                key[folded.size()] != u'\\'))
-            break;
-        if (key.find(u'\\', skip) == std::u16string::npos) names.push_back(it->second.path.substr(skip));
+    if (const Key* key = Find(path)) {
+        for (const auto& [folded, sub] : key->subKeys_) names.push_back(sub->name_);
     }
     return names;
 }
 
 bool RegTree::HasSubKeys(std::u16string_view path) const {
-    const std::u16string folded = Fold(path);
-    auto it = folded.empty() ? std::next(keys_.begin()) : keys_.upper_bound(folded);
-    if (it == keys_.end()) return false;
-    if (folded.empty()) return true;
-    const std::u16string& key = it->first;
-    return key.size() > folded.size() && key.compare(0, folded.size(), folded) == 0 && key[folded.size()] == u'\\';
+    const Key* key = Find(path);
+    return key != nullptr && !key->subKeys_.empty();
 }
 
 void RegTree::RemoveTree(std::u16string_view path, bool keepSelf) {
-    const std::u16string folded = Fold(path);
-    auto self = keys_.find(folded);
-    if (self == keys_.end()) return;
-    auto end = DescendantsBegin(folded);
-    while (end != keys_.end() &&
-           (folded.empty() || (end->first.size() > folded.size() && end->first.compare(0, folded.size(), folded) == 0 &&
-                               end->first[folded.size()] == u'\\')))
-        ++end;
-    keys_.erase(std::next(self), end);
-    if (keepSelf || folded.empty())
-        self->second.values.clear();
-    else
-        keys_.erase(self);
+    const std::u16string normal = Normalise(path);
+    if (keepSelf || normal.empty()) {
+        if (Key* key = Find(normal)) {
+            key->values.clear();
+            key->subKeys_.clear();
+        }
+        return;
+    }
+    const size_t cut = normal.rfind(u'\\');
+    Key* parent = Find(cut == std::u16string::npos ? std::u16string_view() : std::u16string_view(normal).substr(0, cut));
+    if (parent != nullptr) parent->subKeys_.erase(Fold(std::u16string_view(normal).substr(cut + 1)));
 }
-
 const RegTree::Value* RegTree::FindValue(const Key& key, std::u16string_view name) {
     const std::u16string folded = Fold(name);
     for (const Value& value : key.values) {
@@ -168,14 +161,18 @@ bool RegTree::RemoveValue(Key& key, std::u16string_view name) {
     return false;
 }
 
-bool RegTree::SameContent(const RegTree& other) const {
-    if (keys_.size() != other.keys_.size()) return false;
-    for (auto a = keys_.begin(), b = other.keys_.begin(); a != keys_.end(); ++a, ++b) {
-        if (a->first != b->first || a->second.values.size() != b->second.values.size()) return false;
-        for (const Value& value : a->second.values) {
-            const Value* match = FindValue(b->second, value.name);
-            if (match == nullptr || match->type != value.type || match->data != value.data) return false;
-        }
+namespace {
+bool SameKey(const RegTree::Key& a, const RegTree::Key& b) {
+    if (a.values.size() != b.values.size() || a.SubKeys().size() != b.SubKeys().size()) return false;
+    for (const RegTree::Value& value : a.values) {
+        const RegTree::Value* match = RegTree::FindValue(b, value.name);
+        if (match == nullptr || match->type != value.type || match->data != value.data) return false;
+    }
+    for (auto x = a.SubKeys().begin(), y = b.SubKeys().begin(); x != a.SubKeys().end(); ++x, ++y) {
+        if (x->first != y->first || !SameKey(*x->second, *y->second)) return false;
     }
     return true;
 }
+}  // namespace
+
+bool RegTree::SameContent(const RegTree& other) const { return SameKey(root_, other.root_); }

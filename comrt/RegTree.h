@@ -2,11 +2,16 @@
 // to the hive root ("" is the root) with '\' between levels; key and value
 // names compare without case, as on Windows, and keep the case they were
 // written with. Every ancestor of a key exists as a key of its own.
+// Each key holds its own level's name only, so a tree takes memory in
+// proportion to the names written, whatever the depth; paths are at most
+// kMaxDepth levels deep (Windows' limit), which the callers check
+// (ValidDepth) before they create keys.
 // Thread-safety: none; a tree is owned by one call. Failure: lookups answer
 // null / false; nothing throws except std::bad_alloc.
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +20,8 @@
 
 class RegTree {
 public:
+    static constexpr size_t kMaxDepth = 512;
+
     struct Value {
         std::u16string name;  // "" is the default value
         DWORD type = 0;
@@ -22,25 +29,44 @@ public:
         // are UTF-16 with their terminating zero unit.
         std::vector<BYTE> data;
     };
-    struct Key {
-        std::u16string path;  // as written
+    class Key;
+    // Subkeys by folded name. Names hold no '\', so the plain order of the
+    // folded names lists a key's subtree before the next sibling's.
+    using SubKeyMap = std::map<std::u16string, std::unique_ptr<Key>>;
+    class Key {
+    public:
+        Key() = default;
+        Key(const Key& other);
+        Key& operator=(const Key&) = delete;
+        Key(Key&&) noexcept = default;
+        Key& operator=(Key&&) noexcept = default;
+
+        // This level's name as first written ("" for the root).
+        const std::u16string& Name() const { return name_; }
+        const SubKeyMap& SubKeys() const { return subKeys_; }
+
         std::vector<Value> values;
+
+    private:
+        friend class RegTree;
+        std::u16string name_;
+        SubKeyMap subKeys_;
     };
 
-    // Orders folded paths so that '\' sorts before every other unit: a key's
-    // descendants then follow it contiguously, and parents precede children.
-    struct PathOrder {
-        bool operator()(const std::u16string& a, const std::u16string& b) const;
-    };
-    using KeyMap = std::map<std::u16string, Key, PathOrder>;
-
-    RegTree();
+    RegTree() = default;
+    RegTree(const RegTree& other) = default;
+    RegTree& operator=(const RegTree& other) = delete;
+    RegTree(RegTree&& other) noexcept = default;
+    RegTree& operator=(RegTree&& other) noexcept = default;
 
     // Case-folded form used for comparisons.
     static std::u16string Fold(std::u16string_view text);
     // The path without empty levels: "a\\b\" becomes "a\b".
     static std::u16string Normalise(std::u16string_view path);
+    // Whether a normalised path has at most kMaxDepth levels.
+    static bool ValidDepth(std::u16string_view path);
 
+    const Key& Root() const { return root_; }
     const Key* Find(std::u16string_view path) const;
     Key* Find(std::u16string_view path);
     // Creates the key and its missing ancestors; answers the key and, in
@@ -57,12 +83,10 @@ public:
     static void SetValue(Key& key, Value value);
     static bool RemoveValue(Key& key, std::u16string_view name);
 
-    const KeyMap& Keys() const { return keys_; }
     // Whether both trees hold the same keys and values, names compared
     // without case.
     bool SameContent(const RegTree& other) const;
 
 private:
-    KeyMap::iterator DescendantsBegin(const std::u16string& folded);
-    KeyMap keys_;
+    Key root_;
 };

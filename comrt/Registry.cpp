@@ -188,7 +188,7 @@ bool Registry::Join(const std::u16string& base, LPCWSTR subKey, std::u16string& 
     if (!StorableName(sub)) return false;
     path = base;
     if (!sub.empty()) path += (path.empty() ? u"" : u"\\") + sub;
-    return true;
+    return RegTree::ValidDepth(path);
 }
 
 bool Registry::Resolve(HKEY key, Location& location) {
@@ -416,7 +416,7 @@ LSTATUS Registry::EnumKey(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength
     Location location;
     if (!Instance().Resolve(key, location)) return ERROR_INVALID_HANDLE;
     // Folded name -> written name; the first place (the user's) wins.
-    std::map<std::u16string, std::u16string, RegTree::PathOrder> names;
+    std::map<std::u16string, std::u16string> names;
     bool keyFound = location.path.empty();
     for (const Place& place : ReadPlaces(location)) {
         std::shared_ptr<const RegTree> tree;

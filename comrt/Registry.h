@@ -81,7 +81,8 @@ private:
     static Place WritePlace(const Location& location);
     static LSTATUS Exists(const Location& location, bool& exists);
     // base + "\" + subKey without empty levels; false when a level cannot be
-    // a key name (longer than 255 units, control characters, lone surrogates).
+    // a key name (longer than 255 units, control characters, lone surrogates)
+    // or the path is deeper than a key can be.
     static bool Join(const std::u16string& base, LPCWSTR subKey, std::u16string& path);
 
     bool Resolve(HKEY key, Location& location);

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -181,7 +182,7 @@ TEST_F(RegistryTest, RewritesKeepWhatTheyDoNotChange) {
         "[HKEY_LOCAL_MACHINE\\Software\\KEEP]\n"
         "\"Old\"=\"2\"\n"
         "\"New\"=\"3\"\n\n"
-        "[HKEY_LOCAL_MACHINE\\Software\\keep\\Deep]\n\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Keep\\Deep]\n\n"
         "[HKEY_LOCAL_MACHINE\\Software\\Keep\\Sub]\n\n"
         "; trailing comment\n";
     const struct { const char* name; std::string mark, newline; bool utf16; } forms[] = {
@@ -207,11 +208,18 @@ TEST_F(RegistryTest, RewritesKeepWhatTheyDoNotChange) {
         ASSERT_EQ(RegDeleteValueW(key.Get(), u"Gone"), ERROR_SUCCESS);
         ASSERT_EQ(SetText(key.Get(), u"New", u"3"), ERROR_SUCCESS);
         ASSERT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"Software\\Doomed"), ERROR_SUCCESS);
-        // The key that only its subkey's section implied keeps existing.
+        // The key that only its subkey's section implied keeps existing; its
+        // section names it by its ancestors' names as they were first written.
         ASSERT_EQ(RegDeleteKeyW(key.Get(), u"Deep\\Er"), ERROR_SUCCESS);
         ASSERT_EQ(CreateKey(key.Get(), u"Sub"), ERROR_SUCCESS);
         EXPECT_EQ(fresh.ReadFile("system.reg"), HiveBytes(after, form.mark, form.newline, form.utf16));
     }
+}
+
+std::string Repeat(const std::string& text, size_t times) {
+    std::string out;
+    for (size_t i = 0; i < times; ++i) out += text;
+    return out;
 }
 
 TEST_F(RegistryTest, RefusesFilesItCannotReadAndLeavesThemAlone) {
@@ -231,6 +239,7 @@ TEST_F(RegistryTest, RefusesFilesItCannotReadAndLeavesThemAlone) {
         {"a value outside any key", header + "\"x\"=\"y\"\n"},
         {"an unfinished continuation", header + "[HKEY_LOCAL_MACHINE\\Software]\n\"Bin\"=hex:01,\\\n"},
         {"an unclosed section", header + "[HKEY_LOCAL_MACHINE\\Software\n"},
+        {"a key 513 levels deep", header + "[HKEY_LOCAL_MACHINE" + Repeat("\\k", 513) + "]\n"},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.name);
@@ -242,6 +251,36 @@ TEST_F(RegistryTest, RefusesFilesItCannotReadAndLeavesThemAlone) {
         // The other hive is not affected.
         EXPECT_EQ(CreateKey(HKEY_CURRENT_USER, u"Software\\New"), ERROR_SUCCESS);
     }
+}
+
+// Bytes the process holds from malloc (0 under sanitizers, whose allocator
+// glibc does not see).
+size_t HeapInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+TEST_F(RegistryTest, KeysUpTo512LevelsTakeMemoryInProportionToTheFile) {
+    // One key 512 levels deep of the longest names: each level's path is
+    // longer than the one above, so keeping whole paths per level would take
+    // a thousand times the file.
+    const std::string level = "\\" + std::string(255, 'k');
+    const std::string text = "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE" + Repeat(level, 512) +
+                             "]\n\"Deep\"=\"yes\"\n";
+    prefix.WriteFile("system.reg", text);
+    const std::string path = Repeat(level, 512).substr(1);
+    const std::u16string deep(path.begin(), path.end());
+    const std::u16string above = deep.substr(0, deep.rfind(u'\\'));
+    const size_t before = HeapInUse();
+    EXPECT_EQ(RegistryReader::String(HKEY_LOCAL_MACHINE, deep, u"Deep"), u"yes");
+    EXPECT_EQ(CreateKey(HKEY_LOCAL_MACHINE, (above + u"\\sibling").c_str()), ERROR_SUCCESS);
+    EXPECT_LT(HeapInUse() - before, 64 * text.size());
+    // Nothing deeper can be made; what was there still reads.
+    EXPECT_EQ(CreateKey(HKEY_LOCAL_MACHINE, (deep + u"\\x").c_str()), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, (deep + u"\\x").c_str(), 0, KEY_READ, Key().Out()),
+              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegistryReader::String(HKEY_LOCAL_MACHINE, deep, u"Deep"), u"yes");
+    EXPECT_TRUE(RegistryReader::KeyExists(HKEY_LOCAL_MACHINE, above + u"\\sibling"));
 }
 
 TEST_F(RegistryTest, TextSizesAndErrorCodesOfBadCalls) {
