@@ -208,6 +208,8 @@ bool DatabaseFacade::DoExecSqlCommand(const WString& sql) {
         return false;
     try {
         OpenForCall(db, file);
+        // A write that answers 1 is on disk, whatever happens next.
+        db.makeCommitsDurable();
         // A statement that did not run (the lock was not granted within the
         // busy timeout) stored nothing: it fails with SQLite's code and text.
         if (const int rc = db.executeStatement(sql.c_str()); rc != SQLITE_OK)

@@ -5,6 +5,7 @@
 
 #include <sqlite3.h>
 
+#include "DirectConnection.h"
 #include "Utf16Text.h"
 #include "Utf8Text.h"
 #include "com/HostPath.h"
@@ -62,6 +63,10 @@ void CppSQLite3DB::close() {
     const int rc = sqlite3_close(db_);
     if (rc != SQLITE_OK) throw CppSQLite3Exception(rc, errorText());
     db_ = nullptr;
+}
+
+void CppSQLite3DB::makeCommitsDurable() noexcept {
+    if (db_ != nullptr) DirectConnection::MakeCommitsDurable(db_);
 }
 
 void CppSQLite3DB::setBusyTimeout(int milliseconds) {

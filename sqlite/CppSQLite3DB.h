@@ -61,6 +61,11 @@ public:
     // raises and keeps the handle.
     void close();
 
+    // Makes the commits of the open connection durable: on disk once they
+    // answer (DirectConnection::MakeCommitsDurable). Nothing to do when no
+    // connection is open.
+    void makeCommitsDurable() noexcept;
+
     // The busy timeout of the next open, and of the open connection at once.
     // Tests shorten it; the facade sets 0 where a wait could never end.
     void setBusyTimeout(int milliseconds);

@@ -333,9 +333,8 @@ protected:
         vfs->Record(recorder.get());
     }
 
-    // Cuts the recorded run under both models; window: how many answered
-    // steps before the last one a cut may lose under the strict model.
-    void ExpectCutsHarmless(const CrashRecorder::Plan& plan, size_t window = 0) {
+    // Cuts the recorded run under both models.
+    void ExpectCutsHarmless(const CrashRecorder::Plan& plan) {
         vfs->Record(nullptr);
         ASSERT_GT(recorder->Events(), 0u);
 #ifndef _WIN32
@@ -359,11 +358,10 @@ protected:
                 } else {
                     const Table found = Contents(image / db.filename());
                     const auto at = std::find(states.begin(), states.end(), found);
-                    const size_t oldest = answered - std::min(answered, strict ? window : 0);
                     if (at == states.end()) {
                         ++partial;
                         fault = "partly stored";
-                    } else if (static_cast<size_t>(at - states.begin()) < oldest) {
+                    } else if (static_cast<size_t>(at - states.begin()) < answered) {
                         ++lost;
                         fault = "lost answered step " + std::to_string(answered);
                     }
@@ -432,17 +430,15 @@ TEST_F(PowerCutTest, CommittedTransactionIsAllOrNothingAndDurableOnceAnswered) {
     ExpectCutsHarmless({19, 60, 8});
 }
 
-// Writes one by one outside a transaction: new rows and replaced ones. The
-// last write that answered may be lost when the folder does not reach the
-// disk before the cut, never an earlier one, and never a part of one.
-TEST_F(PowerCutTest, SingleWritesAreWholeAndOnlyTheLastMayBeLost) {
+// Writes one by one outside a transaction: new rows and replaced ones.
+TEST_F(PowerCutTest, SingleWritesAreWholeAndDurableOnceAnswered) {
     StartRecording();
     for (int i = 0; i < 20; ++i) {
         Table next = states.back();
         Insert(i % 2 == 0 ? 1990 + i : 3000 + i, 2, next);
         Answered(next);
     }
-    ExpectCutsHarmless({20, 60, 2}, 1);
+    ExpectCutsHarmless({20, 60, 2});
 }
 }  // namespace
 
