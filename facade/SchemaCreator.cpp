@@ -157,6 +157,8 @@ bool SchemaCreator::CreateDB(LogSink& log, const WString& path, const WString& t
         log.WriteLog(FailureText::Sqlite(result, ErrorText(connection.db), sql));
         return false;
     };
+    // A table that answers 1 is on disk, whatever happens next.
+    DirectConnection::MakeCommitsDurable(connection.db);
     if (!run(OLESTR("BEGIN TRANSACTION;"))) return false;
     const WString tableStatement = TableStatement(table, columns, options);
     rc = connection.Exec(tableStatement);

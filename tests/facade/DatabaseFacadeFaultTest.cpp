@@ -293,6 +293,7 @@ protected:
         ASSERT_EQ(sqlite3_open(Utf8Path(db).c_str(), &connection), SQLITE_OK);
         EXPECT_EQ(sqlite3_exec(connection, "PRAGMA default_cache_size = 16;", nullptr, nullptr, nullptr), SQLITE_OK);
         sqlite3_close(connection);
+        states.push_back(Contents(db));
         Import(0, 2000);
         ASSERT_EQ(Contents(db), states.back());
     }
@@ -300,7 +301,7 @@ protected:
     // Rows first .. last-1, imported and answered.
     void Import(int first, int last) {
         std::ostringstream text;
-        Table next = states.empty() ? Table() : states.back();
+        Table next = states.back();
         for (int i = first; i < last; ++i) {
             text << "'" << Key(i) << "','" << Value(i, 1) << "';";
             next[Key(i)] = Value(i, 1);
@@ -350,7 +351,8 @@ protected:
             std::string firstFault;
             recorder->Cut(model, plan, dir / "image", [&](const fs::path& image, int step) {
                 ++images;
-                const size_t answered = first + static_cast<size_t>(step);
+                // Steps are numbered as states; none yet: the recording's first.
+                const size_t answered = std::max(first, static_cast<size_t>(step));
                 std::string fault;
                 if (!Whole(image / db.filename())) {
                     ++corrupt;
@@ -389,13 +391,16 @@ protected:
         sqlite3_close(connection);
         return ok;
     }
-    // T of the database file at file; empty when it cannot be read.
+    // T of the database file at file, and its tables and indexes (as keys
+    // "#table T", "#index ..."); empty when it cannot be read.
     static Table Contents(const fs::path& file) {
         Table table;
         sqlite3* connection = nullptr;
         sqlite3_stmt* statement = nullptr;
         if (sqlite3_open(Utf8Path(file).c_str(), &connection) == SQLITE_OK &&
-            sqlite3_prepare_v2(connection, "SELECT k, v FROM T", -1, &statement, nullptr) == SQLITE_OK)
+            sqlite3_prepare_v2(connection,
+                               "SELECT k, v FROM T UNION ALL SELECT '#' || type || ' ' || name, '' FROM sqlite_master",
+                               -1, &statement, nullptr) == SQLITE_OK)
             while (sqlite3_step(statement) == SQLITE_ROW)
                 table[reinterpret_cast<const char*>(sqlite3_column_text(statement, 0))] =
                     reinterpret_cast<const char*>(sqlite3_column_text(statement, 1));
@@ -405,7 +410,7 @@ protected:
     }
 
     fs::path db;
-    std::vector<Table> states;  // T as each answered step left it
+    std::vector<Table> states;  // the file as each answered step left it
     size_t first = 0;           // the state the recording starts from
     std::unique_ptr<CrashRecorder> recorder;
 };
@@ -428,6 +433,18 @@ TEST_F(PowerCutTest, CommittedTransactionIsAllOrNothingAndDurableOnceAnswered) {
         Answered(next);
     }
     ExpectCutsHarmless({19, 60, 8});
+}
+
+// Tables created in the file, one with the keys and indexes that table
+// options give.
+TEST_F(PowerCutTest, CreatedTableIsWholeAndDurableOnceAnswered) {
+    StartRecording();
+    ASSERT_EQ(facade->CreateDbFile(OLESTR("p"), OLESTR("U"), OLESTR("a,b")), 1);
+    Answered(Contents(db));
+    ASSERT_EQ(facade->CreateDbFile(OLESTR("p"), OLESTR("V|1|0|2|2"), OLESTR("a,b,c")), 1);
+    Answered(Contents(db));
+    ASSERT_EQ(states.back().count("#index V-2"), 1u);
+    ExpectCutsHarmless({21, 40, 6});
 }
 
 // Writes one by one outside a transaction: new rows and replaced ones.
