@@ -3,6 +3,9 @@
 #include <sqlite3.h>
 
 #include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
 
 #include "import/BulkImporter.h"
 #include "sqlite/DirectConnection.h"
@@ -39,6 +42,56 @@ private:
 WString ErrorMessage(sqlite3* db) {
     const void* message = sqlite3_errmsg16(db);
     return message ? WString(static_cast<const OLECHAR*>(message)) : WString();
+}
+
+// The C library's text for errno value error.
+WString SystemReason(int error) {
+    const char* text = std::strerror(error);
+    WString reason;
+    const int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (units > 1) {
+        reason.resize(static_cast<size_t>(units));
+        MultiByteToWideChar(CP_ACP, 0, text, -1, reason.data(), units);
+        reason.resize(static_cast<size_t>(units - 1));
+    }
+    return reason;
+}
+
+// Whether a path names its file from the working folder: neither "\", "/"
+// nor a drive letter begins it.
+bool IsRelative(const WString& path) {
+    if (path.empty()) return true;
+    if (path[0] == OLESTR('\\') || path[0] == OLESTR('/')) return false;
+    return !(path.size() >= 2 && path[1] == OLESTR(':'));
+}
+
+WString WorkingFolder() {
+    std::error_code error;
+    const std::u16string folder = std::filesystem::current_path(error).u16string();
+    return WString(folder.begin(), folder.end());
+}
+
+// The line of an import that stored nothing.
+WString ImportFailureLine(const BulkImporter::Failure& failure, const WString& filePath, const WString& dbPath) {
+    using Kind = BulkImporter::Failure::Kind;
+    switch (failure.kind) {
+        case Kind::FileNotOpened:
+            if (IsRelative(filePath))
+                return FailureText::Line(FailureText::Id::ImportRelativeNotOpened,
+                                         {filePath, WorkingFolder(), SystemReason(failure.systemError)});
+            return FailureText::Line(FailureText::Id::ImportFileNotOpened,
+                                     {filePath, SystemReason(failure.systemError)});
+        case Kind::Sqlite:
+            if (failure.row == 0) return FailureText::Sqlite(failure.code, failure.message.c_str(), failure.statement);
+            return FailureText::Line(FailureText::Id::ImportRow,
+                                     {CppSQLite3Exception(failure.code, failure.message.c_str()).message(),
+                                      static_cast<long long>(failure.row), failure.rowText});
+        case Kind::DatabaseMissing:
+            return FailureText::Line(FailureText::Id::ImportDatabaseMissing, {dbPath});
+        case Kind::None:
+            break;
+    }
+    return FailureText::Line(FailureText::Id::ImportNotStored, {});
 }
 
 // The line that says why the arguments of a record call were not run as
@@ -448,8 +501,10 @@ LONG DatabaseFacade::ImportDbFile(const WString& filePath, const WString& tableN
     plain.primaryKey = false;
     plain.caseSensitive = true;
     if (!SchemaCreator::CreateDB(log_, currentPath_, tableName, columnName, plain)) return 0;
-    return BulkImporter::Import(currentPath_, filePath, tableName, rowSplit, columnSplit) ==
-                   BulkImporter::Outcome::Stored
-               ? 1
-               : 0;
+    BulkImporter::Failure failure;
+    if (BulkImporter::Import(currentPath_, filePath, tableName, rowSplit, columnSplit, &failure) ==
+        BulkImporter::Outcome::Stored)
+        return 1;
+    log_.WriteLog(ImportFailureLine(failure, filePath, currentPath_));
+    return 0;
 }

@@ -24,6 +24,11 @@ constexpr Entry kTexts[] = {
     {Id::QueryNoRecordSet, OLESTR("GetDBRecordSet Error:pRecordSet is null")},
     {Id::QueryNotRecordSet, OLESTR("GetDBRecordSet Error:pRecordSet is not a RecordSet")},
     {Id::WriteAfterRollback, OLESTR("%s; the transaction was rolled back, so this write was not run")},
+    {Id::ImportFileNotOpened, OLESTR("ImportDbFile Error:cannot open %s: %s")},
+    {Id::ImportRelativeNotOpened, OLESTR("ImportDbFile Error:cannot open %s (relative to the working folder %s): %s")},
+    {Id::ImportDatabaseMissing, OLESTR("ImportDbFile Error:the database file %s does not exist")},
+    {Id::ImportRow, OLESTR("%s\r\nrow %d: %s")},
+    {Id::ImportNotStored, OLESTR("ImportDbFile Error:the rows were not stored")},
 };
 }  // namespace
 

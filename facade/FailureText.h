@@ -29,6 +29,11 @@ public:
         QueryNoRecordSet,         // GetDBRecordSet: no RecordSet given
         QueryNotRecordSet,        // GetDBRecordSet: the object given is no RecordSet
         WriteAfterRollback,       // a write of a transaction that SQLite has already rolled back
+        ImportFileNotOpened,      // ImportDbFile: the text file could not be opened, and the system's reason
+        ImportRelativeNotOpened,  // ImportDbFile: the same for a relative path, with the working folder
+        ImportDatabaseMissing,    // ImportDbFile: the database file is not there
+        ImportRow,                // ImportDbFile: SQLite's line, then the first row of the failing statement
+        ImportNotStored,          // ImportDbFile: a failure that gave no reason (none is known to)
     };
 
     // The format of a text: "%s" and "%d" are filled in order (WideFormat).

@@ -164,5 +164,6 @@ RowInserter::Result RowInserter::Flush() {
     }
     const Result result = StepOnce(statement);
     sqlite3_finalize(statement);
+    if (result == Result::Failed) gatheredFailed_ = true;
     return result;
 }

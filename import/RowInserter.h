@@ -44,6 +44,12 @@ public:
     // Stores the gathered literal rows.
     Result Flush();
 
+    // Literal rows gathered and not yet stored.
+    size_t GatheredRows() const { return literalRows_; }
+    // Whether a Failed came from storing gathered literal rows (else from
+    // the row that InsertBound was given); rows stop at the first Failed.
+    bool GatheredFailed() const { return gatheredFailed_; }
+
 private:
     // For each of `count` values, whether its column has TEXT affinity; all
     // false unless the table is an ordinary one with `count` columns that a
@@ -58,5 +64,6 @@ private:
     WString numbers_;  // the row's integers bound as text; never reallocated while bound
     WString literalSql_;  // "INSERT INTO T VALUES (row),(row)" while rows are gathered
     size_t literalRows_ = 0;
+    bool gatheredFailed_ = false;
     WString scratch_;
 };

@@ -8,6 +8,7 @@
 #include <sqlite3.h>
 
 #include <cctype>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -189,6 +190,21 @@ public:
                   S_OK);
         return ret;
     }
+    // Imports rows (the bytes of a file) into table of the data folder's
+    // file; the lines of the import follow, and nothing of it is stored.
+    std::string ImportRows(const std::string& rows, const WString& table, const WString& columns) {
+        std::ofstream(dir / "rows.txt", std::ios::binary) << rows;
+        fs::create_directories(DefaultDataFolder());
+        Mark();
+        const LONG ret = Import(HostFile("rows.txt"), table, columns);
+        const auto events = sink.events;
+        VARIANT_BOOL found = Query(OLESTR("T"), OLESTR(""), OLESTR(""), set.Get());
+        LONG count = -1;
+        set->GetRecordCount(&count);
+        EXPECT_TRUE(found != VARIANT_TRUE || count == 0) << count << " rows stored";
+        sink.events = events;
+        return Ret(ret);
+    }
     VARIANT_BOOL Query(const WString& table, const WString& cc, const WString& cv, IDispatch* into) {
         VARIANT_BOOL found = 77;
         EXPECT_EQ(object->GetDBRecordSet(BstrArg(table), BstrArg(cc), BstrArg(cv), into, &found), S_OK);
@@ -282,6 +298,56 @@ const std::map<Key, Scenario>& Scenarios() {
              EXPECT_EQ(t.Create(OLESTR(""), OLESTR("U"), OLESTR("")), 0);  // nothing of it stayed
              t.sink.events = events;
              return t.Ret(ret);
+         }},
+        {{"`ImportDbFile`",
+          "the text file cannot be opened (a file that does not exist); the table may be made already"},
+         [](FailureTextTest& t) {
+             t.TableT();
+             t.Mark();
+             return t.Ret(t.Import(t.HostFile("none.txt"), OLESTR("T"), OLESTR("id,v")));
+         }},
+        {{"`ImportDbFile`", "the same for a relative path, which is read from the process's working folder"},
+         [](FailureTextTest& t) {
+             t.TableT();
+             t.Mark();
+             return t.Ret(t.Import(OLESTR("rows.txt"), OLESTR("T"), OLESTR("id,v")));
+         }},
+        {{"`ImportDbFile`", "the file holds no rows"},
+         [](FailureTextTest& t) { return t.ImportRows("", OLESTR("T"), OLESTR("id,v")); }},
+        {{"`ImportDbFile`", "a row is no list of SQL values (a bare word, an unclosed quote); nothing is stored"},
+         [](FailureTextTest& t) { return t.ImportRows("'k1'#'a';\n'k2'#'b';\n'k3'#bob;\n", OLESTR("T"), OLESTR("id,v")); }},
+        {{"`ImportDbFile`", "rows of different lengths; nothing is stored"},
+         [](FailureTextTest& t) { return t.ImportRows("'k1'#'a';'k2';", OLESTR("T"), OLESTR("id,v")); }},
+        {{"`ImportDbFile`", "rows with more or fewer values than the table has columns; nothing is stored"},
+         [](FailureTextTest& t) { return t.ImportRows("'k1'#'a'#'b';", OLESTR("T"), OLESTR("id,v")); }},
+        {{"`ImportDbFile`", "a row collides with a key of the table; nothing is stored"},
+         [](FailureTextTest& t) {
+             EXPECT_EQ(t.Create(OLESTR(""), OLESTR("T"), OLESTR("id,v")), 0);  // no file selected yet
+             fs::create_directories(t.DefaultDataFolder());
+             EXPECT_EQ(t.Create(OLESTR("API_db"), OLESTR("T"), OLESTR("id,v")), 1);
+             return t.ImportRows("'k1'#'a';'k1'#'b';", OLESTR("T"), OLESTR("id,v"));
+         }},
+        {{"`ImportDbFile`",
+          "the table is missing when the rows are stored (a name such as `temp.T`, which the creation makes on its "
+          "own connection only)"},
+         [](FailureTextTest& t) { return t.ImportRows("'k1'#'a';", OLESTR("temp.T"), OLESTR("id,v")); }},
+        {{"`ImportDbFile`",
+          "another connection holds the file's write lock (the import does not wait); nothing is stored"},
+         [](FailureTextTest& t) {
+             fs::create_directories(t.DefaultDataFolder());
+             EXPECT_EQ(t.Create(OLESTR("API_db"), OLESTR("T"), OLESTR("id,v")), 1);
+             FailureTextTest::Holder writer(t.DefaultDataFolder() / "API_db.db", "BEGIN IMMEDIATE;");
+             return t.ImportRows("'k1'#'a';", OLESTR("T"), OLESTR("id,v"));
+         }},
+        {{"`ImportDbFile`", "the commit fails (a sync that fails); nothing is stored"},
+         [](FailureTextTest& t) {
+             FaultVfs vfs;
+             fs::create_directories(t.DefaultDataFolder());
+             EXPECT_EQ(t.Create(OLESTR("API_db"), OLESTR("T"), OLESTR("id,v")), 1);
+             vfs.FailSyncs(true);
+             const std::string outcome = t.ImportRows("'k1'#'a';", OLESTR("T"), OLESTR("id,v"));
+             vfs.Heal();
+             return outcome;
          }},
         {{kWrites, "the statement fails in SQLite outside a transaction (a table that does not exist)"},
          [](FailureTextTest& t) {

@@ -1,5 +1,8 @@
 #include "import/BulkImporter.h"
 
+#include <cerrno>
+#include <map>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -88,7 +91,34 @@ const std::vector<Case>& Cases() {
     return cases;
 }
 
-class BulkImporterTest : public ImportFixture {};
+// What a failed import reports, "code|SQLite's message|row|the row's text",
+// or the statement in place of the text when there is no row. The one
+// statement's message is the same; its row is the first of the statement
+// that failed, which is the row found here unless SQLite failed while
+// storing rows (a collision), when it is the first row.
+const std::map<std::string, std::string>& Reports() {
+    static const std::map<std::string, std::string> reports = {
+        {"rowsOfDifferentLengths", "1|all VALUES must have the same number of terms|2|'c'"},
+        {"tooFewValuesForTable", "1|table T has 2 columns but 1 values were supplied|1|'a'"},
+        {"collisionWithExistingKey", "19|UNIQUE constraint failed: T.a|2|'k1'#'new'"},
+        {"emptyFile", "1|near \";\": syntax error|0|INSERT INTO T VALUES ;"},
+        {"onlySeparators", "1|near \")\": syntax error|1|"},
+        {"emptyRowBetween", "1|near \")\": syntax error|2|"},
+        {"verticalTab", "1|unrecognized token: \"\v\"|1|'a'\v#'b'"},
+        {"emptyRowSplit", "1|near \";\": syntax error|1|'a'#'b';"},
+        {"zeroUnitEndsStatement", "1|unrecognized token: \"'c\"|2|" + std::string("'c\0d'#'e'", 9)},
+        {"missingTable", "1|no such table: U|1|'x'#'y'"},
+    };
+    return reports;
+}
+
+class BulkImporterTest : public ImportFixture {
+protected:
+    static std::string Report(const BulkImporter::Failure& failure) {
+        return std::to_string(failure.code) + "|" + Narrow(failure.message) + "|" + std::to_string(failure.row) + "|" +
+               Narrow(failure.row != 0 ? failure.rowText : failure.statement);
+    }
+};
 
 // Every case gives the one statement's outcome and database, a failure
 // leaves the database as it was, and the named results are the expected ones.
@@ -104,15 +134,21 @@ TEST_F(BulkImporterTest, MatchesTheOneStatementOnHandWrittenInputs) {
         const std::string fast = MakeDb("fast" + std::to_string(n) + ".db", c.setup);
         const std::string one = MakeDb("one" + std::to_string(n) + ".db", c.setup);
         ++n;
-        const Outcome fastOutcome =
-            BulkImporter::Import(Wide(fast), Wide(file), Wide(c.table), Wide(c.rowSplit), Wide(c.columnSplit));
+        BulkImporter::Failure fastFailure, oneFailure;
+        const Outcome fastOutcome = BulkImporter::Import(Wide(fast), Wide(file), Wide(c.table), Wide(c.rowSplit),
+                                                         Wide(c.columnSplit), &fastFailure);
         const Outcome oneOutcome = BulkImporter::ImportOneStatement(Wide(one), Wide(file), Wide(c.table),
-                                                                    Wide(c.rowSplit), Wide(c.columnSplit));
+                                                                    Wide(c.rowSplit), Wide(c.columnSplit), &oneFailure);
         EXPECT_EQ(fastOutcome, c.outcome);
         EXPECT_EQ(oneOutcome, c.outcome);
         EXPECT_EQ(Dump(fast), Dump(one));
         if (fastOutcome != Outcome::Stored) {
             EXPECT_EQ(Dump(fast), before);
+            const auto report = Reports().find(c.name);
+            ASSERT_NE(report, Reports().end());
+            EXPECT_EQ(Report(fastFailure), report->second);
+            EXPECT_EQ(oneFailure.code, fastFailure.code);
+            EXPECT_EQ(oneFailure.message, fastFailure.message);
         }
         // 8-bit files are read in the system code page: UTF-8 under the
         // Linux runtime, a Windows-125x page under Wine by default.
@@ -126,11 +162,17 @@ TEST_F(BulkImporterTest, MatchesTheOneStatementOnHandWrittenInputs) {
 TEST_F(BulkImporterTest, MissingTextFileOrDatabase) {
     const std::string db = MakeDb("a.db", kTextTable);
     const std::string file = WriteFile("in.txt", "'a'#'b';");
+    BulkImporter::Failure failure;
     EXPECT_EQ(BulkImporter::Import(Wide(db), Wide((dir / "none.txt").string()), OLESTR("T"), OLESTR(";"),
-                                   OLESTR("#")),
+                                   OLESTR("#"), &failure),
               Outcome::FileNotOpened);
+    EXPECT_EQ(failure.kind, BulkImporter::Failure::Kind::FileNotOpened);
+    EXPECT_EQ(failure.systemError, ENOENT);
     const WString missingDb = Wide((dir / "none.db").string());
-    EXPECT_EQ(BulkImporter::Import(missingDb, Wide(file), OLESTR("T"), OLESTR(";"), OLESTR("#")), Outcome::Failed);
+    failure = BulkImporter::Failure();
+    EXPECT_EQ(BulkImporter::Import(missingDb, Wide(file), OLESTR("T"), OLESTR(";"), OLESTR("#"), &failure),
+              Outcome::Failed);
+    EXPECT_EQ(failure.kind, BulkImporter::Failure::Kind::DatabaseMissing);
     EXPECT_FALSE(std::filesystem::exists(dir / "none.db"));
 }
 
@@ -143,7 +185,10 @@ TEST_F(BulkImporterTest, LockedDatabaseFailsAndKeepsNothing) {
     sqlite3* holder = nullptr;
     ASSERT_EQ(sqlite3_open(db.c_str(), &holder), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-    EXPECT_EQ(BulkImporter::Import(Wide(db), Wide(file), OLESTR("T"), OLESTR(";"), OLESTR("#")), Outcome::Failed);
+    BulkImporter::Failure failure;
+    EXPECT_EQ(BulkImporter::Import(Wide(db), Wide(file), OLESTR("T"), OLESTR(";"), OLESTR("#"), &failure),
+              Outcome::Failed);
+    EXPECT_EQ(Report(failure), "5|database is locked|1|'a'#'b'");
     sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(holder);
     EXPECT_EQ(Dump(db), before);
