@@ -20,6 +20,49 @@ unsigned CopyNarrow(unsigned char* out, const OLECHAR* text, std::size_t length)
     }
     return bits;
 }
+
+constexpr std::size_t kNoRoom = ~std::size_t{0};
+// Separators of up to this many units take the one-pass copy.
+constexpr std::size_t kShortSeparator = 8;
+
+// Copies the zero-terminated text to out, one byte a unit, into at most
+// limit bytes, or-ing every unit into bits; answers the units copied, or
+// kNoRoom when the text is longer than limit. Its end is found as it is
+// copied, four units a round: a loop that stops at the terminator cannot be
+// made vector code, and this halves the loop's work per unit.
+std::size_t CopyNarrowTerminated(unsigned char* out, const OLECHAR* text, std::size_t limit, unsigned& bits) noexcept {
+    unsigned seen = 0;
+    std::size_t k = 0;
+    // Copies unit at (the terminator too, which the room has space for) and
+    // answers whether it was not the terminator.
+    auto copy = [&](std::size_t at) {
+        const unsigned unit = text[at];
+        out[at] = static_cast<unsigned char>(unit);
+        seen |= unit;
+        return unit != 0;
+    };
+    for (; limit - k > 4; k += 4) {
+        if (!copy(k)) break;
+        if (!copy(k + 1)) {
+            k += 1;
+            break;
+        }
+        if (!copy(k + 2)) {
+            k += 2;
+            break;
+        }
+        if (!copy(k + 3)) {
+            k += 3;
+            break;
+        }
+    }
+    if (limit - k <= 4) {
+        while (k < limit && copy(k)) ++k;
+        if (k == limit && text[k] != 0) return kNoRoom;
+    }
+    bits |= seen;
+    return k;
+}
 }  // namespace
 
 void* RowStore::Slot(std::size_t index) const noexcept {
@@ -83,6 +126,35 @@ void RowStore::Append(const OLECHAR* text, std::size_t length) {
 void RowStore::AppendJoined(const OLECHAR* const* values, std::size_t count,
                             std::basic_string_view<OLECHAR> separator) {
     ReserveIndex();
+    // Most rows are narrow and fit in what is left of the current block:
+    // they are copied there in one pass, each value's end found as it is
+    // copied. Any other row is measured first and copied as below.
+    // The separator is narrowed once for the row.
+    unsigned char narrowSeparator[kShortSeparator];
+    if (!textBlocks_.empty() && count > 0 && separator.size() <= kShortSeparator &&
+        CopyNarrow(narrowSeparator, separator.data(), separator.size()) < 0x100) {
+        unsigned char* const room = textBlocks_.back().Data() + textUsed_;
+        const std::size_t left = textBlocks_.back().Size() - textUsed_;
+        std::size_t used = 0;
+        unsigned bits = 0;
+        std::size_t i = 0;
+        for (; i < count; ++i) {
+            if (i > 0) {
+                if (left - used < separator.size()) break;
+                for (std::size_t k = 0; k < separator.size(); ++k) room[used + k] = narrowSeparator[k];
+                used += separator.size();
+            }
+            if (values[i] == nullptr) continue;
+            const std::size_t length = CopyNarrowTerminated(room + used, values[i], left - used, bits);
+            if (length == kNoRoom) break;
+            used += length;
+        }
+        if (i == count && bits < 0x100) {
+            textUsed_ += used;
+            Commit(Row{used > 0 ? room : nullptr, static_cast<UINT>(used), true});
+            return;
+        }
+    }
     // First pass: the lengths.
     constexpr std::size_t kInline = 16;
     std::size_t inlineLengths[kInline];
