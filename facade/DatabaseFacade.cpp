@@ -390,7 +390,7 @@ bool DatabaseFacade::GetDBRecordSet(const WString& table, const WString& conditi
         if (SUCCEEDED(recordSet->QueryInterface(IID_IResultRows, rows.ReceiveVoid())) && rows) {
             std::vector<const OLECHAR*> values(static_cast<std::size_t>(columns));
             for (; !query.isAtEnd(); query.moveNext()) {
-                for (int j = 0; j < columns; ++j) values[static_cast<std::size_t>(j)] = query.columnText(j);
+                query.rowTexts(values.data());
                 rows->AppendRow(values.data(), static_cast<UINT>(columns));
             }
         }

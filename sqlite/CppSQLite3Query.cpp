@@ -79,6 +79,11 @@ const OLECHAR* CppSQLite3Query::columnText(int index) const {
     return static_cast<const OLECHAR*>(sqlite3_column_text16(statement_, index));
 }
 
+void CppSQLite3Query::rowTexts(const OLECHAR** texts) const {
+    ensureStatement();
+    for (int i = 0; i < columnCount_; ++i) texts[i] = static_cast<const OLECHAR*>(sqlite3_column_text16(statement_, i));
+}
+
 void CppSQLite3Query::moveNext() {
     ensureStatement();
     const int step = sqlite3_step(statement_);

@@ -43,6 +43,10 @@ public:
     // Text of a column of the current row, owned by SQLite as columnName's;
     // null for an SQL NULL value. Index checked as for columnName.
     const OLECHAR* columnText(int index) const;
+    // The texts of every column of the current row, as columnText gives
+    // them, into texts[0] to texts[columnCount() - 1]: one check for the
+    // whole row.
+    void rowTexts(const OLECHAR** texts) const;
 
     // Makes the next row current, or sets at-end after the last. A failing
     // step finalizes the statement, then raises the finalization's code.

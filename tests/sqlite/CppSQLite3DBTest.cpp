@@ -153,7 +153,11 @@ TEST_F(CppSQLite3QueryTest, EmptyResultIsAtEndButKnowsItsColumns) {
 TEST_F(CppSQLite3QueryTest, WalksRowsWithNullAsNullText) {
     CppSQLite3Query q = db_.executeQuery(OLESTR("SELECT a, b FROM t ORDER BY a;"));
     WString seen;
-    for (; !q.isAtEnd(); q.moveNext()) seen += Text(q.columnText(0)) + OLESTR("=") + Text(q.columnText(1)) + OLESTR(";");
+    for (; !q.isAtEnd(); q.moveNext()) {
+        const OLECHAR* row[2] = {};
+        q.rowTexts(row);
+        seen += Text(row[0]) + OLESTR("=") + Text(row[1]) + OLESTR(";");
+    }
     EXPECT_EQ(seen, OLESTR("1=\u00e9\U0001F600;2=<null>;"));
     q.finalizeStatement();
     EXPECT_NO_THROW(db_.close());
@@ -175,7 +179,7 @@ TEST_F(CppSQLite3QueryTest, EveryOperationAfterFinalizeRaisesNullVirtualMachine)
     EXPECT_NO_THROW(q.finalizeStatement());
     const std::function<void()> operations[] = {
         [&] { q.isAtEnd(); }, [&] { q.columnCount(); }, [&] { q.columnName(0); },
-        [&] { q.columnText(0); }, [&] { q.moveNext(); },
+        [&] { q.columnText(0); }, [&] { q.moveNext(); }, [&] { const OLECHAR* row[1]; q.rowTexts(row); },
     };
     for (const auto& operation : operations) ExpectRaise(operation, CPPSQLITE_ERROR, kNullVm, true);
 }
