@@ -55,6 +55,7 @@ TEST_F(CRecordItemTest, SetDataValuePairsNamesWithValues) {
         {"", "", {{"", none}}},                              // no names, one value
         {"a", "x|#|y", {{"a", none}}},                       // a value holding "|#|" splits
         {"a,b", "1|#|#|2", {{"a", "1"}, {"b", "#|2"}}},      // the scan resumes after "|#|"
+        {"a,b", "x|y|#|z|", {{"a", "x|y"}, {"b", "z|"}}},    // a lone "|" stays in its value
         {"Name", "v", {{"Name", "v"}, {"name", none}, {"Name ", none}}},  // exact names
         {"a,b,c,d,e,f,g,h,i,a", "0|#|1|#|2|#|3|#|4|#|5|#|6|#|7|#|8|#|9",  // more names than are scanned
          {{"a", "9"}, {"b", "1"}, {"i", "8"}, {"j", none}}},
