@@ -25,6 +25,10 @@ const UINT kImportOpenFlags = 0x4040;
 // Rows longer than this many units go through the one statement.
 constexpr size_t kLongestStreamedRow = size_t{1} << 28;
 
+// Each part after the first of a joined text ('a'||char(10)||'b') adds at
+// most this many instructions to the one statement (four, as EXPLAIN shows).
+constexpr uint64_t kJoinedPartInstructions = 5;
+
 // How the streamed import ended.
 enum class Streamed { Stored, Failed, Redo };
 
@@ -81,14 +85,15 @@ bool RowsStoreAlike(sqlite3* db) {
 // SQLite grows a program's instruction array by doubling from 1024 bytes of
 // 24-byte instructions and refuses to grow it past SQLITE_LIMIT_VDBE_OP; the
 // one statement needs one instruction per value plus one per row on top of
-// a fixed part, which the same statement with two rows shows.
-bool ProgramFits(sqlite3* db, const WString& table, uint64_t rows, uint64_t valuesPerRow) {
+// a fixed part, which the same statement with two rows shows, and `extra`
+// for the joined texts.
+bool ProgramFits(sqlite3* db, const WString& table, uint64_t rows, uint64_t valuesPerRow, uint64_t extra) {
     if (rows < 2) return true;
     const uint64_t limit = static_cast<uint64_t>(sqlite3_limit(db, SQLITE_LIMIT_VDBE_OP, -1));
     uint64_t room = 1024 / 24;
     while (room * 2 <= limit) room *= 2;
     const uint64_t perRow = valuesPerRow + 1;
-    if (rows * perRow <= room / 2) return true;
+    if (rows * perRow + extra <= room / 2) return true;
     WString row = OLESTR("(NULL");
     for (uint64_t i = 1; i < valuesPerRow; ++i) row += OLESTR(",NULL");
     row += OLESTR(")");
@@ -99,7 +104,7 @@ bool ProgramFits(sqlite3* db, const WString& table, uint64_t rows, uint64_t valu
         while (sqlite3_step(statement) == SQLITE_ROW) ++twoRows;
     sqlite3_finalize(statement);
     const uint64_t fixed = twoRows > 2 * perRow ? twoRows - 2 * perRow : 0;
-    return fixed + rows * perRow <= room;
+    return fixed + rows * perRow + extra <= room;
 }
 
 using Failure = BulkImporter::Failure;
@@ -233,6 +238,10 @@ Streamed StreamRows(sqlite3* db, CStdioFileEx& file, const WString& table, const
     // The first row of the literal rows that the inserter gathers.
     uint64_t gatheredRow = 0;
     WString gatheredText;
+    // A join is an expression as deep as its parts; one near SQLite's limit
+    // on that depth is left to the one statement.
+    const auto depthLimit = static_cast<uint64_t>(sqlite3_limit(db, SQLITE_LIMIT_EXPR_DEPTH, -1));
+    uint64_t joinedInstructions = 0;  // at most this many for all joins
 
     auto record = [&](int newRank, uint64_t number, WStringView text) {
         if (newRank <= rank) return false;
@@ -254,6 +263,11 @@ Streamed StreamRows(sqlite3* db, CStdioFileEx& file, const WString& table, const
         size_t utf8Size = 0;
         const RowScanner::RowKind kind = RowScanner::Scan(text, values, utf8Size);
         if (kind == RowScanner::RowKind::Other) return false;
+        for (const RowScanner::Value& value : values) {
+            if (value.kind != RowScanner::Value::Kind::Joined) continue;
+            if (depthLimit > 0 && value.parts > depthLimit / 2) return false;
+            joinedInstructions += kJoinedPartInstructions * (value.parts - 1);
+        }
         statementBytes += utf8Size + (rows == 0 ? 2 : 3);
         if (rows++ == 0) {
             valuesPerRow = values.size();
@@ -306,13 +320,16 @@ Streamed StreamRows(sqlite3* db, CStdioFileEx& file, const WString& table, const
                            failure);
         return Streamed::Failed;
     }
-    if (!refused && !ProgramFits(db, table, rows, valuesPerRow)) {
+    if (!refused && !ProgramFits(db, table, rows, valuesPerRow, 0)) {
         if (record(kProgram, 1, firstRow))
             CompileFailure(db, OLESTR("INSERT INTO ") + table + OLESTR(" VALUES ") + NullRow(valuesPerRow) +
                                    OLESTR(",") + NullRow(valuesPerRow),
                            SQLITE_LIMIT_VDBE_OP, 1, failure);
         return Streamed::Failed;
     }
+    // The joins' count is a bound: near the limit only the one statement knows.
+    if (joinedInstructions > 0 && !ProgramFits(db, table, rows, valuesPerRow, joinedInstructions))
+        return Streamed::Redo;
     return refused ? Streamed::Failed : Streamed::Stored;
 }
 

@@ -95,6 +95,11 @@ RowInserter::Result RowInserter::InsertBound(RowScanner::View row, const std::ve
                     rc = sqlite3_bind_int64(bound_, index, value.integer);
                 }
                 break;
+            case RowScanner::Value::Kind::Joined:
+                RowScanner::Join(row, value, scratch_);
+                rc = sqlite3_bind_text16(bound_, index, scratch_.data(),
+                                         static_cast<int>(scratch_.size() * sizeof(OLECHAR)), SQLITE_TRANSIENT);
+                break;
             case RowScanner::Value::Kind::Null:
             case RowScanner::Value::Kind::Literal:  // never in a Bindable row
                 rc = sqlite3_bind_null(bound_, index);

@@ -132,6 +132,46 @@ bool IsNullKeyword(const Cursor& in) {
     return true;
 }
 
+// "char(N)" in any case, N from 1 to 127 without a sign or spaces: the code
+// point of an ASCII character, which SQLite's char() makes one character.
+bool ReadChar(Cursor& in, OLECHAR& character) {
+    static const char kName[] = "char(";
+    for (size_t i = 0; i < 5; ++i) {
+        const OLECHAR c = in.Peek(i);
+        if (c != OLECHAR(kName[i]) && !(i < 4 && c == OLECHAR(kName[i] - 'a' + 'A'))) return false;
+    }
+    in.Skip(5);
+    unsigned code = 0;
+    size_t digits = 0;
+    for (; digits < 4 && IsDigit(in.Peek()); ++digits, in.Skip()) code = code * 10 + (in.Peek() - '0');
+    if (digits == 0 || in.Peek() != ')' || code < 1 || code > 127) return false;
+    in.Skip();
+    character = static_cast<OLECHAR>(code);
+    return true;
+}
+
+// After a string literal and the space after it: "|| part" for as long as
+// the join goes on, each part a string literal or char(N).
+bool ReadJoin(Cursor& in, Value& value) {
+    const size_t begin = value.begin - 1;  // the first literal's quote
+    size_t end = in.Position();
+    value.parts = 1;
+    while (in.Peek() == '|' && in.Peek(1) == '|') {
+        in.Skip(2);
+        in.SkipSpace();
+        Value part;
+        OLECHAR character = 0;
+        if (!(in.Peek() == '\'' ? ReadString(in, part) : ReadChar(in, character))) return false;
+        ++value.parts;
+        end = in.Position();
+        in.SkipSpace();
+    }
+    value.kind = Value::Kind::Joined;
+    value.begin = begin;
+    value.length = end - begin;
+    return true;
+}
+
 bool ReadValue(Cursor& in, Value& value) {
     const OLECHAR c = in.Peek();
     if (c == '\'') return ReadString(in, value);
@@ -166,8 +206,10 @@ RowScanner::RowKind RowScanner::Scan(View row, std::vector<Value>& values, size_
         Value value;
         if (in.AtEnd() || !ReadValue(in, value)) return RowKind::Other;
         if (value.kind == Value::Kind::Literal) kind = RowKind::Literal;
-        values.push_back(value);
         in.SkipSpace();
+        if (value.kind == Value::Kind::Text && in.Peek() == '|' && in.Peek(1) == '|' && !ReadJoin(in, value))
+            return RowKind::Other;
+        values.push_back(value);
         if (in.AtEnd()) return kind;
         if (in.Peek() != ',') return RowKind::Other;
         in.Skip();
@@ -180,6 +222,32 @@ void RowScanner::Unescape(View row, const Value& value, WString& out) {
     for (size_t at = 0; at < text.size(); ++at) {
         out.push_back(text[at]);
         if (text[at] == '\'') ++at;  // the second quote of a pair
+    }
+}
+
+void RowScanner::Join(View row, const Value& value, WString& out) {
+    out.clear();
+    Cursor in(row.substr(value.begin, value.length));
+    for (;;) {
+        in.SkipSpace();
+        if (in.AtEnd()) return;
+        if (in.Peek() == '|') {
+            in.Skip(2);
+            continue;
+        }
+        if (in.Peek() == '\'') {
+            Value part;
+            ReadString(in, part);
+            const View text = in.Text().substr(part.begin, part.length);
+            for (size_t at = 0; at < text.size(); ++at) {
+                out.push_back(text[at]);
+                if (text[at] == '\'') ++at;  // the second quote of a pair
+            }
+        } else {
+            OLECHAR character = 0;
+            ReadChar(in, character);
+            out.push_back(character);
+        }
     }
 }
 

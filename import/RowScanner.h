@@ -4,7 +4,10 @@
 // the whole import as one statement.
 // A row qualifies only when it is a comma-separated list of string literals,
 // numbers (one optional sign), blob literals and NULL, with SQLite whitespace
-// around them, and nothing else: no identifiers, keywords, parentheses,
+// around them, and nothing else but texts joined from a string literal and
+// further string literals or char(N) of an ASCII code N from 1 to 127, such
+// as 'two'||char(10)||'lines' (how a line feed, which an import file cannot
+// hold, reaches a value): no identifiers, keywords, parentheses,
 // semicolons, comments, double quotes, unterminated quotes, zero units or
 // lone surrogates (which the statement's UTF-8 text would not carry as such).
 // Such a row cannot change how any other row of the statement is read.
@@ -22,21 +25,23 @@ public:
     using View = std::basic_string_view<OLECHAR>;
 
     enum class RowKind {
-        Bindable,  // strings, 64-bit integers and NULL only: values can be bound
+        Bindable,  // strings (joined ones too), 64-bit integers and NULL only: values can be bound
         Literal,   // also reals, hex numbers, out-of-range integers or blobs:
                    // SQLite must evaluate the literals itself
         Other      // anything else: only the whole statement gives its meaning
     };
 
     struct Value {
-        enum class Kind { Text, Integer, Null, Literal };
+        enum class Kind { Text, Integer, Null, Literal, Joined };
         Kind kind = Kind::Null;
         // Text: the units between the quotes (still with doubled quotes when
         // escaped is set). Literal: the whole literal including any sign.
+        // Joined: the whole join, from the first quote to the last part.
         size_t begin = 0;
         size_t length = 0;
         bool escaped = false;
         int64_t integer = 0;
+        size_t parts = 1;  // Joined: the literals and char() calls joined
     };
 
     // Classifies row and fills values (cleared first) with one entry per
@@ -46,6 +51,9 @@ public:
 
     // The text of a Text value with every doubled quote made single.
     static void Unescape(View row, const Value& value, WString& out);
+
+    // The text of a Joined value, as SQLite evaluates the join.
+    static void Join(View row, const Value& value, WString& out);
 
     // The size of row in UTF-8 bytes; SIZE_MAX when it holds a zero unit or
     // a lone surrogate.

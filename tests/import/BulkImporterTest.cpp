@@ -36,7 +36,19 @@ std::string Utf16File(const std::u16string& text) {
     return bytes;
 }
 
+// 'a' joined with `lines` line feeds, each followed by 'b'.
+std::string Join(size_t lines) {
+    std::string text = "'a'";
+    for (size_t i = 0; i < lines; ++i) text += "||char(10)||'b'";
+    return text;
+}
+
 const std::vector<Case>& Cases() {
+    static const std::string joinedRows = "int:1 text:'a\nb' text:'cd' \nint:2 text:'a" + [] {
+        std::string lines;
+        for (int i = 0; i < 300; ++i) lines += "\nb";
+        return lines;
+    }() + "' text:'x' \n";
     static const std::vector<Case> cases = {
         {"example", "CREATE TABLE T(a TEXT, b TEXT);", "'k1'#'Ann';\n'k2'#'Bob';\n", ";", "#", Outcome::Stored,
          "int:1 text:'k1' text:'Ann' \nint:2 text:'k2' text:'Bob' \n"},
@@ -61,6 +73,11 @@ const std::vector<Case>& Cases() {
         {"onlySeparators", kTextTable, ";;", ";", "#", Outcome::Failed},
         {"emptyRowBetween", kTextTable, "'a'#'b';;'c'#'d';", ";", "#", Outcome::Failed},
         {"verticalTab", kTextTable, "'a'\v#'b';", ";", "#", Outcome::Failed},
+        // Joined texts are stored row by row; one deeper than SQLite takes
+        // fails as the one statement does.
+        {"joinedTexts", kPlainTable, "'a'||char(10)||'b' # 'c'|| 'd';" + Join(300) + "#'x';", ";", "#",
+         Outcome::Stored, joinedRows.c_str()},
+        {"joinTooDeep", kTextTable, "'a'#'b';" + Join(600) + "#'x';", ";", "#", Outcome::Failed},
         {"rowSplitIsLineBreak", "CREATE TABLE T(a, b, c);", "'a'#'b'\n'c'#'d'\n", "\n", "#", Outcome::Stored,
          "int:1 text:'a' text:'b'c' text:'d' \n"},
         {"emptyRowSplit", kTextTable, "'a'#'b';", "", "#", Outcome::Failed},
@@ -108,6 +125,7 @@ const std::map<std::string, std::string>& Reports() {
         {"emptyRowSplit", "1|near \";\": syntax error|1|'a'#'b';"},
         {"zeroUnitEndsStatement", "1|unrecognized token: \"'c\"|2|" + std::string("'c\0d'#'e'", 9)},
         {"missingTable", "1|no such table: U|1|'x'#'y'"},
+        {"joinTooDeep", "1|Expression tree is too large (maximum depth 1000)|1|'a'#'b'"},
     };
     return reports;
 }

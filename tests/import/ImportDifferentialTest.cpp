@@ -10,10 +10,12 @@ namespace {
 const char* const kPlainValues[] = {
     "'a'", "'k1'", "'k2'", "'it''s'", "''", "'x#y'", "NULL", "null", "1", "-2", "+ 3", "007",
     "9223372036854775807", "-9223372036854775808", "'\xC3\xA9\xF0\x9F\x98\x80'", " 'sp' ",
-    "1.5", "-2.5e3", ".5", "0x1F", "X'00ff'", "9223372036854775808", "-0"};
+    "1.5", "-2.5e3", ".5", "0x1F", "X'00ff'", "9223372036854775808", "-0", "'a'||char(10)||'b'", "'x' || 'y'",
+    "''||CHAR(31)||''''"};
 const char* const kOddValues[] = {
     "(1+1)", "abc", "'open", "/* c */ 1", "1 -- c", "'q;r'", "1); DELETE FROM T; --", "\"dq\"", ")",
-    "1 'x'", "0x1ffffffffffffffff", "'a'/*", "*/'b'", "1) ON CONFLICT DO NOTHING; --", "random()"};
+    "1 'x'", "0x1ffffffffffffffff", "'a'/*", "*/'b'", "1) ON CONFLICT DO NOTHING; --", "abs(-3)",
+    "'a'||char(0)", "'a'||1", "'a'||char(10)||"};
 
 const char* const kSetups[] = {
     "CREATE TABLE T(a, b);",

@@ -40,6 +40,10 @@ WString Describe(const WString& row, const std::vector<RowScanner::Value>& value
             case RowScanner::Value::Kind::Literal:
                 out += OLESTR("l");
                 break;
+            case RowScanner::Value::Kind::Joined:
+                RowScanner::Join(row, v, text);
+                out += OLESTR("j") + text;
+                break;
         }
     }
     return out;
@@ -65,6 +69,10 @@ TEST(RowScannerTest, ClassifiesRowsAsSqliteReadsThem) {
         {OLESTR("0x1F,-0XfF"), Kind::Literal, OLESTR("l|l")},
         {OLESTR("X'00ff',x''"), Kind::Literal, OLESTR("l|l")},
         {OLESTR("'\u00e9\U0001F600'"), Kind::Bindable, OLESTR("t\u00e9\U0001F600")},
+        // Texts joined from literals and ASCII characters, as SQLite joins them.
+        {OLESTR("'two'||char(10)||'lines'"), Kind::Bindable, OLESTR("jtwo\nlines")},
+        {OLESTR("'a' ||\tCHAR(031)|| '''b' ,'c'"), Kind::Bindable, OLESTR("ja\x1F'b|tc")},
+        {OLESTR("'x'||'y',1.5"), Kind::Literal, OLESTR("jxy|l")},
     };
     // Everything below needs the whole statement to be understood.
     const WString others[] = {
@@ -76,6 +84,10 @@ TEST(RowScannerTest, ClassifiesRowsAsSqliteReadsThem) {
         OLESTR("0x1g"), OLESTR("1_000"), OLESTR("X'0'"), OLESTR("X'0g'"), OLESTR("?"), OLESTR(":a"), OLESTR("1\v"),
         WString(OLESTR("'a\0b'"), 5), WString(1, OLECHAR('\'')) + OLECHAR(0xD800) + OLESTR("'"),
         WString(OLESTR("'a")) + OLECHAR(0xDC00) + OLESTR("'"),
+        OLESTR("'a'||"), OLESTR("'a'||1"), OLESTR("'a'|'b'"), OLESTR("'a'| |'b'"), OLESTR("'a'||char(0)"),
+        OLESTR("'a'||char(128)"), OLESTR("'a'||char (10)"), OLESTR("'a'||char(10"), OLESTR("'a'||char(+10)"),
+        OLESTR("'a'||chr(10)"), OLESTR("'a'||char(10,13)"), OLESTR("char(10)||'a'"), OLESTR("'a'||'b'='ab'"),
+        OLESTR("'a'||'b' COLLATE NOCASE"), OLESTR("1||'a'"), OLESTR("NULL||'a'"),
     };
     std::vector<RowScanner::Value> values;
     size_t utf8Size = 0;
