@@ -15,17 +15,23 @@ ImportFileWriter::ImportFileWriter(std::FILE* out) : out_(out) {
     buffer_ = "\xEF\xBB\xBF";
 }
 
-void ImportFileWriter::Write(const CsvReader::Record& record) {
+bool ImportFileWriter::Write(const CsvReader::Record& record, size_t& refused) {
+    const size_t start = buffer_.size();
     for (size_t i = 0; i < record.Count(); ++i) {
         if (i > 0) buffer_.push_back(kColumnSplit);
-        AppendValue(record.Value(i));
+        if (!AppendValue(record.Value(i))) {
+            buffer_.resize(start);
+            refused = i;
+            return false;
+        }
     }
     buffer_.push_back(kRowSplit);
     buffer_.push_back('\n');
     if (buffer_.size() >= kFlushBytes) Flush();
+    return true;
 }
 
-void ImportFileWriter::AppendValue(std::string_view value) {
+bool ImportFileWriter::AppendValue(std::string_view value) {
     buffer_.push_back(kQuote);
     // Most values hold nothing special: one pass that the compiler
     // vectorises settles them.
@@ -34,8 +40,9 @@ void ImportFileWriter::AppendValue(std::string_view value) {
     if (!special) {
         buffer_.append(value);
         buffer_.push_back(kQuote);
-        return;
+        return true;
     }
+    size_t joined = 0;
     size_t from = 0;
     for (size_t i = 0; i < value.size(); ++i) {
         const char c = value[i];
@@ -44,13 +51,14 @@ void ImportFileWriter::AppendValue(std::string_view value) {
         if (c == kQuote) {
             buffer_.append(2, kQuote);
         } else {
+            if (++joined > kMostJoined) return false;
             buffer_ += "'||char(" + std::to_string(static_cast<int>(c)) + ")||'";
-            expressions_ = true;
         }
         from = i + 1;
     }
     buffer_.append(value.substr(from));
     buffer_.push_back(kQuote);
+    return true;
 }
 
 void ImportFileWriter::Flush() {

@@ -7,9 +7,10 @@
 // No separator ever stands inside a value: ImportDbFile would cut a row at
 // it, or replace it with "," even inside quotes. Nor does a line feed, which
 // the component's reader drops with the file's own line breaks. A value
-// that holds one of these three characters is written as an expression,
-// 'a'||char(10)||'b'; ImportDbFile stores a file with such a row through one
-// statement for the whole file, in memory, and every other file row by row.
+// that holds one of these three characters is written as a join,
+// 'a'||char(10)||'b', which ImportDbFile stores as the text it stands for.
+// SQLite takes a join of at most 999 parts, so a value may hold at most
+// kMostJoined of these characters.
 // Ownership: writes to a stream that the caller owns and keeps open.
 // Thread-safety: an instance is not shared. Throws only std::bad_alloc.
 #pragma once
@@ -29,20 +30,22 @@ public:
     // Writes the byte-order mark.
     explicit ImportFileWriter(std::FILE* out);
 
-    // Writes the record's values as one row.
-    void Write(const CsvReader::Record& record);
-    // True when a written value had to be an expression.
-    bool WroteExpression() const noexcept { return expressions_; }
+    static constexpr size_t kMostJoined = 499;
+
+    // Writes the record's values as one row; false, writing nothing, when a
+    // value holds more than kMostJoined line feeds and separators, with its
+    // position (from 0) in `refused`.
+    bool Write(const CsvReader::Record& record, size_t& refused);
 
     // Writes what is still buffered; false when any write failed.
     bool Finish();
 
 private:
-    void AppendValue(std::string_view value);
+    // False when the value holds too many characters to join.
+    bool AppendValue(std::string_view value);
     void Flush();
 
     std::FILE* out_;
     std::string buffer_;
     bool failed_ = false;
-    bool expressions_ = false;
 };

@@ -63,7 +63,7 @@ public:
         std::vector<std::string> names;
         if (options_.header && more) {
             if (!record.problem.empty())
-                return Fail(kNothingStored, "line " + std::to_string(record.line) + ": the header " + record.problem);
+                return Fail(kNothingStored, "line " + std::to_string(record.line) + ": in the header, " + record.problem);
             for (size_t i = 0; i < record.Count(); ++i) names.emplace_back(record.Value(i));
             more = reader.Next(record);
         }
@@ -106,13 +106,15 @@ public:
         for (; more; more = reader.Next(record)) {
             ++read_;
             if (record.problem.empty() && record.Count() != expected)
-                record.problem = "has " + Count(record.Count(), "value") + " where " + std::to_string(expected) +
+                record.problem = "the row has " + Count(record.Count(), "value") + " where " + std::to_string(expected) +
                                  (expected == 1 ? " is" : " are") + " expected";
-            if (record.problem.empty()) {
-                writer.Write(record);
-                continue;
-            }
-            if (bad_++ == 0) firstBad_ = "line " + std::to_string(record.line) + ": the row " + record.problem;
+            size_t refused = 0;
+            if (record.problem.empty() && !writer.Write(record, refused))
+                record.problem = "value " + std::to_string(refused + 1) + " holds more than " +
+                                 std::to_string(ImportFileWriter::kMostJoined) +
+                                 " line breaks, more than the component stores in one value";
+            if (record.problem.empty()) continue;
+            if (bad_++ == 0) firstBad_ = "line " + std::to_string(record.line) + ": " + record.problem;
             if (!options_.skipBad) break;
         }
         if (decoder.ReadFailed()) return Fail(kUsage, "cannot read " + options_.file);

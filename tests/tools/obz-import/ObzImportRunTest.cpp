@@ -131,6 +131,21 @@ TEST_F(ObzImportRun, ReportsTheFirstBadRowByItsLine) {
     EXPECT_EQ(Rows(DataFile("Shop.db"), "T"), "1|a\nb;3|c;[k,v]");
 }
 
+// A value takes up to 499 line breaks, each joined into it; one more than
+// SQLite can join makes the row bad.
+TEST_F(ObzImportRun, TakesValuesOfUpTo499LineBreaks) {
+    std::string most;
+    for (int i = 0; i < 499; ++i) most += "x\n";
+    const auto r = Import("lines.csv", "a,b\n1,\"" + most + "\"\n2,\"" + std::string(500, '\n') + "\"\n",
+                          "--skip-bad Shop T");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "2 rows read, 1 stored in T of Shop.db in the data folder\n");
+    EXPECT_EQ(r.err,
+              "obz-import: 1 bad row skipped; the first, line 502: value 2 holds more than 499 line breaks, "
+              "more than the component stores in one value\n");
+    EXPECT_EQ(Rows(DataFile("Shop.db"), "T"), "1|" + most + ";[a,b]");
+}
+
 // Rows the table's columns cannot take: the component stores none, and the
 // tool says so. A header alone makes the table and stores nothing.
 TEST_F(ObzImportRun, SaysWhenTheComponentStoresNothing) {
