@@ -8,7 +8,7 @@
 //             {
 //                 InprocServer32 = s '%MODULE%'
 //                 {
-//                     val ThreadingModel = s 'Free'
+//                     val ThreadingModel = s 'Both'
 //                 }
 //             }
 //         }

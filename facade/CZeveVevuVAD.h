@@ -10,7 +10,8 @@
 // DropTable; E_OUTOFMEMORY when memory runs out) and lets no exception out;
 // outcomes travel in the out-parameters, which may be null (the outcome is
 // then dropped). A null BSTR argument reads as the empty text.
-// Thread-safety: calls may arrive on any thread (the class is free-threaded).
+// Thread-safety: calls may arrive on any thread (a multithreaded client's, or
+// the thread of a single-threaded client, the class being registered "Both").
 // Every IZeveVevuVAD method and both host hooks hold the object's call lock
 // (a CausalityLock) for their whole run, so overlapping calls on one object
 // queue and run one at a time. While the object fires an event, a call that

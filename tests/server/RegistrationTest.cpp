@@ -96,7 +96,7 @@ void ExpectValues(HKEY root, const std::u16string& classes) {
         EXPECT_EQ(RegistryReader::String(root, at(g + u"\\VersionIndependentProgID")), c.independentProgId);
         EXPECT_EQ(RegistryReader::String(root, at(g + u"\\Programmable")), std::nullopt);
         EXPECT_EQ(RegistryReader::String(root, at(g + u"\\InprocServer32")), module);
-        EXPECT_EQ(RegistryReader::String(root, at(g + u"\\InprocServer32"), u"ThreadingModel"), u"Free");
+        EXPECT_EQ(RegistryReader::String(root, at(g + u"\\InprocServer32"), u"ThreadingModel"), u"Both");
         EXPECT_EQ(RegistryReader::String(root, at(g + u"\\TypeLib")), kLibId);
         EXPECT_EQ(RegistryReader::String(root, at(g + u"\\Version")), u"1.0");
     }

@@ -1,19 +1,16 @@
 // A client in a single-threaded apartment, as script hosts, VBA, VB6 and
 // WinForms programs are, written with the client kit. The component's classes
-// are free-threaded, so COM creates them in the process's multithreaded
-// apartment and this thread holds proxies: every call, every object passed as
-// an argument, every BSTR handed back and every event crosses apartments
-// through the marshalers (the type-library marshaler for the dual interfaces,
-// the standard one for the connection point and the sink).
-//
-// An event reaches the sink on this thread only while this thread pumps
-// messages: during its own outgoing calls COM pumps for it; while it waits for
-// another thread it runs a message loop itself, as an apartment thread must.
+// live in the apartment that creates them ("Both"), so this thread holds the
+// objects themselves: calls and events run on this thread without a
+// marshaler. A thread of another apartment that is handed the object holds a
+// proxy, and its calls run here while this thread pumps messages, as an
+// apartment thread must while it waits for another thread.
 // Prints one line per failed check and exits non-zero when any failed.
 #include <OBZeveVevuVAD.h>
 #include <obzkit/Bstr.h>
 #include <obzkit/Create.h>
 #include <obzkit/EventSink.h>
+#include <obzkit/EventSubscription.h>
 #include <obzkit/Ref.h>
 
 #include <cstdio>
@@ -102,9 +99,12 @@ struct Session {
 // Connect's outcomes and lines: the version line of the DLL's own version
 // resource on every call; on another object, the data folder once found.
 void ConnectAnswersAndLogsTheVersion(Session& s) {
-    Ref<IClientSecurity> proxy;
-    Check(SUCCEEDED(s.db->QueryInterface(IID_IClientSecurity, proxy.PutVoid())),
-          "the free-threaded object is reached through a proxy from this apartment");
+    // A proxy answers both; the object itself answers neither.
+    Ref<IClientSecurity> security;
+    Ref<IMarshal> marshal;
+    Check(s.db->QueryInterface(IID_IClientSecurity, security.PutVoid()) == E_NOINTERFACE &&
+              s.db->QueryInterface(IID_IMarshal, marshal.PutVoid()) == E_NOINTERFACE,
+          "this apartment holds the object itself, not a proxy");
     LONG first = -1, second = -1, again = -1;
     const size_t mark = s.sink->lines.size();
     s.db->Connect(Bstr(""), Bstr("NoSuchSystem"), &first);
@@ -124,11 +124,10 @@ void ConnectAnswersAndLogsTheVersion(Session& s) {
           "Connect with an install folder logs the version line, then the data folder bare");
 }
 
-// Calls, arguments and results across the apartments: the RecordSet and
-// RecordItem travel as arguments to the objects' own apartment, texts with
-// characters outside ASCII come back whole, and a failure's line arrives
-// here during the call.
-void CallsAndEventsCrossTheApartment(Session& s) {
+// Calls, arguments and results in the apartment: the RecordSet and
+// RecordItem travel as arguments, texts with characters outside ASCII come
+// back whole, and a failure's line arrives on this thread during the call.
+void CallsAndEventsInTheApartment(Session& s) {
     LONG ret = -1;
     s.db->DropTable(Bstr("StaClient"), Bstr(""), &ret);
     ret = -1;
@@ -201,9 +200,8 @@ private:
     HANDLE thread_ = nullptr;
 };
 
-// A sink may call the object from inside an event. The callback reaches the
-// object on another thread of its apartment while the call that fired the
-// event is still in progress; it belongs to that call and runs inside it.
+// A sink may call the object from inside an event: the callback runs inside
+// the call that fired the event, on this thread.
 void ASinkCallsBackFromInsideAnEvent(Session& s) {
     LONG inner = -1;
     HRESULT innerHr = E_FAIL;
@@ -230,25 +228,62 @@ void ASinkCallsBackFromInsideAnEvent(Session& s) {
           "the row the sink stored is in the table");
 }
 
-// What the worker thread does: it takes the database object from the Global
-// Interface Table into its own (multithreaded) apartment and runs a failing
-// insert, whose log line the object fires on the worker thread.
+// What a worker thread does: it takes the database object into its own
+// apartment, handed over through the Global Interface Table (a worker in
+// the multithreaded apartment) or a marshaled stream (a worker in a
+// single-threaded apartment of its own), subscribes a sink of its own
+// through the proxy it holds, and runs a failing insert. The call runs in
+// the object's apartment, this thread; the log line reaches each sink in
+// that sink's own apartment.
 struct WorkerJob {
-    DWORD tableCookie;
+    bool singleThreaded = false;
+    DWORD tableCookie = 0;
+    IStream* stream = nullptr;  // consumed by the worker
     LONG result = -1;
     HRESULT hr = E_FAIL;
+    std::vector<LogSink::Line> lines;  // what the worker's sink received
+    bool linesInItsApartment = false;
 };
 
 DWORD WINAPI Worker(void* param) {
     WorkerJob& job = *static_cast<WorkerJob*>(param);
-    if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) return 1;
+    if (FAILED(CoInitializeEx(nullptr, job.singleThreaded ? COINIT_APARTMENTTHREADED : COINIT_MULTITHREADED))) {
+        return 1;
+    }
     {
-        Ref<IGlobalInterfaceTable> table;
         Ref<IZeveVevuVAD> db;
-        job.hr = CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
-                                  IID_IGlobalInterfaceTable, table.PutVoid());
-        if (SUCCEEDED(job.hr)) job.hr = table->GetInterfaceFromGlobal(job.tableCookie, IID_IZeveVevuVAD, db.PutVoid());
-        if (SUCCEEDED(job.hr)) job.hr = db->InsertDBRecord(Bstr("FromWorker"), Bstr("id"), Bstr("1"), &job.result);
+        if (job.stream != nullptr) {
+            job.hr = CoGetInterfaceAndReleaseStream(job.stream, IID_IZeveVevuVAD, db.PutVoid());
+            job.stream = nullptr;
+        } else {
+            Ref<IGlobalInterfaceTable> table;
+            job.hr = CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
+                                      IID_IGlobalInterfaceTable, table.PutVoid());
+            if (SUCCEEDED(job.hr)) {
+                job.hr = table->GetInterfaceFromGlobal(job.tableCookie, IID_IZeveVevuVAD, db.PutVoid());
+            }
+        }
+        Ref<LogSink> sink{new LogSink};
+        bool inApartment = true;
+        const DWORD self = GetCurrentThreadId();
+        sink->onLine = [&](const std::string&) {
+            APTTYPE type{};
+            APTTYPEQUALIFIER qualifier{};
+            const bool ok = SUCCEEDED(CoGetApartmentType(&type, &qualifier));
+            // A single-threaded sink hears on its own thread; a multithreaded
+            // one on any thread of the multithreaded apartment.
+            inApartment = inApartment && ok &&
+                          (job.singleThreaded ? GetCurrentThreadId() == self : type == APTTYPE_MTA);
+        };
+        if (SUCCEEDED(job.hr)) {
+            const obzkit::EventSubscription subscription(db.Get(), sink.Get());
+            job.hr = subscription.Result();
+            if (SUCCEEDED(job.hr)) {
+                job.hr = db->InsertDBRecord(Bstr("FromWorker"), Bstr("id"), Bstr("1"), &job.result);
+            }
+        }
+        job.lines = sink->lines;
+        job.linesInItsApartment = inApartment;
     }
     CoUninitialize();
     return 0;
@@ -274,34 +309,46 @@ bool PumpUntilSignalled(HANDLE handle) {
     }
 }
 
-// An event fired on another thread reaches the sink on this thread while this
-// thread pumps messages.
-void AnEventFromAnotherThreadArrivesWhileThisThreadPumps(Session& s) {
+// The object handed to another apartment works there, events included: the
+// worker's call runs here while this thread pumps messages, and the log line
+// reaches this thread's sink here and the worker's sink in the worker's
+// apartment.
+void TheObjectWorksInAnotherApartment(Session& s, bool singleThreaded) {
+    const std::string what = singleThreaded ? "a single-threaded worker (marshaled stream)"
+                                            : "a multithreaded worker (Global Interface Table)";
     Ref<IGlobalInterfaceTable> table;
     WorkerJob job{};
-    if (FAILED(CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IGlobalInterfaceTable, table.PutVoid())) ||
-        FAILED(table->RegisterInterfaceInGlobal(s.db.Get(), IID_IZeveVevuVAD, &job.tableCookie))) {
-        Check(false, "register the database object in the Global Interface Table");
+    job.singleThreaded = singleThreaded;
+    const HRESULT handed =
+        singleThreaded
+            ? CoMarshalInterThreadInterfaceInStream(IID_IZeveVevuVAD, s.db.Get(), &job.stream)
+            : CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_IGlobalInterfaceTable, table.PutVoid());
+    if (FAILED(handed) ||
+        (table && FAILED(table->RegisterInterfaceInGlobal(s.db.Get(), IID_IZeveVevuVAD, &job.tableCookie)))) {
+        Check(false, what + ": hand the database object over");
         return;
     }
     const size_t mark = s.sink->lines.size();
     HANDLE thread = CreateThread(nullptr, 0, Worker, &job, 0, nullptr);
-    Check(thread != nullptr, "start the worker thread");
+    Check(thread != nullptr, what + ": start the thread");
     if (thread == nullptr) return;
     if (!PumpUntilSignalled(thread)) {
         // The worker is stuck in a call that waits for this thread: nothing
         // can end it, so the run ends here.
-        std::printf("FAILED: the worker's call did not return within %lu ms\n", kHangLimitMs);
+        std::printf("FAILED: %s: the call did not return within %lu ms\n", what.c_str(), kHangLimitMs);
         std::fflush(stdout);
         ExitProcess(3);
     }
     CloseHandle(thread);
-    table->RevokeInterfaceFromGlobal(job.tableCookie);
-    Check(SUCCEEDED(job.hr) && job.result == 0, "the worker's insert into a missing table answers 0");
-    const std::vector<std::string> got = s.LinesSince(mark, "worker's insert");
+    if (table) table->RevokeInterfaceFromGlobal(job.tableCookie);
+    Check(SUCCEEDED(job.hr) && job.result == 0, what + ": the insert into a missing table answers 0");
+    const std::vector<std::string> got = s.LinesSince(mark, what);
     Check(got.size() == 1 && EndsWith(got[0], "REPLACE INTO FromWorker (id) VALUES ('1');"),
-          "the worker's log line reaches the sink");
+          what + ": the log line reaches this thread's sink");
+    Check(job.lines.size() == 1 && EndsWith(job.lines[0].text, "REPLACE INTO FromWorker (id) VALUES ('1');") &&
+              job.linesInItsApartment,
+          what + ": the log line reaches the worker's own sink in the worker's apartment");
 }
 
 void AnUnsubscribedSinkHearsNothing(Session& s) {
@@ -325,9 +372,10 @@ int main() {
         Check(s.Open(), "create Ombrel.ZeveVevuVAD.1 and subscribe the sink from a single-threaded apartment");
         if (s.cookie != 0) {
             ConnectAnswersAndLogsTheVersion(s);
-            CallsAndEventsCrossTheApartment(s);
+            CallsAndEventsInTheApartment(s);
             ASinkCallsBackFromInsideAnEvent(s);
-            AnEventFromAnotherThreadArrivesWhileThisThreadPumps(s);
+            TheObjectWorksInAnotherApartment(s, false);
+            TheObjectWorksInAnotherApartment(s, true);
             AnUnsubscribedSinkHearsNothing(s);
         }
     }
