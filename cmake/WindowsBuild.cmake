@@ -1,8 +1,19 @@
-# The Windows build (x86_64-w64-mingw32, see cmake/mingw-w64-x86_64.cmake):
-# OBZeveVevuVAD64.dll over the system's COM runtime, OLE Automation and Win32,
-# sqlite3.dll built from the SQLite amalgamation, the portable GoogleTest
-# suites and the C++ client that scripts/windows-test.sh runs under Wine.
+# The Windows build, for one bitness: OBZeveVevuVAD64.dll with
+# cmake/mingw-w64-x86_64.cmake, OBZeveVevuVAD32.dll with
+# cmake/mingw-w64-i686.cmake; each over the system's COM runtime, OLE
+# Automation and Win32, with its own sqlite3.dll built from the SQLite
+# amalgamation and its own type library, the portable GoogleTest suites and
+# the C++ clients that scripts/windows-test.sh runs under Wine.
 # Included by the top-level CMakeLists.txt instead of the Linux targets.
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(OBZ_WIN_BITS 64)
+  set(obz_arch_dir x64)   # the install folder's subfolder for this bitness
+else()
+  set(OBZ_WIN_BITS 32)
+  set(obz_arch_dir x86)
+endif()
+set(OBZ_DLL OBZeveVevuVAD${OBZ_WIN_BITS})
 
 set(OBZ_VERSION_DEFS
   OBZ_VERSION_MAJOR=${PROJECT_VERSION_MAJOR} OBZ_VERSION_MINOR=${PROJECT_VERSION_MINOR}
@@ -40,11 +51,12 @@ endfunction()
 
 obz_win_library(obzcom com)
 # Type-library registration and type information go through the system's
-# OLE Automation.
+# OLE Automation; the other bitness's registration is looked up in the
+# registry's other view.
 get_target_property(obz_com_sources obzcom SOURCES)
-list(FILTER obz_com_sources EXCLUDE REGEX "/com/(TypeLibRegistrar|TypeInfoSource)\\.cpp$")
+list(FILTER obz_com_sources EXCLUDE REGEX "/com/(TypeLibRegistrar|TypeInfoSource|SharedRegistration)\\.cpp$")
 set_property(TARGET obzcom PROPERTY SOURCES ${obz_com_sources} ${PROJECT_SOURCE_DIR}/server/win/TypeLibRegistrar.cpp
-  ${PROJECT_SOURCE_DIR}/server/win/TypeInfoSource.cpp)
+  ${PROJECT_SOURCE_DIR}/server/win/TypeInfoSource.cpp ${PROJECT_SOURCE_DIR}/server/win/SharedRegistration.cpp)
 target_link_libraries(obzcom PUBLIC ${OBZ_WIN_SYSTEM_LIBS})
 obz_win_library(obzsqlite sqlite)
 target_link_libraries(obzsqlite PUBLIC obzcom sqlite3)
@@ -68,13 +80,15 @@ target_compile_definitions(obzserver PRIVATE ${OBZ_VERSION_DEFS})
 find_program(OBZ_WIDL NAMES widl x86_64-w64-mingw32-widl REQUIRED)
 find_path(OBZ_WINE_IDL_DIR oaidl.idl PATHS /usr/include/wine/wine/windows /usr/include/wine/windows
   NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+# The library only names stdole2's types, so either bitness's copy will do.
 find_path(OBZ_STDOLE2_DIR stdole2.tlb
   PATHS /usr/lib/x86_64-linux-gnu/wine/x86_64-windows /usr/lib/wine/x86_64-windows /usr/lib64/wine/x86_64-windows
+        /usr/lib/i386-linux-gnu/wine/i386-windows /usr/lib/wine/i386-windows
   NO_CMAKE_FIND_ROOT_PATH REQUIRED)
 set(obz_gen ${CMAKE_BINARY_DIR}/generated)
 file(MAKE_DIRECTORY ${obz_gen})
 add_custom_command(OUTPUT ${obz_gen}/OBZeveVevuVAD.tlb
-  COMMAND ${OBZ_WIDL} --win64 -t -I ${OBZ_WINE_IDL_DIR} -L ${OBZ_STDOLE2_DIR}
+  COMMAND ${OBZ_WIDL} --win${OBZ_WIN_BITS} -t -I ${OBZ_WINE_IDL_DIR} -L ${OBZ_STDOLE2_DIR}
           -o ${obz_gen}/OBZeveVevuVAD.tlb ${PROJECT_SOURCE_DIR}/server/OBZeveVevuVAD.idl
   DEPENDS ${PROJECT_SOURCE_DIR}/server/OBZeveVevuVAD.idl
   COMMENT "Compiling the type library OBZeveVevuVAD.tlb")
@@ -85,6 +99,7 @@ math(EXPR obz_build "${PROJECT_VERSION_TWEAK}")
 file(CONFIGURE OUTPUT ${obz_gen}/ObzVersion.h CONTENT
 "#define OBZ_RC_VERSION ${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},${PROJECT_VERSION_PATCH},${obz_build}
 #define OBZ_RC_VERSION_TEXT \"${PROJECT_VERSION}\"
+#define OBZ_RC_FILE_NAME \"${OBZ_DLL}.dll\"
 ")
 set(obz_win ${PROJECT_SOURCE_DIR}/server/win)
 set_source_files_properties(${obz_win}/OBZeveVevuVAD.rc PROPERTIES OBJECT_DEPENDS
@@ -93,12 +108,21 @@ set_source_files_properties(${obz_win}/VersionInfo.rc PROPERTIES OBJECT_DEPENDS 
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I ${obz_gen} -I ${PROJECT_SOURCE_DIR}/server")
 
 # The in-process server. Its only exports are the five entry points of the
-# .def file.
-add_library(OBZeveVevuVAD64 SHARED ${obz_win}/OBZeveVevuVAD.rc ${obz_win}/VersionInfo.rc
-  ${obz_win}/OBZeveVevuVAD64.def)
-add_dependencies(OBZeveVevuVAD64 obz_typelib)
-set_target_properties(OBZeveVevuVAD64 PROPERTIES PREFIX "" OUTPUT_NAME OBZeveVevuVAD64)
-target_link_libraries(OBZeveVevuVAD64 PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,obzserver>"
+# .def file; on 32-bit Windows they are __stdcall functions, whose linker
+# names carry the size of their arguments ("@12"), exported under their
+# plain names.
+if(OBZ_WIN_BITS EQUAL 32)
+  set(OBZ_AT_GETCLASSOBJECT "=DllGetClassObject@12")
+  set(OBZ_AT_CANUNLOADNOW "=DllCanUnloadNow@0")
+  set(OBZ_AT_REGISTERSERVER "=DllRegisterServer@0")
+  set(OBZ_AT_UNREGISTERSERVER "=DllUnregisterServer@0")
+  set(OBZ_AT_INSTALL "=DllInstall@8")
+endif()
+configure_file(${obz_win}/OBZeveVevuVAD.def.in ${obz_gen}/${OBZ_DLL}.def @ONLY)
+add_library(${OBZ_DLL} SHARED ${obz_win}/OBZeveVevuVAD.rc ${obz_win}/VersionInfo.rc ${obz_gen}/${OBZ_DLL}.def)
+add_dependencies(${OBZ_DLL} obz_typelib)
+set_target_properties(${OBZ_DLL} PROPERTIES PREFIX "" OUTPUT_NAME ${OBZ_DLL})
+target_link_libraries(${OBZ_DLL} PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,obzserver>"
   obzfacade obzimport obzresults obzsqlite obztextfile obzcom sqlite3 ${OBZ_WIN_SYSTEM_LIBS})
 
 # GoogleTest, built from Debian's sources (libgtest-dev) for this target.
@@ -174,11 +198,13 @@ target_compile_options(obz-guide-example PRIVATE ${OBZ_WARNINGS})
 target_include_directories(obz-guide-example PRIVATE ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR})
 target_link_libraries(obz-guide-example PRIVATE ole32 oleaut32 uuid)
 
-# The install folder: what a Windows user receives, flat and ready to
-# register (install.cmd / uninstall.cmd beside the DLLs), with the type
-# library for tools that import one, the client guide with its examples, the
-# API reference, and the header and client kit for C++ clients. Without
-# --prefix it is <build>/OBZeveVevuVAD.
+# The install folder: what a Windows user receives, ready to register
+# (install.cmd / uninstall.cmd at the top), this bitness's DLL with its
+# sqlite3.dll and type library in x64\ or x86\, the client guide with its
+# examples, the API reference, and the header and client kit for C++
+# clients. Installing the build of the other bitness into the same folder
+# adds the other subfolder (scripts/windows-package.sh). Without --prefix it
+# is <build>/OBZeveVevuVAD.
 if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT)
   set(CMAKE_INSTALL_PREFIX ${CMAKE_BINARY_DIR}/OBZeveVevuVAD CACHE PATH "Install folder" FORCE)
 endif()
@@ -187,8 +213,9 @@ endif()
 foreach(script IN ITEMS install uninstall)
   configure_file(${obz_win}/${script}.cmd ${obz_gen}/${script}.cmd @ONLY NEWLINE_STYLE CRLF)
 endforeach()
-install(FILES $<TARGET_FILE:OBZeveVevuVAD64> $<TARGET_FILE:sqlite3> ${obz_gen}/OBZeveVevuVAD.tlb
-  ${obz_gen}/install.cmd ${obz_gen}/uninstall.cmd ${PROJECT_SOURCE_DIR}/docs/clients.md
+install(FILES $<TARGET_FILE:${OBZ_DLL}> $<TARGET_FILE:sqlite3> ${obz_gen}/OBZeveVevuVAD.tlb
+  DESTINATION ${obz_arch_dir})
+install(FILES ${obz_gen}/install.cmd ${obz_gen}/uninstall.cmd ${PROJECT_SOURCE_DIR}/docs/clients.md
   ${PROJECT_SOURCE_DIR}/docs/api.md ${PROJECT_SOURCE_DIR}/docs/behaviour.md
   DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/include/OBZeveVevuVAD.h DESTINATION include)

@@ -28,8 +28,13 @@ WString RegistryValueReader::Read(const WString& valuePath) {
     WString valueName = rest.substr(last + 1);
     if (valueName.empty()) return WString();
 
+    // The registry's 64-bit view in either bitness of the component: a 32-bit
+    // build would otherwise read the WOW6432Node twin first, and its clients
+    // would not find the data folder that 64-bit clients use.
     HKEY key = nullptr;
-    if (RegOpenKeyExW(root, keyPath.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return WString();
+    if (RegOpenKeyExW(root, keyPath.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) {
+        return WString();
+    }
     OLECHAR buffer[MAX_PATH] = {};
     DWORD size = sizeof(buffer);
     LSTATUS status =

@@ -10,6 +10,7 @@
 #include "com/ModuleLock.h"
 #include "com/Registrar.h"
 #include "com/ScopedLock.h"
+#include "com/SharedRegistration.h"
 #include "com/ThreadLocaleScope.h"
 #include "com/TypeLibRegistrar.h"
 #include "facade/CZeveVevuVAD.h"
@@ -139,11 +140,43 @@ HRESULT COBZeveVevuVADModule::RegisterSteps() noexcept {
 }
 
 HRESULT COBZeveVevuVADModule::UnregisterSteps() noexcept {
+    try {
+        WString path;
+        HRESULT hr = ModulePath(path);
+        if (FAILED(hr)) return hr;
+        if (SharedRegistration::OtherBitnessRegistered(*kObjectMap[0].clsid, path, perUser_)) {
+            return UnregisterOwnKeys();
+        }
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
     HRESULT hr = S_OK;
     for (size_t i = 0; SUCCEEDED(hr) && i < kEntries; ++i) hr = RunScript(kObjectMap[i].script, false);
     if (SUCCEEDED(hr)) hr = TypeLibRegistrar::Unregister(TypeLibrary(libId_), perUser_);
     if (FAILED(hr)) return hr;
     return RunScript(RegistryScripts::kModule, false);
+}
+
+HRESULT COBZeveVevuVADModule::UnregisterOwnKeys() noexcept {
+    try {
+        OLECHAR guid[40] = {};
+        for (const Entry& entry : kObjectMap) {
+            StringFromGUID2(*entry.clsid, guid, 40);
+            const LSTATUS status = RegDeleteTreeW(HKEY_CLASSES_ROOT, (OLESTR("CLSID\\") + WString(guid)).c_str());
+            if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
+                return HRESULT_FROM_WIN32(static_cast<DWORD>(status));
+            }
+        }
+        StringFromGUID2(libId_, guid, 40);
+        const WString platform = sizeof(void*) == 8 ? OLESTR("win64") : OLESTR("win32");
+        const WString key = OLESTR("TypeLib\\") + WString(guid) + OLESTR("\\1.0\\409\\") + platform;
+        const LSTATUS status = RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
+        return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND
+                   ? S_OK
+                   : HRESULT_FROM_WIN32(static_cast<DWORD>(status));
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
 }
 
 HRESULT COBZeveVevuVADModule::Install(BOOL install, LPCWSTR commandLine) noexcept {

@@ -9,7 +9,10 @@
 // Registration runs in the system default locale: the module script 101,
 // then each class's script in map order, then the type library; the first
 // failure ends it. Unregistration walks the classes in map order, then the
-// type library, then script 101. With per-user registration switched on,
+// type library, then script 101; while the build of the other bitness stays
+// registered (see SharedRegistration), it removes only this build's class
+// keys and its type library's path key, and leaves the keys that both
+// builds share. With per-user registration switched on,
 // every key goes to the current user's classes instead of the machine's.
 // Thread-safety: lock counting is atomic; the class-object cache and the
 // Global Interface Table pointer are filled under the module lock.
@@ -74,6 +77,9 @@ private:
     HRESULT RunScript(UINT script, bool reg) noexcept;
     HRESULT RegisterSteps() noexcept;
     HRESULT UnregisterSteps() noexcept;
+    // The keys of this bitness alone: each class's CLSID key (in this
+    // build's view) and TypeLib\{libid}\1.0\409\win32 or win64.
+    HRESULT UnregisterOwnKeys() noexcept;
     // Full path of the file this module was loaded from.
     static HRESULT ModulePath(WString& path) noexcept;
     static bool IsUserCommandLine(LPCWSTR commandLine) noexcept;

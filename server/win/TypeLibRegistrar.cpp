@@ -7,6 +7,11 @@
 #include <new>
 
 namespace {
+// The platform that this build's library is compiled for (widl --win32 or
+// --win64): registration names its path key after it ("win32" or "win64"),
+// so that the two bitnesses' registrations stand side by side.
+constexpr SYSKIND kPlatform = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+
 using RegisterForUser = HRESULT(WINAPI*)(ITypeLib*, OLECHAR*, OLECHAR*);
 using UnregisterForUser = HRESULT(WINAPI*)(REFGUID, WORD, WORD, LCID, SYSKIND);
 
@@ -55,6 +60,6 @@ HRESULT TypeLibRegistrar::Register(const Library&, const WString& modulePath, bo
 HRESULT TypeLibRegistrar::Unregister(const Library& library, bool perUser) noexcept {
     const auto forUser = perUser ? OleAutFunction<UnregisterForUser>("UnRegisterTypeLibForUser") : nullptr;
     return forUser != nullptr
-               ? forUser(*library.libId, library.major, library.minor, library.lcid, SYS_WIN64)
-               : UnRegisterTypeLib(*library.libId, library.major, library.minor, library.lcid, SYS_WIN64);
+               ? forUser(*library.libId, library.major, library.minor, library.lcid, kPlatform)
+               : UnRegisterTypeLib(*library.libId, library.major, library.minor, library.lcid, kPlatform);
 }

@@ -70,8 +70,14 @@ void FacadeFixture::SetUp() {
     // The state that a fresh prefix gives each test on Linux.
     std::error_code ignored;
     fs::remove_all(DefaultDataFolder(), ignored);
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\VANTORIS");
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\WOW6432Node\\VANTORIS");
+    // Both keys as the 64-bit view names them, from either bitness.
+    HKEY software = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE", 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &software) ==
+        ERROR_SUCCESS) {
+        RegDeleteTreeW(software, L"VANTORIS");
+        RegDeleteTreeW(software, L"WOW6432Node\\VANTORIS");
+        RegCloseKey(software);
+    }
 #endif
     fs::remove_all(dir);
     fs::create_directories(dir);
@@ -102,7 +108,8 @@ WString FacadeFixture::HostFile(const std::string& name) const { return Wide((di
 
 void FacadeFixture::PutRegistryText(HKEY root, const WString& key, const WString& name, const WString& value) {
     HKEY handle = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr),
+    ASSERT_EQ(RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &handle,
+                              nullptr),
               ERROR_SUCCESS);
     ASSERT_EQ(RegSetValueExW(handle, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                              static_cast<DWORD>((value.size() + 1) * sizeof(OLECHAR))),

@@ -71,7 +71,8 @@ protected:
     QueryResult Query(const WString& table, const WString& conditionCol = OLESTR(""),
                       const WString& conditionVal = OLESTR(""));
 
-    // Writes a REG_SZ value, making its key.
+    // Writes a REG_SZ value, making its key, in the registry's 64-bit view
+    // (the one the component reads) from either bitness.
     static void PutRegistryText(HKEY root, const WString& key, const WString& name, const WString& value);
 
     // The default data folder as the component names it.
