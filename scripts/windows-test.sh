@@ -93,12 +93,23 @@ run() {  # bits what program [arguments]
 # reg query of a key (and optionally a value) in one view (64 or 32); prints
 # the answer. The 64-bit reg reads both views.
 reg_query() { local view=$1; shift; w64 reg query "$@" "/reg:$view" 2>/dev/null | tr -d '\r'; }
-expect_value() {  # view key value-name (empty: default) expected
-  local view=$1 key=$2 name=$3 expected=$4 out
-  if [ -z "$name" ]; then out=$(reg_query "$view" "$key" /ve) || true
-  else out=$(reg_query "$view" "$key" /v "$name") || true; fi
-  if printf '%s\n' "$out" | grep -qF -- "$expected"; then pass "$key ${name:-(Default)} = $expected ($view)"
-  else fail "$key ${name:-(Default)} ($view): expected '$expected', got: $(printf '%s' "$out" | tail -n +2 | tr -s ' \n' ' ')"; fi
+# The values of a key and of every key below it, one "subkey|name|data"
+# line each (subkey relative to the key, name "(Default)" for the default
+# value), and one "subkey||" line per key: one reg process for a whole tree.
+tree() {  # view key
+  # The key reaches awk through the environment: -v would read its "\1".
+  reg_query "$1" "$2" /s | TOP="${2#*\\}" awk -F '    ' 'BEGIN { top = ENVIRON["TOP"] }
+    /^HKEY_/ { rest = substr($0, index($0, "\\") + 1); key = substr(rest, length(top) + 2); print key "||"; next }
+    NF >= 4 && $1 == "" { print key "|" $2 "|" $4 }'
+}
+# Checks "subkey|name|data" lines (or "subkey||" for a key) in one tree.
+expect_tree() {  # view key line...
+  local view=$1 key=$2 text line; shift 2
+  text=$(tree "$view" "$key")
+  for line in "$@"; do
+    if printf '%s\n' "$text" | grep -qixF -- "$line"; then pass "$key: $line ($view)"
+    else fail "$key ($view): no '$line'"; fi
+  done
 }
 expect_key() { if reg_query "$1" "$2" >/dev/null; then pass "key $2 ($1)"; else fail "missing key $2 ($1)"; fi; }
 expect_no_key() { if reg_query "$1" "$2" >/dev/null; then fail "key $2 ($1) still present"; else pass "no key $2 ($1)"; fi; }
@@ -125,16 +136,13 @@ check_shared() {
   local root=$1 entry name clsid iid
   for entry in "${classes[@]}"; do
     name=${entry%%|*}; clsid=${entry#*|}
-    expect_value 64 "$root\\Ombrel.$name.1" "" "$name Class"
-    expect_value 64 "$root\\Ombrel.$name.1\\CLSID" "" "$clsid"
-    expect_value 64 "$root\\Ombrel.$name" "" "$name Class"
-    expect_value 64 "$root\\Ombrel.$name\\CurVer" "" "Ombrel.$name.1"
+    expect_tree 64 "$root\\Ombrel.$name.1" "|(Default)|$name Class" "CLSID|(Default)|$clsid"
+    expect_tree 64 "$root\\Ombrel.$name" "|(Default)|$name Class" "CurVer|(Default)|Ombrel.$name.1"
   done
-  expect_value 64 "$root\\TypeLib\\$libid\\1.0" "" "OBZeveVevuVAD 1.0 Type Library"
+  expect_tree 64 "$root\\TypeLib\\$libid\\1.0" "|(Default)|OBZeveVevuVAD 1.0 Type Library"
   for entry in "${interfaces[@]}"; do
     name=${entry%%|*}; iid=${entry#*|}
-    expect_value 64 "$root\\Interface\\$iid" "" "$name"
-    expect_value 64 "$root\\Interface\\$iid\\TypeLib" "" "$libid"
+    expect_tree 64 "$root\\Interface\\$iid" "|(Default)|$name" "TypeLib|(Default)|$libid"
   done
   expect_no_key 64 "$root\\AppID\\{D3A32E6D-3EE4-4BBD-8FC8-862A43E3B3A2}"
 }
@@ -144,16 +152,11 @@ check_own() {  # root bits
   dll=$(dll_path "$bits")
   for entry in "${classes[@]}"; do
     name=${entry%%|*}; clsid=${entry#*|}
-    expect_value "$bits" "$root\\CLSID\\$clsid" "" "$name Class"
-    expect_value "$bits" "$root\\CLSID\\$clsid\\ProgID" "" "Ombrel.$name.1"
-    expect_value "$bits" "$root\\CLSID\\$clsid\\VersionIndependentProgID" "" "Ombrel.$name"
-    expect_key "$bits" "$root\\CLSID\\$clsid\\Programmable"
-    expect_value "$bits" "$root\\CLSID\\$clsid\\InprocServer32" "" "$dll"
-    expect_value "$bits" "$root\\CLSID\\$clsid\\InprocServer32" ThreadingModel "Both"
-    expect_value "$bits" "$root\\CLSID\\$clsid\\TypeLib" "" "$libid"
-    expect_value "$bits" "$root\\CLSID\\$clsid\\Version" "" "1.0"
+    expect_tree "$bits" "$root\\CLSID\\$clsid" "|(Default)|$name Class" "ProgID|(Default)|Ombrel.$name.1" \
+      "VersionIndependentProgID|(Default)|Ombrel.$name" "Programmable||" "InprocServer32|(Default)|$dll" \
+      "InprocServer32|ThreadingModel|Both" "TypeLib|(Default)|$libid" "Version|(Default)|1.0"
   done
-  expect_value 64 "$root\\TypeLib\\$libid\\1.0\\409\\win$bits" "" "$dll"
+  expect_tree 64 "$root\\TypeLib\\$libid\\1.0\\409" "win$bits|(Default)|$dll"
 }
 check_own_gone() {  # root bits
   local root=$1 bits=$2 entry
