@@ -122,6 +122,8 @@ configure_file(${obz_win}/OBZeveVevuVAD.def.in ${obz_gen}/${OBZ_DLL}.def @ONLY)
 add_library(${OBZ_DLL} SHARED ${obz_win}/OBZeveVevuVAD.rc ${obz_win}/VersionInfo.rc ${obz_gen}/${OBZ_DLL}.def)
 add_dependencies(${OBZ_DLL} obz_typelib)
 set_target_properties(${OBZ_DLL} PROPERTIES PREFIX "" OUTPUT_NAME ${OBZ_DLL})
+# A linker warning (such as an export resolved by stdcall fixup) fails the build.
+target_link_options(${OBZ_DLL} PRIVATE -Wl,--fatal-warnings)
 target_link_libraries(${OBZ_DLL} PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,obzserver>"
   obzfacade obzimport obzresults obzsqlite obztextfile obzcom sqlite3 ${OBZ_WIN_SYSTEM_LIBS})
 
