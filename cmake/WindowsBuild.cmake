@@ -166,7 +166,8 @@ if(BUILD_TESTING AND EXISTS ${OBZ_GTEST_SOURCE_DIR}/CMakeLists.txt)
   # The engine tests and the component object's tests clear the machine's
   # default data folder and HKLM keys, and so run only under Wine.
   obz_win_test_suite(facade LIBRARIES obzfacade)
-  target_sources(test_facade PRIVATE ${PROJECT_SOURCE_DIR}/tests/sqlite/FaultVfs.cpp)
+  target_sources(test_facade PRIVATE ${PROJECT_SOURCE_DIR}/tests/sqlite/FaultVfs.cpp
+    ${PROJECT_SOURCE_DIR}/tests/sqlite/CrashRecorder.cpp)
   obz_win_test_suite(import LIBRARIES obzfacade)
   target_sources(test_import PRIVATE ${PROJECT_SOURCE_DIR}/tests/facade/FacadeFixture.cpp)
   include(${CMAKE_CURRENT_LIST_DIR}/IdlText.cmake)
