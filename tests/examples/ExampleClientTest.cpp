@@ -23,10 +23,10 @@ using Outcome = ToolProcess::Result;
 class ExampleClientRun : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               (std::string("obz-example-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+        // A folder of this run's own: two runs of the suite at once never share it.
+        std::string pattern = (fs::temp_directory_path() / "obz-example-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
         setenv("COMRT_PREFIX", (dir_ / "prefix").c_str(), 1);
         ASSERT_EQ(std::system((std::string(OBZ_REGSVR) + " /s " + OBZ_MODULE).c_str()), 0);
     }
