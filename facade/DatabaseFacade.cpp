@@ -486,7 +486,15 @@ HRESULT DatabaseFacade::DropTable(const WString& fileName, const WString& tableN
     }
     ResolveCurrentPath();
     if (tableName.empty()) {
-        DeleteFileW(currentPath_.c_str());
+        // A file that is not there is gone already; one that stays is not.
+        if (!DeleteFileW(currentPath_.c_str())) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+                log_.WriteLog(FailureText::Line(FailureText::Id::DropNotDeleted,
+                                                {currentPath_, static_cast<long long>(error)}));
+                return S_FALSE;
+            }
+        }
         return S_OK;
     }
     if (!DoExecSqlCommand(WideFormat::Format(OLESTR("Drop Table %s;"), {tableName}))) return S_FALSE;

@@ -29,6 +29,7 @@ constexpr Entry kTexts[] = {
     {Id::ImportDatabaseMissing, OLESTR("ImportDbFile Error:the database file %s does not exist")},
     {Id::ImportRow, OLESTR("%s\r\nrow %d: %s")},
     {Id::ImportNotStored, OLESTR("ImportDbFile Error:the rows were not stored")},
+    {Id::DropNotDeleted, OLESTR("DropTable Error:cannot delete %s (system error %d)")},
 };
 }  // namespace
 

@@ -34,6 +34,7 @@ public:
         ImportDatabaseMissing,    // ImportDbFile: the database file is not there
         ImportRow,                // ImportDbFile: SQLite's line, then the first row of the failing statement
         ImportNotStored,          // ImportDbFile: a failure that gave no reason (none is known to)
+        DropNotDeleted,           // DropTable: the current file could not be deleted, and the system's code
     };
 
     // The format of a text: "%s" and "%d" are filled in order (WideFormat).

@@ -266,10 +266,11 @@ const std::map<Key, Scenario>& Scenarios() {
           "the table statement fails (a table name that is no SQL name, such as `my table` or `T\\|`, a column named "
           "twice); nothing is made"},
          [](FailureTextTest& t) {
-             t.Mark();
-             const LONG ret = t.Create(t.StarFile("t.db"), OLESTR("my table"), OLESTR("a,b"));
-             EXPECT_EQ(t.Rows(t.dir / "t.db", "SELECT count(*) FROM sqlite_master"), std::vector<std::string>{"0"});
-             return t.Ret(ret);
+             // The import's table: CreateDbFile's own is in its tests.
+             const std::string outcome = t.ImportRows("'a'#'b';", OLESTR("my table"), OLESTR("a,b"));
+             EXPECT_EQ(t.Rows(t.DefaultDataFolder() / "API_db.db", "SELECT count(*) FROM sqlite_master"),
+                       std::vector<std::string>{"0"});
+             return outcome;
          }},
         {{"`CreateDbFile`", "an index statement fails (an indexed column name that holds a space); nothing is made"},
          [](FailureTextTest& t) {
@@ -556,6 +557,18 @@ const std::map<Key, Scenario>& Scenarios() {
              LONG ret = 7;
              t.Mark();
              const HRESULT hr = t.object->DropTable(BstrArg(""), BstrArg("Nope"), &ret);
+             return t.Hr(hr) + (ret == 7 ? ", plRet untouched" : ", plRet written");
+         }},
+        {{"`DropTable`",
+          "an empty `TableName` and the current database file cannot be deleted (a folder stands at its path; on "
+          "Windows, a file that another program holds open)"},
+         [](FailureTextTest& t) {
+             fs::create_directory(t.dir / "folder");
+             EXPECT_EQ(t.Create(t.StarFile("folder"), OLESTR("T"), OLESTR("id")), 0);
+             LONG ret = 7;
+             t.Mark();
+             const HRESULT hr = t.object->DropTable(BstrArg(""), BstrArg(""), &ret);
+             EXPECT_TRUE(fs::is_directory(t.dir / "folder"));
              return t.Hr(hr) + (ret == 7 ? ", plRet untouched" : ", plRet written");
          }},
         {{"`DropTable`", "the current database file is missing and no `CreateDbFile` is recorded to rebuild it"},
