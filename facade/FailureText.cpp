@@ -1,5 +1,7 @@
 #include "FailureText.h"
 
+#include <iterator>
+
 #include "sqlite/CppSQLite3Exception.h"
 
 namespace {
@@ -10,7 +12,7 @@ struct Entry {
 
 using Id = FailureText::Id;
 
-// In the order of the enumeration; Format checks the order.
+// One text for each Id, in the order of the enumeration.
 constexpr Entry kTexts[] = {
     {Id::NoFileSelected, OLESTR("CreateDbFile Error:FileName is empty and no database file is selected yet")},
     {Id::EmptyColumnList, OLESTR("CreateDB Error:table %s is missing and ColumnName names no column to create it with")},
@@ -31,15 +33,17 @@ constexpr Entry kTexts[] = {
     {Id::ImportNotStored, OLESTR("ImportDbFile Error:the rows were not stored")},
     {Id::DropNotDeleted, OLESTR("DropTable Error:cannot delete %s (system error %d)")},
 };
+
+constexpr bool EveryIdInItsPlace() {
+    if (std::size(kTexts) != static_cast<size_t>(Id::Count)) return false;
+    for (size_t i = 0; i < std::size(kTexts); ++i)
+        if (static_cast<size_t>(kTexts[i].id) != i) return false;
+    return true;
+}
+static_assert(EveryIdInItsPlace(), "kTexts holds one text for each FailureText::Id, in order");
 }  // namespace
 
-const OLECHAR* FailureText::Format(Id id) noexcept {
-    const auto index = static_cast<size_t>(id);
-    if (index < std::size(kTexts) && kTexts[index].id == id) return kTexts[index].format;
-    for (const Entry& entry : kTexts)
-        if (entry.id == id) return entry.format;
-    return OLESTR("");
-}
+const OLECHAR* FailureText::Format(Id id) noexcept { return kTexts[static_cast<size_t>(id)].format; }
 
 WString FailureText::Sqlite(int code, const OLECHAR* message, const WString& statement) {
     return WideFormat::Format(OLESTR("%s\r\n%s"), {CppSQLite3Exception(code, message).message(), statement});

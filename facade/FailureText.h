@@ -35,9 +35,11 @@ public:
         ImportRow,                // ImportDbFile: SQLite's line, then the first row of the failing statement
         ImportNotStored,          // ImportDbFile: a failure that gave no reason (none is known to)
         DropNotDeleted,           // DropTable: the current file could not be deleted, and the system's code
+        Count                     // the number of texts; not a text
     };
 
     // The format of a text: "%s" and "%d" are filled in order (WideFormat).
+    // id must be a text's (below Count).
     static const OLECHAR* Format(Id id) noexcept;
 
     // The text of id filled with args.
