@@ -20,7 +20,7 @@ std::string ReadAll(const fs::path& file) {
 // Grows content to size with garbage, as a disk may leave space that a lost
 // write would have filled.
 void GrowWithGarbage(std::string& content, size_t size, std::mt19937_64& random) {
-    while (content.size() < size) content.push_back(static_cast<char>(random()));
+    if (content.size() < size) content.resize(size, static_cast<char>(random() | 1));
 }
 
 void Put(std::string& content, int64_t offset, const char* data, size_t amount, std::mt19937_64& random) {
