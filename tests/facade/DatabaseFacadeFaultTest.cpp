@@ -61,19 +61,6 @@ protected:
     std::vector<std::string> Keys() const { return Keys(file); }
     bool IntegrityOk() const { return IntegrityOk(file); }
 
-    // Another connection of this process, as another process would hold it.
-    struct Holder {
-        explicit Holder(const fs::path& file, const char* sql) {
-            EXPECT_EQ(sqlite3_open(Utf8Path(file).c_str(), &db), SQLITE_OK);
-            EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sql;
-        }
-        ~Holder() {
-            sqlite3_exec(db, "ROLLBACK;", nullptr, nullptr, nullptr);
-            sqlite3_close(db);
-        }
-        sqlite3* db = nullptr;
-    };
-
     std::unique_ptr<FaultVfs> vfs;
     fs::path file;
 };

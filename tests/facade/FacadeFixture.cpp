@@ -92,6 +92,16 @@ void FacadeFixture::TearDown() {
     fs::remove_all(dir);
 }
 
+FacadeFixture::Holder::Holder(const fs::path& file, const char* sql) {
+    EXPECT_EQ(sqlite3_open(Utf8Path(file).c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sql;
+}
+
+FacadeFixture::Holder::~Holder() {
+    sqlite3_exec(db, "ROLLBACK;", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+}
+
 void FacadeFixture::MakeFacade() {
     facade.reset();
     facade = std::make_unique<DatabaseFacade>(log);

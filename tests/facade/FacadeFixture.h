@@ -16,6 +16,8 @@
 
 #include "facade/DatabaseFacade.h"
 
+struct sqlite3;
+
 // A fresh name under the temporary folder for the current test:
 // obz-<kind>-<run>-<suite>-<test>, apart from other runs of the suite.
 std::filesystem::path TestFolderName(const std::string& kind);
@@ -44,6 +46,16 @@ protected:
         bool succeeded = false;
         std::optional<WString> names;
         std::vector<WString> rows;
+    };
+
+    // Another connection of this process holding a lock on a database file,
+    // as another process would hold it, until it is destroyed.
+    struct Holder {
+        Holder(const std::filesystem::path& file, const char* sql);
+        ~Holder();
+        Holder(const Holder&) = delete;
+        Holder& operator=(const Holder&) = delete;
+        sqlite3* db = nullptr;
     };
 
     void SetUp() override;

@@ -146,6 +146,7 @@ public:
     using ComponentFixture::sink;
     using FacadeFixture::dir;
     using FacadeFixture::DefaultDataFolder;
+    using FacadeFixture::Holder;
     using FacadeFixture::HostFile;
     using FacadeFixture::Rows;
     using FacadeFixture::StarFile;
@@ -213,19 +214,21 @@ public:
     // A file of the test's folder made current with table T (id, v).
     void TableT() { ASSERT_EQ(Create(StarFile("t.db"), OLESTR("T"), OLESTR("id,v")), 1); }
 
-    // Another connection of this process holding a lock, as another process
-    // would hold it.
-    struct Holder {
-        Holder(const fs::path& file, const char* sql) {
-            EXPECT_EQ(sqlite3_open(Utf8Path(file).c_str(), &db), SQLITE_OK);
-            EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sql;
-        }
-        ~Holder() {
-            sqlite3_exec(db, "ROLLBACK;", nullptr, nullptr, nullptr);
-            sqlite3_close(db);
-        }
-        sqlite3* db = nullptr;
-    };
+    // Table T with a transaction open on it that SQLite has rolled back,
+    // with its failing write's line: rows of 1 KB first, so that the
+    // transaction's writes touch pages that the file holds, which SQLite
+    // copies to its journal at once, where vfs fails them.
+    void RolledBackTransaction(FaultVfs& vfs) {
+        TableT();
+        EXPECT_EQ(object->BeginTransation(), S_OK);
+        for (int i = 10; i < 60; ++i)
+            Insert(OLESTR("T"), OLESTR("id,v"), Wide(std::to_string(i)) + OLESTR(",") + WString(1000, OLESTR('x')));
+        EXPECT_EQ(object->CommitTransation(), S_OK);
+        EXPECT_EQ(object->BeginTransation(), S_OK);
+        vfs.FailWrites(SQLITE_IOERR_WRITE);
+        EXPECT_EQ(Insert(OLESTR("T"), OLESTR("id"), OLESTR("1")), 0);
+        vfs.Heal();
+    }
 };
 
 using Scenario = std::function<std::string(FailureTextTest&)>;
@@ -393,18 +396,7 @@ const std::map<Key, Scenario>& Scenarios() {
         {{kWrites, "SQLite rolled the open transaction back during an earlier write (an I/O error); nothing runs"},
          [](FailureTextTest& t) {
              FaultVfs vfs;
-             t.TableT();
-             // Rows of 1 KB, so that the next transaction's writes touch pages
-             // that the file holds, which SQLite copies to its journal at once.
-             EXPECT_EQ(t.object->BeginTransation(), S_OK);
-             for (int i = 10; i < 60; ++i)
-                 t.Insert(OLESTR("T"), OLESTR("id,v"), FailureTextTest::Wide(std::to_string(i)) + OLESTR(",") +
-                                                            WString(1000, OLESTR('x')));
-             EXPECT_EQ(t.object->CommitTransation(), S_OK);
-             EXPECT_EQ(t.object->BeginTransation(), S_OK);
-             vfs.FailWrites(SQLITE_IOERR_WRITE);
-             EXPECT_EQ(t.Insert(OLESTR("T"), OLESTR("id"), OLESTR("1")), 0);
-             vfs.Heal();
+             t.RolledBackTransaction(vfs);
              t.Mark();
              const LONG ret = t.Insert(OLESTR("T"), OLESTR("id"), OLESTR("2"));
              const auto events = t.sink.events;
@@ -537,16 +529,7 @@ const std::map<Key, Scenario>& Scenarios() {
           "SQLite rolled the transaction back during one of its writes (an I/O error); no transaction"},
          [](FailureTextTest& t) {
              FaultVfs vfs;
-             t.TableT();
-             EXPECT_EQ(t.object->BeginTransation(), S_OK);
-             for (int i = 10; i < 60; ++i)
-                 t.Insert(OLESTR("T"), OLESTR("id,v"), FailureTextTest::Wide(std::to_string(i)) + OLESTR(",") +
-                                                            WString(1000, OLESTR('x')));
-             EXPECT_EQ(t.object->CommitTransation(), S_OK);
-             EXPECT_EQ(t.object->BeginTransation(), S_OK);
-             vfs.FailWrites(SQLITE_IOERR_WRITE);
-             EXPECT_EQ(t.Insert(OLESTR("T"), OLESTR("id"), OLESTR("1")), 0);
-             vfs.Heal();
+             t.RolledBackTransaction(vfs);
              t.Mark();
              return t.Hr(t.object->CommitTransation());
          }},

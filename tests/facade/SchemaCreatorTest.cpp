@@ -1,7 +1,5 @@
 #include "facade/SchemaCreator.h"
 
-#include <sqlite3.h>
-
 #include "FacadeFixture.h"
 
 namespace fs = std::filesystem;
@@ -110,15 +108,12 @@ TEST_F(SchemaCreatorTest, ExistingTableUntouchedAndFailuresLogged) {
 
     // Another connection's write lock: the creation cannot wait for it.
     {
-        sqlite3* other = nullptr;
-        ASSERT_EQ(sqlite3_open(Utf8Path(dir / "a.db").c_str(), &other), SQLITE_OK);
-        ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE;", nullptr, nullptr, nullptr), SQLITE_OK);
+        Holder writer(dir / "a.db", "BEGIN IMMEDIATE;");
         log.lines.clear();
         EXPECT_TRUE(Create("a.db", "T", "id"));  // an existing table is still found
         EXPECT_FALSE(Create("a.db", "W", "a"));
         EXPECT_EQ(log.lines, std::vector<WString>{OLESTR("SQLITE_BUSY[5]: database is locked\r\n")
                                                   OLESTR("CREATE TABLE W(a TEXT PRIMARY KEY COLLATE NOCASE);")});
-        sqlite3_close(other);
     }
 
     // The contract's lines stay first; a line that says why follows.
