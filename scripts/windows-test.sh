@@ -251,7 +251,8 @@ for file in x64/OBZeveVevuVAD64.dll x64/sqlite3.dll x64/OBZeveVevuVAD.tlb x86/OB
             include/obzkit/EventSink.h examples/guide.vbs examples/guide.js examples/guide.cpp; do
   if [ -f "$install_dir/$file" ]; then pass "installed $file"; else fail "the install folder lacks $file"; fi
 done
-if cmake -E tar tf "$package.zip" 2>/dev/null | grep -q "^OBZeveVevuVAD/x86/OBZeveVevuVAD32.dll$"; then
+zip_listing=$(cmake -E tar tf "$package.zip" 2>/dev/null) || true
+if printf '%s\n' "$zip_listing" | grep -qx "OBZeveVevuVAD/x86/OBZeveVevuVAD32.dll"; then
   pass "the package zip holds the folder"
 else fail "the package zip $package.zip is missing or incomplete"; fi
 batch 2 install.cmd /bogus
