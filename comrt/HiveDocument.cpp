@@ -1,7 +1,7 @@
 #include "HiveDocument.h"
 
-#include <map>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include <comrt/winbase.h>
@@ -17,93 +17,6 @@ std::u16string_view Trim(std::u16string_view text) {
     while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
     while (!text.empty() && (IsBlank(text.back()) || text.back() == u'\r')) text.remove_suffix(1);
     return text;
-}
-
-int HexDigit(char16_t c) {
-    if (c >= u'0' && c <= u'9') return c - u'0';
-    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-    return -1;
-}
-
-bool ReadHexNumber(std::u16string_view digits, DWORD& number) {
-    if (digits.empty() || digits.size() > 8) return false;
-    number = 0;
-    for (char16_t c : digits) {
-        const int digit = HexDigit(c);
-        if (digit < 0) return false;
-        number = number * 16 + static_cast<DWORD>(digit);
-    }
-    return true;
-}
-
-// Reads a quoted text starting at text[at] == '"'; leaves `at` after the
-// closing quote. Only \\ and \" are escapes; any other backslash is literal.
-bool ReadQuoted(std::u16string_view text, size_t& at, std::u16string& out) {
-    if (at >= text.size() || text[at] != u'"') return false;
-    for (++at; at < text.size(); ++at) {
-        char16_t c = text[at];
-        if (c == u'"') {
-            ++at;
-            return true;
-        }
-        if (c == u'\\' && at + 1 < text.size() && (text[at + 1] == u'\\' || text[at + 1] == u'"')) c = text[++at];
-        out.push_back(c);
-    }
-    return false;
-}
-
-// "01,02, 03": two hex digits a byte, separated by commas.
-bool ReadHexBytes(std::u16string_view text, std::vector<BYTE>& out) {
-    size_t at = 0;
-    while (at < text.size()) {
-        while (at < text.size() && IsBlank(text[at])) ++at;
-        if (at >= text.size()) break;
-        if (at + 1 >= text.size()) return false;
-        const int high = HexDigit(text[at]);
-        const int low = HexDigit(text[at + 1]);
-        if (high < 0 || low < 0) return false;
-        out.push_back(static_cast<BYTE>(high * 16 + low));
-        at += 2;
-        while (at < text.size() && IsBlank(text[at])) ++at;
-        if (at < text.size() && text[at++] != u',') return false;
-    }
-    return true;
-}
-
-// The data after '=' of a value line.
-bool ParseData(std::u16string_view text, RegTree::Value& value) {
-    if (!text.empty() && text.front() == u'"') {
-        size_t at = 0;
-        std::u16string body;
-        if (!ReadQuoted(text, at, body) || at != text.size()) return false;
-        value.type = REG_SZ;
-        body.push_back(u'\0');
-        value.data.resize(body.size() * 2);
-        for (size_t i = 0; i < body.size(); ++i) {
-            value.data[2 * i] = static_cast<BYTE>(body[i] & 0xFF);
-            value.data[2 * i + 1] = static_cast<BYTE>(body[i] >> 8);
-        }
-        return true;
-    }
-    if (text.substr(0, 6) == u"dword:") {
-        DWORD number = 0;
-        if (!ReadHexNumber(text.substr(6), number)) return false;
-        value.type = REG_DWORD;
-        value.data = {static_cast<BYTE>(number), static_cast<BYTE>(number >> 8), static_cast<BYTE>(number >> 16),
-                      static_cast<BYTE>(number >> 24)};
-        return true;
-    }
-    if (text.substr(0, 4) == u"hex:") {
-        value.type = REG_BINARY;
-        return ReadHexBytes(text.substr(4), value.data);
-    }
-    if (text.substr(0, 4) == u"hex(") {
-        const size_t close = text.find(u"):");
-        if (close == std::u16string_view::npos || !ReadHexNumber(text.substr(4, close - 4), value.type)) return false;
-        return ReadHexBytes(text.substr(close + 2), value.data);
-    }
-    return false;
 }
 
 // The text of a REG_SZ that a quoted string carries exactly: one zero unit at
@@ -154,19 +67,6 @@ std::u16string HexBytes(const std::vector<BYTE>& data) {
 
 bool SameValue(const RegTree::Value& a, const RegTree::Value& b) { return a.type == b.type && a.data == b.data; }
 
-// The line of the first malformed UTF-8 sequence.
-size_t FirstInvalidLine(std::string_view bytes) {
-    size_t number = 1;
-    for (size_t start = 0; start < bytes.size(); ++number) {
-        size_t end = bytes.find('\n', start);
-        if (end == std::string_view::npos) end = bytes.size();
-        bool replaced = false;
-        Utf::ToUtf16(bytes.substr(start, end - start), &replaced);
-        if (replaced) return number;
-        start = end + 1;
-    }
-    return number;
-}
 }  // namespace
 
 // Collects the rendered lines. A new section is set off by one blank line
@@ -220,8 +120,8 @@ private:
 
 HiveDocument::HiveDocument(std::u16string rootName) : rootName_(std::move(rootName)) {}
 
-void HiveDocument::Fail(size_t line, const std::string& reason) {
-    error_ = line > 0 ? "line " + std::to_string(line) + ": " + reason : reason;
+void HiveDocument::Fail(const std::string& error) {
+    error_ = error;
     tree_ = RegTree();
     preamble_.clear();
     sections_.clear();
@@ -230,186 +130,125 @@ void HiveDocument::Fail(size_t line, const std::string& reason) {
 
 HiveDocument HiveDocument::Unreadable(std::u16string rootName, const std::string& reason) {
     HiveDocument document(std::move(rootName));
-    document.Fail(0, reason);
+    document.Fail(reason);
     return document;
 }
+
+// Keeps each element's lines where a rewrite puts them back, and builds the
+// tree on the way.
+class HiveDocument::Builder : public HiveScanner::Sink {
+public:
+    explicit Builder(HiveDocument& document) : document_(document), tree_(document.tree_) {}
+
+    void Take(const HiveScanner::Element& element) override {
+        std::vector<Line> lines = Lines(element.text);
+        if (first_) {
+            first_ = false;
+            if (!lines.front().end.empty()) document_.newline_ = lines.front().end;
+        }
+        tree_.Take(element);
+        std::vector<Section>& sections = document_.sections_;
+        switch (element.kind) {
+        case HiveScanner::Kind::Filler:
+            pending_.push_back(std::move(lines.front()));
+            break;
+        case HiveScanner::Kind::Start:
+            document_.hasHeader_ = true;
+            document_.preamble_ = std::move(pending_);
+            document_.preamble_.push_back(std::move(lines.front()));
+            pending_.clear();
+            break;
+        case HiveScanner::Kind::Section: {
+            Section section;
+            section.header = std::move(lines.front());
+            std::vector<Line>& above = sections.empty() ? document_.preamble_ : section.leading;
+            above.insert(above.end(), pending_.begin(), pending_.end());
+            pending_.clear();
+            if (element.own) {
+                section.own = true;
+                section.key = RegTree::Fold(HiveScanner::Path(element.path));
+            }
+            sections.push_back(std::move(section));
+            break;
+        }
+        case HiveScanner::Kind::Value: {
+            std::vector<Item>& items = sections.back().items;
+            for (Line& line : pending_) items.push_back(Item{{std::move(line)}, false, {}, false});
+            pending_.clear();
+            items.push_back(Item{std::move(lines), true, RegTree::Fold(HiveScanner::Name(element.name)), false});
+            break;
+        }
+        }
+    }
+    // After the last element: what follows the last value or section.
+    void Finish() {
+        if (!document_.hasHeader_) return;  // only blank lines: an empty hive
+        std::vector<Line>& below = document_.sections_.empty() ? document_.preamble_ : document_.trailer_;
+        below.insert(below.end(), pending_.begin(), pending_.end());
+    }
+
+private:
+    // The lines of an element's text, each without its ending.
+    static std::vector<Line> Lines(std::string_view text) {
+        std::vector<Line> lines;
+        for (size_t start = 0; start < text.size();) {
+            size_t end = text.find('\n', start);
+            Line line;
+            if (end == std::string_view::npos) {
+                line.text = Utf::ToUtf16(text.substr(start));
+                end = text.size();
+            } else {
+                const bool crlf = end > start && text[end - 1] == '\r';
+                line.text = Utf::ToUtf16(text.substr(start, end - start - (crlf ? 1 : 0)));
+                line.end = crlf ? u"\r\n" : u"\n";
+            }
+            lines.push_back(std::move(line));
+            start = end + 1;
+        }
+        return lines;
+    }
+
+    HiveDocument& document_;
+    HiveScanner::TreeSink tree_;
+    std::vector<Line> pending_;  // comments and blank lines not yet placed
+    bool first_ = true;
+};
 
 HiveDocument HiveDocument::Parse(std::string_view bytes, std::u16string rootName) {
     HiveDocument document(std::move(rootName));
-    std::u16string text;
-    const auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
-    if (bytes.size() >= 2 && byte(0) == 0xFF && byte(1) == 0xFE) {
-        document.encoding_ = Encoding::Utf16Le;
-        if (bytes.size() % 2 != 0) {
-            document.Fail(0, "UTF-16 text of an odd number of bytes");
-            return document;
-        }
-        for (size_t i = 2; i < bytes.size(); i += 2) text.push_back(static_cast<char16_t>(byte(i) | (byte(i + 1) << 8)));
-    } else if (bytes.size() >= 2 && byte(0) == 0xFE && byte(1) == 0xFF) {
-        document.Fail(0, "big-endian UTF-16 is not read, only UTF-8 and UTF-16LE");
-        return document;
-    } else {
-        if (bytes.size() >= 3 && byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) {
-            document.encoding_ = Encoding::Utf8WithMark;
-            bytes.remove_prefix(3);
-        }
-        bool replaced = false;
-        text = Utf::ToUtf16(bytes, &replaced);
-        if (replaced) {
-            document.Fail(FirstInvalidLine(bytes), "the text is not valid UTF-8");
-            return document;
-        }
+    std::string storage;
+    std::string_view text;
+    std::string refusal = HiveScanner::Text(bytes, document.encoding_, storage, text);
+    if (refusal.empty()) {
+        Builder builder(document);
+        refusal = HiveScanner::Scan(text, document.rootName_, builder);
+        builder.Finish();
     }
-    document.ParseText(text);
+    if (!refusal.empty()) {
+        document.Fail(refusal);
+        return document;
+    }
+    document.MarkEffective();
     return document;
 }
 
-bool HiveDocument::ParseText(std::u16string_view text) {
-    std::vector<Line> lines;
-    for (size_t start = 0; start < text.size();) {
-        Line line;
-        size_t end = text.find(u'\n', start);
-        if (end == std::u16string_view::npos) {
-            line.text = text.substr(start);
-            start = text.size();
-        } else {
-            const bool crlf = end > start && text[end - 1] == u'\r';
-            line.text = text.substr(start, end - start - (crlf ? 1 : 0));
-            line.end = crlf ? u"\r\n" : u"\n";
-            start = end + 1;
-        }
-        lines.push_back(std::move(line));
-    }
-    if (!lines.empty() && !lines.front().end.empty()) newline_ = lines.front().end;
-    return ParseLines(lines);
-}
-
-bool HiveDocument::ParseLines(const std::vector<Line>& lines) {
-    size_t i = 0;
-    while (i < lines.size() && Trim(lines[i].text).empty()) ++i;
-    if (i == lines.size()) return true;  // nothing yet: an empty hive
-    const std::u16string_view first = Trim(lines[i].text);
-    if (first != kHeader) {
-        if (first.substr(0, 13) == u"WINE REGISTRY")
-            Fail(i + 1, "the file is in Wine's own registry format, which this runtime does not read");
-        else if (first == u"REGEDIT4")
-            Fail(i + 1, "REGEDIT4 files are not read, only \"Windows Registry Editor Version 5.00\" files");
-        else
-            Fail(i + 1, "the first line is not \"Windows Registry Editor Version 5.00\"");
-        return false;
-    }
-    hasHeader_ = true;
-    preamble_.assign(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(i) + 1);
-    std::vector<Line> pending;  // comments and blank lines not yet placed
-    for (++i; i < lines.size(); ++i) {
-        const size_t number = i + 1;
-        const std::u16string_view text = Trim(lines[i].text);
-        if (text.empty() || text.front() == u';') {
-            pending.push_back(lines[i]);
-            continue;
-        }
-        if (text.front() == u'[') {
-            if (text.back() != u']') {
-                Fail(number, "a section header without its closing ']'");
-                return false;
-            }
-            const std::u16string_view name = text.substr(1, text.size() - 2);
-            if (!name.empty() && name.front() == u'-') {
-                Fail(number, "a key deletion ([-...]) belongs in a file to import, not in a registry file");
-                return false;
-            }
-            Section section;
-            section.header = lines[i];
-            std::vector<Line>& above = sections_.empty() ? preamble_ : section.leading;
-            above.insert(above.end(), pending.begin(), pending.end());
-            pending.clear();
-            const size_t root = rootName_.size();
-            if (name.size() >= root && RegTree::Fold(name.substr(0, root)) == RegTree::Fold(rootName_) &&
-                (name.size() == root || name[root] == u'\\')) {
-                const std::u16string path = RegTree::Normalise(name.substr(std::min(name.size(), root + 1)));
-                if (!RegTree::ValidDepth(path)) {
-                    Fail(number, "a key more than " + std::to_string(RegTree::kMaxDepth) + " levels deep");
-                    return false;
-                }
-                tree_.Create(path);
-                section.own = true;
-                section.key = RegTree::Fold(path);
-            }
-            sections_.push_back(std::move(section));
-            continue;
-        }
-        if (text.front() != u'@' && text.front() != u'"') {
-            Fail(number, "a line that is no section, value or comment");
-            return false;
-        }
-        if (sections_.empty()) {
-            Fail(number, "a value outside any key");
-            return false;
-        }
-        // A hex value goes on over the lines that end in '\'.
-        std::vector<Line> valueLines{lines[i]};
-        std::u16string logical(text);
-        while (!logical.empty() && logical.back() == u'\\') {
-            logical.pop_back();
-            if (++i == lines.size()) {
-                Fail(number, "a value continued past the end of the file");
-                return false;
-            }
-            valueLines.push_back(lines[i]);
-            logical += Trim(lines[i].text);
-        }
-        for (Line& line : pending) sections_.back().items.push_back(Item{{std::move(line)}, false, {}, false});
-        pending.clear();
-        if (!AddValue(valueLines, logical, number)) return false;
-    }
-    std::vector<Line>& below = sections_.empty() ? preamble_ : trailer_;
-    below.insert(below.end(), pending.begin(), pending.end());
-    MarkEffective();
-    return true;
-}
-
-bool HiveDocument::AddValue(const std::vector<Line>& lines, std::u16string_view logical, size_t number) {
-    RegTree::Value value;
-    size_t at = 0;
-    if (logical.front() == u'@') {
-        at = 1;
-    } else if (!ReadQuoted(logical, at, value.name)) {
-        Fail(number, "a value name without its closing quote");
-        return false;
-    }
-    while (at < logical.size() && IsBlank(logical[at])) ++at;
-    if (at >= logical.size() || logical[at] != u'=') {
-        Fail(number, "a value name without '='");
-        return false;
-    }
-    const std::u16string_view data = Trim(logical.substr(at + 1));
-    if (data == u"-") {
-        Fail(number, "a value deletion (=-) belongs in a file to import, not in a registry file");
-        return false;
-    }
-    if (!ParseData(data, value)) {
-        Fail(number, "value data that is not \"text\", dword:, hex: or hex(type):");
-        return false;
-    }
-    Section& section = sections_.back();
-    Item item{lines, true, RegTree::Fold(value.name), false};
-    if (section.own) RegTree::SetValue(*tree_.Find(section.key), std::move(value));
-    section.items.push_back(std::move(item));
-    return true;
-}
-
 void HiveDocument::MarkEffective() {
-    std::map<std::pair<std::u16string, std::u16string>, Item*> lastValue;
-    std::map<std::u16string, Section*> lastSection;
+    // Each key's sections, in file order; then, from the last section of a
+    // key back, the first spelling met of each name is the one that holds.
+    std::unordered_map<std::u16string_view, std::vector<Section*>> sectionsOf;
     for (Section& section : sections_) {
-        if (!section.own) continue;
-        lastSection[section.key] = &section;
-        for (Item& item : section.items) {
-            if (item.value) lastValue[{section.key, item.name}] = &item;
+        if (section.own) sectionsOf[section.key].push_back(&section);
+    }
+    std::unordered_set<std::u16string_view> seen;
+    for (auto& [key, sections] : sectionsOf) {
+        sections.back()->lastOfKey = true;
+        seen.clear();
+        for (auto section = sections.rbegin(); section != sections.rend(); ++section) {
+            for (auto item = (*section)->items.rbegin(); item != (*section)->items.rend(); ++item) {
+                if (item->value && seen.insert(item->name).second) item->effective = true;
+            }
         }
     }
-    for (auto& [key, item] : lastValue) item->effective = true;
-    for (auto& [key, section] : lastSection) section->lastOfKey = true;
 }
 
 std::u16string HiveDocument::SectionHeader(const std::u16string& path) const {
@@ -528,7 +367,7 @@ std::string HiveDocument::Render(const RegTree& tree) const {
 
 std::string HiveDocument::Encode(const std::u16string& text) const {
     switch (encoding_) {
-    case Encoding::Utf16Le: {
+    case HiveScanner::Encoding::Utf16Le: {
         std::string bytes("\xff\xfe");
         bytes.reserve(2 + text.size() * 2);
         for (char16_t unit : text) {
@@ -537,9 +376,9 @@ std::string HiveDocument::Encode(const std::u16string& text) const {
         }
         return bytes;
     }
-    case Encoding::Utf8WithMark:
+    case HiveScanner::Encoding::Utf8WithMark:
         return "\xef\xbb\xbf" + Utf::ToUtf8(text);
-    case Encoding::Utf8:
+    case HiveScanner::Encoding::Utf8:
         break;
     }
     return Utf::ToUtf8(text);

@@ -5,14 +5,8 @@
 // line ending and the encoding (UTF-8 with or without a byte-order mark, or
 // UTF-16LE with one, as the registry editor exports) all stay as they were.
 //
-// Read: "Windows Registry Editor Version 5.00", then [ROOT\key] sections and
-// @= / "name"= values as "text", dword:xxxxxxxx, hex:.. or hex(type):..
-// (hex continued with a trailing '\'), blank lines and ';' comments.
-// Anything else is refused with the line and the reason: Wine's own format,
-// REGEDIT4, deletion entries ([-key], "name"=-), malformed lines, keys more
-// than RegTree::kMaxDepth levels deep, invalid UTF-8, UTF-16 without a
-// byte-order mark or big-endian. A refused file must
-// be left as it is.
+// The file is read through HiveScanner (which gives the form, and what is
+// refused). A refused file must be left as it is.
 // New keys are written as sections after the nearest existing key before
 // them in key order, new values at the end of their key's last section.
 // Thread-safety: immutable once parsed. Failure: Refused() with Error();
@@ -23,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "HiveScanner.h"
 #include "RegTree.h"
 
 class HiveDocument {
@@ -47,7 +42,6 @@ public:
     std::string Render(const RegTree& tree) const;
 
 private:
-    enum class Encoding { Utf8, Utf8WithMark, Utf16Le };
     struct Line {
         std::u16string text;  // without its line ending
         std::u16string end;   // "\n", "\r\n", or "" on a last line without one
@@ -67,16 +61,14 @@ private:
         std::vector<Item> items;
     };
     class Output;
+    class Builder;
     // A key the file has no section for, with its path as written.
     struct NewSection {
         const RegTree::Key* key;
         std::u16string path;
     };
 
-    void Fail(size_t line, const std::string& reason);
-    bool ParseText(std::u16string_view text);
-    bool ParseLines(const std::vector<Line>& lines);
-    bool AddValue(const std::vector<Line>& lines, std::u16string_view logical, size_t number);
+    void Fail(const std::string& error);
     void MarkEffective();
     void RenderSection(const Section& section, const RegTree& tree, Output& out) const;
     std::u16string SectionHeader(const std::u16string& path) const;
@@ -84,7 +76,7 @@ private:
     std::string Encode(const std::u16string& text) const;
 
     std::u16string rootName_;
-    Encoding encoding_ = Encoding::Utf8;
+    HiveScanner::Encoding encoding_ = HiveScanner::Encoding::Utf8;
     std::u16string newline_ = u"\n";
     bool hasHeader_ = false;
     std::vector<Line> preamble_;  // the header and what precedes the first section

@@ -1,5 +1,7 @@
 #include "Utf.h"
 
+#include <cstdint>
+#include <cstring>
 #include <type_traits>
 
 namespace {
@@ -57,6 +59,67 @@ std::string Utf::ToUtf8(std::u16string_view text, bool* replaced) {
     return out;
 }
 
+namespace {
+// Decodes the sequence at text[i], which is not ASCII: sets `c` and answers
+// the index after it, or answers 0 for a malformed sequence and sets `next`
+// to where decoding goes on.
+size_t DecodeSequence(std::string_view text, size_t i, char32_t& c, size_t& next) {
+    const unsigned char b = static_cast<unsigned char>(text[i]);
+    int extra = 0;
+    char32_t min = 0;
+    if ((b & 0xE0) == 0xC0) {
+        extra = 1, c = b & 0x1F, min = 0x80;
+    } else if ((b & 0xF0) == 0xE0) {
+        extra = 2, c = b & 0x0F, min = 0x800;
+    } else if ((b & 0xF8) == 0xF0) {
+        extra = 3, c = b & 0x07, min = 0x10000;
+    } else {
+        next = i + 1;
+        return 0;
+    }
+    size_t j = i + 1;
+    bool ok = true;
+    for (int k = 0; k < extra; ++k, ++j) {
+        if (j >= text.size() || (static_cast<unsigned char>(text[j]) & 0xC0) != 0x80) {
+            ok = false;
+            break;
+        }
+        c = (c << 6) | (static_cast<unsigned char>(text[j]) & 0x3F);
+    }
+    if (!ok || c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+        next = ok ? j : (j > i + 1 ? j : i + 1);
+        return 0;
+    }
+    next = j;
+    return j;
+}
+
+// Eight bytes at a time while they are ASCII: where the first other byte
+// may be.
+size_t SkipAscii(std::string_view text, size_t i) {
+    for (; i + 8 <= text.size(); i += 8) {
+        uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        if ((word & 0x8080808080808080ull) != 0) break;
+    }
+    return i;
+}
+}  // namespace
+
+size_t Utf::FirstInvalid(std::string_view text) {
+    for (size_t i = SkipAscii(text, 0); i < text.size();) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            i = SkipAscii(text, i + 1);
+            continue;
+        }
+        char32_t c = 0;
+        size_t next = 0;
+        if (DecodeSequence(text, i, c, next) == 0) return i;
+        i = next;
+    }
+    return std::string_view::npos;
+}
+
 std::u16string Utf::ToUtf16(std::string_view text, bool* replaced) {
     if (replaced) *replaced = false;
     std::u16string out;
@@ -65,40 +128,18 @@ std::u16string Utf::ToUtf16(std::string_view text, bool* replaced) {
     size_t i = 0;
     const size_t n = text.size();
     while (i < n) {
-        unsigned char b = static_cast<unsigned char>(text[i]);
+        const unsigned char b = static_cast<unsigned char>(text[i]);
         if (b < 0x80) {
             out.push_back(b);
             ++i;
             continue;
         }
-        int extra = 0;
         char32_t c = 0;
-        char32_t min = 0;
-        if ((b & 0xE0) == 0xC0) {
-            extra = 1, c = b & 0x1F, min = 0x80;
-        } else if ((b & 0xF0) == 0xE0) {
-            extra = 2, c = b & 0x0F, min = 0x800;
-        } else if ((b & 0xF8) == 0xF0) {
-            extra = 3, c = b & 0x07, min = 0x10000;
-        } else {
+        size_t next = 0;
+        if (DecodeSequence(text, i, c, next) == 0) {
             out.push_back(0xFFFD);
             if (replaced) *replaced = true;
-            ++i;
-            continue;
-        }
-        size_t j = i + 1;
-        bool ok = true;
-        for (int k = 0; k < extra; ++k, ++j) {
-            if (j >= n || (static_cast<unsigned char>(text[j]) & 0xC0) != 0x80) {
-                ok = false;
-                break;
-            }
-            c = (c << 6) | (static_cast<unsigned char>(text[j]) & 0x3F);
-        }
-        if (!ok || c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-            out.push_back(0xFFFD);
-            if (replaced) *replaced = true;
-            i = ok ? j : (j > i + 1 ? j : i + 1);
+            i = next;
             continue;
         }
         if (c >= 0x10000) {
@@ -108,7 +149,7 @@ std::u16string Utf::ToUtf16(std::string_view text, bool* replaced) {
         } else {
             out.push_back(static_cast<char16_t>(c));
         }
-        i = j;
+        i = next;
     }
     return out;
 }

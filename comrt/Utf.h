@@ -17,6 +17,9 @@ public:
     // Converts UTF-8 bytes to UTF-16 units. Sets *replaced when malformed bytes
     // had to be replaced.
     static std::u16string ToUtf16(std::string_view text, bool* replaced = nullptr);
+    // The offset of the first malformed UTF-8 sequence (what ToUtf16 would
+    // replace), or npos when there is none.
+    static size_t FirstInvalid(std::string_view text);
     // Length of a zero-terminated UTF-16 text; 0 for null.
     static size_t Length(const char16_t* text);
 };

@@ -222,6 +222,13 @@ std::string Repeat(const std::string& text, size_t times) {
     return out;
 }
 
+// UTF-16LE bytes after a byte-order mark, whatever the units.
+std::string Utf16Le(std::u16string_view text) {
+    std::string bytes("\xff\xfe");
+    for (char16_t unit : text) bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    return bytes;
+}
+
 TEST_F(RegistryTest, RefusesFilesItCannotReadAndLeavesThemAlone) {
     const std::string header = "Windows Registry Editor Version 5.00\n\n";
     const struct { const char* name; std::string bytes; } cases[] = {
@@ -231,6 +238,8 @@ TEST_F(RegistryTest, RefusesFilesItCannotReadAndLeavesThemAlone) {
         {"UTF-16 big-endian", std::string("\xfe\xff\0W\0i\0n", 8)},
         {"UTF-16 without a byte-order mark", std::string("W\0i\0n\0d\0o\0w\0s\0", 14)},
         {"odd UTF-16 length", "\xff\xfeW"},
+        {"half a UTF-16 surrogate pair",
+         Utf16Le(u"Windows Registry Editor Version 5.00\r\n[HKEY_LOCAL_MACHINE\\Software\\\xd800]\r\n")},
         {"invalid UTF-8", header + "[HKEY_LOCAL_MACHINE\\Software\\\xc3(]\n"},
         {"a stray line", header + "[HKEY_LOCAL_MACHINE\\Software]\ngarbage line\n"},
         {"a malformed number", header + "[HKEY_LOCAL_MACHINE\\Software]\n\"Broken\"=dword:zz\n"},
