@@ -12,18 +12,24 @@
 #include <cstring>
 #include <string_view>
 
-#include "HiveCache.h"
+#include "RegistryChange.h"
 
 namespace {
-bool ReadAll(int fd, std::string& text) {
-    char buffer[65536];
+// Reads the whole file, `size` bytes as its fstat says, into `text`, straight
+// into its final place; a file that grew meanwhile is read to its end.
+bool ReadAll(int fd, size_t size, std::string& text) {
+    text.resize(size + 1);
+    size_t done = 0;
     for (;;) {
-        const ssize_t got = read(fd, buffer, sizeof buffer);
+        if (done == text.size()) text.resize(text.size() * 2);
+        const ssize_t got = read(fd, text.data() + done, text.size() - done);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return false;
-        if (got == 0) return true;
-        text.append(buffer, static_cast<size_t>(got));
+        if (got == 0) break;
+        done += static_cast<size_t>(got);
     }
+    text.resize(done);
+    return true;
 }
 
 bool WriteAll(int fd, const std::string& text) {
@@ -48,12 +54,6 @@ pid_t TemporaryOwner(std::string_view rest) {
     return static_cast<pid_t>(std::stol(std::string(rest.substr(0, dot))));
 }
 
-// A document that refuses the file, and says so once (the cache keeps it).
-std::shared_ptr<const HiveDocument> Refuse(const std::string& path, HiveDocument document) {
-    std::fprintf(stderr, "comrt: cannot read the registry file %s: %s. It is left as it is.\n", path.c_str(),
-                 document.Error().c_str());
-    return std::make_shared<const HiveDocument>(std::move(document));
-}
 }  // namespace
 
 HiveFile::Replacement::~Replacement() {
@@ -67,33 +67,107 @@ HiveFile HiveFile::Machine(const std::string& prefix) { return HiveFile(prefix +
 
 HiveFile HiveFile::User(const std::string& prefix) { return HiveFile(prefix + "/user.reg", u"HKEY_CURRENT_USER"); }
 
-std::shared_ptr<const HiveDocument> HiveFile::Read() const {
+void HiveFile::Report(const std::string& reason) const {
+    std::fprintf(stderr, "comrt: cannot read the registry file %s: %s. It is left as it is.\n", path_.c_str(),
+                 reason.c_str());
+}
+
+bool HiveFile::Load(UniqueFd& file, struct stat& identity, std::string& bytes, bool& missing,
+                    std::string& reason) const {
+    missing = false;
+    file = UniqueFd(open(path_.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.Valid() && errno == ENOENT) {
+        missing = true;
+        return false;
+    }
+    if (!file.Valid() || fstat(file.Get(), &identity) != 0 ||
+        !ReadAll(file.Get(), static_cast<size_t>(identity.st_size), bytes)) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+std::shared_ptr<const HiveSnapshot> HiveFile::Read() const {
     struct stat current {};
     if (stat(path_.c_str(), &current) != 0) {
-        if (errno == ENOENT) return std::make_shared<const HiveDocument>(rootName_);
-        return Refuse(path_, HiveDocument::Unreadable(rootName_, std::strerror(errno)));
+        if (errno == ENOENT) return HiveSnapshot::Read(std::string(), rootName_);
+        const std::string reason = std::strerror(errno);
+        Report(reason);
+        return HiveSnapshot::Unreadable(rootName_, reason);
     }
-    if (auto cached = HiveCache::Instance().Find(path_, current)) return cached;
-    UniqueFd file(open(path_.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!file.Valid() && errno == ENOENT) return std::make_shared<const HiveDocument>(rootName_);
-    std::string text;
-    if (!file.Valid() || fstat(file.Get(), &current) != 0 || !ReadAll(file.Get(), text))
-        return Refuse(path_, HiveDocument::Unreadable(rootName_, std::strerror(errno)));
-    HiveDocument parsed = HiveDocument::Parse(text, rootName_);
-    auto document = parsed.Refused() ? Refuse(path_, std::move(parsed))
-                                     : std::make_shared<const HiveDocument>(std::move(parsed));
-    HiveCache::Instance().Store(path_, std::move(file), current, document);
+    HiveCache::Forms cached = HiveCache::Instance().Find(path_, current);
+    if (cached.snapshot) return cached.snapshot;
+    UniqueFd file;
+    std::string bytes, reason;
+    bool missing = false;
+    // A large hive whose index describes this very file is not read at all.
+    if (static_cast<uint64_t>(current.st_size) >= HiveIndex::kMinimumHive) {
+        UniqueFd opened(open(path_.c_str(), O_RDONLY | O_CLOEXEC));
+        struct stat identity {};
+        if (opened.Valid() && fstat(opened.Get(), &identity) == 0) {
+            if (auto index = HiveIndex::Open(path_, identity)) {
+                UniqueFd pin(dup(opened.Get()));
+                auto snapshot = HiveSnapshot::Indexed(std::move(opened), std::move(index), rootName_);
+                if (pin.Valid()) HiveCache::Instance().Store(path_, std::move(pin), identity, HiveCache::Forms{snapshot, nullptr});
+                return snapshot;
+            }
+        }
+    }
+    if (!Load(file, current, bytes, missing, reason)) {
+        if (missing) return HiveSnapshot::Read(std::string(), rootName_);
+        Report(reason);
+        return HiveSnapshot::Unreadable(rootName_, reason);
+    }
+    std::shared_ptr<const HiveSnapshot> snapshot;
+    if (cached.document && cached.document->Refused()) {
+        snapshot = HiveSnapshot::Unreadable(rootName_, cached.document->Error());  // said already
+    } else {
+        snapshot = HiveSnapshot::Read(std::move(bytes), rootName_);
+        if (snapshot->Refused()) Report(snapshot->Error());
+        if (!snapshot->Refused() && static_cast<uint64_t>(current.st_size) >= HiveIndex::kMinimumHive)
+            Index(*snapshot, current);
+    }
+    HiveCache::Instance().Store(path_, std::move(file), current, HiveCache::Forms{snapshot, nullptr});
+    return snapshot;
+}
+
+void HiveFile::Index(const HiveSnapshot& snapshot, const struct stat& identity) const {
+    const UniqueFd lock = RegistryChange::TryLock(Folder());
+    struct stat now {};
+    if (lock.Valid() && stat(path_.c_str(), &now) == 0 && HiveCache::SameFile(now, identity))
+        snapshot.WriteIndex(Temporary(), path_, identity);
+}
+
+std::shared_ptr<const HiveDocument> HiveFile::ReadDocument() const {
+    struct stat current {};
+    UniqueFd file;
+    std::string bytes, reason;
+    bool missing = false;
+    if (stat(path_.c_str(), &current) == 0) {
+        HiveCache::Forms cached = HiveCache::Instance().Find(path_, current);
+        if (cached.document) return cached.document;
+        if (cached.snapshot && cached.snapshot->Refused())  // said already
+            return std::make_shared<const HiveDocument>(HiveDocument::Unreadable(rootName_, cached.snapshot->Error()));
+    }
+    if (!Load(file, current, bytes, missing, reason)) {
+        if (missing) return std::make_shared<const HiveDocument>(rootName_);
+        Report(reason);
+        return std::make_shared<const HiveDocument>(HiveDocument::Unreadable(rootName_, reason));
+    }
+    auto document = std::make_shared<const HiveDocument>(HiveDocument::Parse(bytes, rootName_));
+    if (document->Refused()) Report(document->Error());
+    HiveCache::Instance().Store(path_, std::move(file), current, HiveCache::Forms{nullptr, document});
     return document;
 }
 
 LSTATUS HiveFile::Prepare(const HiveDocument& base, const RegTree& tree, Replacement& out) const {
     if (tree.SameContent(base.Tree())) return ERROR_SUCCESS;
-    const std::string text = base.Render(tree);
+    std::string text = base.Render(tree);
     // What is written must read back as exactly this tree.
     auto document = std::make_shared<const HiveDocument>(HiveDocument::Parse(text, rootName_));
     if (document->Refused() || !document->Tree().SameContent(tree)) return ERROR_CANTWRITE;
-    static std::atomic<unsigned> counter{0};
-    std::string temp = path_ + ".tmp." + std::to_string(getpid()) + "." + std::to_string(counter++);
+    std::string temp = Temporary();
     UniqueFd file(open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (!file.Valid()) return ERROR_CANTWRITE;
     out.temp_ = std::move(temp);
@@ -102,8 +176,19 @@ LSTATUS HiveFile::Prepare(const HiveDocument& base, const RegTree& tree, Replace
     if (stat(path_.c_str(), &old) == 0) fchmod(file.Get(), old.st_mode & 07777);
     if (!WriteAll(file.Get(), text) || fsync(file.Get()) != 0) return ERROR_CANTWRITE;
     out.file_ = std::move(file);
+    out.text_ = std::move(text);
     out.document_ = std::move(document);
     return ERROR_SUCCESS;
+}
+
+std::string HiveFile::Temporary() const {
+    static std::atomic<unsigned> counter{0};
+    return path_ + ".tmp." + std::to_string(getpid()) + "." + std::to_string(counter++);
+}
+
+std::string HiveFile::Folder() const {
+    const size_t slash = path_.rfind('/');
+    return slash == std::string::npos ? "." : path_.substr(0, slash);
 }
 
 LSTATUS HiveFile::Install(Replacement& replacement) const {
@@ -111,16 +196,24 @@ LSTATUS HiveFile::Install(Replacement& replacement) const {
     if (rename(replacement.temp_.c_str(), path_.c_str()) != 0) return ERROR_CANTWRITE;
     replacement.temp_.clear();
     // Still under the lock: the file at the path is the one just written.
+    // Its index follows it; a hive too small for one loses the old one.
     struct stat identity {};
-    if (fstat(replacement.file_.Get(), &identity) == 0)
-        HiveCache::Instance().Store(path_, std::move(replacement.file_), identity, std::move(replacement.document_));
+    if (fstat(replacement.file_.Get(), &identity) != 0) return ERROR_SUCCESS;
+    std::shared_ptr<const HiveSnapshot> snapshot;
+    if (static_cast<uint64_t>(identity.st_size) >= HiveIndex::kMinimumHive) {
+        snapshot = HiveSnapshot::Read(std::move(replacement.text_), rootName_);
+        snapshot->WriteIndex(Temporary(), path_, identity);
+    } else {
+        unlink(HiveIndex::PathOf(path_).c_str());
+    }
+    HiveCache::Instance().Store(path_, std::move(replacement.file_), identity,
+                                HiveCache::Forms{std::move(snapshot), std::move(replacement.document_)});
     return ERROR_SUCCESS;
 }
 
 void HiveFile::RemoveLeftovers() const {
-    const size_t slash = path_.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : path_.substr(0, slash);
-    const std::string lead = path_.substr(slash == std::string::npos ? 0 : slash + 1) + ".tmp.";
+    const std::string folder = Folder();
+    const std::string lead = path_.substr(path_.rfind('/') + 1) + ".tmp.";
     DIR* dir = opendir(folder.c_str());
     if (dir == nullptr) return;
     while (const dirent* entry = readdir(dir)) {

@@ -1,9 +1,10 @@
 // One registry hive kept as a registry-editor text file (see HiveDocument
-// for the format and what a rewrite keeps). Readers take no lock: writers
+// for the format and what a rewrite keeps), with the index of a large one
+// beside it (HiveIndex). Readers take no lock: writers
 // never change a hive in place, they write a new file beside it, sync it and
 // rename it over the old one, so a reader always sees one complete version.
 // Writers serialise through RegistryChange, which holds the prefix's lock.
-// Parsed files are cached (HiveCache) while the file stays the same.
+// What is read is cached (HiveCache) while the file stays the same.
 // Thread-safety: instances are immutable; any thread or process may read and
 // prepare at once. Failure: Read of a missing file is an empty hive, of a
 // file that cannot be read or parsed a refused document (reported once on
@@ -11,12 +12,16 @@
 // was.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <memory>
 #include <string>
 
 #include <comrt/winbase.h>
 
+#include "HiveCache.h"
 #include "HiveDocument.h"
+#include "HiveSnapshot.h"
 #include "RegTree.h"
 #include "UniqueFd.h"
 
@@ -36,6 +41,7 @@ public:
         friend class HiveFile;
         std::string temp_;
         UniqueFd file_;
+        std::string text_;
         std::shared_ptr<const HiveDocument> document_;
     };
 
@@ -45,19 +51,23 @@ public:
 
     const std::string& Path() const { return path_; }
 
-    // The newest complete version of the file, parsed (never null).
-    std::shared_ptr<const HiveDocument> Read() const;
+    // The newest complete version of the file, for reads (never null).
+    std::shared_ptr<const HiveSnapshot> Read() const;
+    // The newest complete version of the file, for a rewrite (never null).
+    std::shared_ptr<const HiveDocument> ReadDocument() const;
 
     // Writes `tree` over `base` (the version read) to a synced temporary
     // file. Leaves `out` empty when the tree is what the file holds.
     // ERROR_CANTWRITE when the file cannot be written, or its text would not
     // read back as `tree`.
     LSTATUS Prepare(const HiveDocument& base, const RegTree& tree, Replacement& out) const;
-    // Renames a prepared version over the hive. ERROR_CANTWRITE on failure.
+    // Renames a prepared version over the hive, and writes its index when
+    // it is large enough to have one. ERROR_CANTWRITE on failure.
     LSTATUS Install(Replacement& replacement) const;
-    // Removes the temporary files (<hive>.tmp.<pid>.<n>) that writers which
-    // no longer run left behind when they died before their rename. Only
-    // for a writer that holds the prefix's lock; failures are ignored.
+    // Removes the temporary files (<hive>.tmp.<pid>.<n>, new versions of the
+    // hive or of its index) that writers which no longer run left behind
+    // when they died before their rename. Only for a writer that holds the
+    // prefix's lock; failures are ignored.
     void RemoveLeftovers() const;
 
     // The hive files of a prefix.
@@ -65,6 +75,20 @@ public:
     static HiveFile User(const std::string& prefix);
 
 private:
+    // The file's current bytes and its open descriptor, with the fstat taken
+    // before reading. False with `missing` when there is no file, else with
+    // the reason.
+    bool Load(UniqueFd& file, struct stat& identity, std::string& bytes, bool& missing, std::string& reason) const;
+    // Says on standard error, once per file version, why the file is refused.
+    void Report(const std::string& reason) const;
+    // A new name beside the hive for a file to rename over it or its index.
+    std::string Temporary() const;
+    // The folder that holds the hive.
+    std::string Folder() const;
+    // Writes the index of a large hive read whole, when the prefix's lock is
+    // free and the file is still the version read.
+    void Index(const HiveSnapshot& snapshot, const struct stat& identity) const;
+
     std::string path_;
     std::u16string rootName_;
 };

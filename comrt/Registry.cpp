@@ -69,27 +69,38 @@ RegistryChange::Hive Registry::HiveOf(View hive) {
     return hive == View::User ? RegistryChange::kUser : RegistryChange::kMachine;
 }
 
-LSTATUS Registry::ReadHive(View hive, std::shared_ptr<const RegTree>& tree) {
+bool Registry::HiveView::Exists(std::u16string_view path) const {
+    return tree != nullptr ? tree->Find(path) != nullptr : snapshot->Exists(path);
+}
+
+std::optional<RegTree::Value> Registry::HiveView::FindValue(std::u16string_view path, std::u16string_view name) const {
+    if (tree == nullptr) return snapshot->FindValue(path, name);
+    const RegTree::Key* key = tree->Find(path);
+    const RegTree::Value* value = key != nullptr ? RegTree::FindValue(*key, name) : nullptr;
+    if (value == nullptr) return std::nullopt;
+    return *value;
+}
+
+LSTATUS Registry::ReadHive(View hive, HiveView& view) {
     if (RegistryChange* change = threadChange.change.get()) {
         RegTree* changed = nullptr;
         const LSTATUS status = change->Tree(HiveOf(hive), changed);
-        // Not owned: the change outlives the call that reads it.
-        if (status == ERROR_SUCCESS) tree = std::shared_ptr<const RegTree>(std::shared_ptr<const RegTree>(), changed);
+        view = HiveView{changed, nullptr};  // the change outlives the call that reads it
         return status;
     }
     const std::string prefix = Prefix::Path();
     const HiveFile file = hive == View::User ? HiveFile::User(prefix) : HiveFile::Machine(prefix);
-    std::shared_ptr<const HiveDocument> document = file.Read();
-    if (document->Refused()) return ERROR_BADDB;
-    tree = std::shared_ptr<const RegTree>(document, &document->Tree());
+    std::shared_ptr<const HiveSnapshot> snapshot = file.Read();
+    if (snapshot->Refused()) return ERROR_BADDB;
+    view = HiveView{nullptr, std::move(snapshot)};
     return ERROR_SUCCESS;
 }
 
-LSTATUS Registry::ReadPlace(const Place& place, std::shared_ptr<const RegTree>& tree) {
-    tree.reset();
-    const LSTATUS status = ReadHive(place.hive, tree);
-    if (status == ERROR_BADDB && place.skipIfRefused) return ERROR_SUCCESS;
-    return status;
+LSTATUS Registry::ReadPlace(const Place& place, HiveView& view) {
+    const LSTATUS status = ReadHive(place.hive, view);
+    if (status == ERROR_SUCCESS) return status;
+    view = HiveView{};
+    return status == ERROR_BADDB && place.skipIfRefused ? ERROR_SUCCESS : status;
 }
 
 LSTATUS Registry::WriteHive(View hive, const Edit& edit) {
@@ -169,10 +180,10 @@ LSTATUS Registry::Exists(const Location& location, bool& exists) {
     exists = location.path.empty();  // the roots always exist
     for (const Place& place : ReadPlaces(location)) {
         if (exists) break;
-        std::shared_ptr<const RegTree> tree;
-        const LSTATUS status = ReadPlace(place, tree);
+        HiveView view;
+        const LSTATUS status = ReadPlace(place, view);
         if (status != ERROR_SUCCESS) return status;
-        exists = tree && tree->Find(place.path) != nullptr;
+        exists = !view.Empty() && view.Exists(place.path);
     }
     return ERROR_SUCCESS;
 }
@@ -332,16 +343,13 @@ LSTATUS Registry::QueryValue(HKEY key, LPCWSTR name, LPDWORD type, LPBYTE data, 
     bool keyFound = location.path.empty();
     std::optional<RegTree::Value> found;
     for (const Place& place : ReadPlaces(location)) {
-        std::shared_ptr<const RegTree> tree;
-        const LSTATUS status = ReadPlace(place, tree);
+        HiveView view;
+        const LSTATUS status = ReadPlace(place, view);
         if (status != ERROR_SUCCESS) return status;
-        const RegTree::Key* entry = tree ? tree->Find(place.path) : nullptr;
-        if (entry == nullptr) continue;
+        if (view.Empty() || !view.Exists(place.path)) continue;
         keyFound = true;
-        if (const RegTree::Value* value = RegTree::FindValue(*entry, Text(name))) {
-            found = *value;
-            break;
-        }
+        found = view.FindValue(place.path, Text(name));
+        if (found) break;
     }
     if (!keyFound) return ERROR_KEY_DELETED;
     if (!found) return ERROR_FILE_NOT_FOUND;
@@ -419,12 +427,12 @@ LSTATUS Registry::EnumKey(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength
     std::map<std::u16string, std::u16string> names;
     bool keyFound = location.path.empty();
     for (const Place& place : ReadPlaces(location)) {
-        std::shared_ptr<const RegTree> tree;
-        const LSTATUS status = ReadPlace(place, tree);
+        HiveView view;
+        const LSTATUS status = ReadPlace(place, view);
         if (status != ERROR_SUCCESS) return status;
-        if (!tree || tree->Find(place.path) == nullptr) continue;
+        if (view.Empty() || !view.Exists(place.path)) continue;
         keyFound = true;
-        for (std::u16string& sub : tree->SubKeys(place.path)) names.try_emplace(RegTree::Fold(sub), std::move(sub));
+        for (std::u16string& sub : view.Tree().SubKeys(place.path)) names.try_emplace(RegTree::Fold(sub), std::move(sub));
     }
     if (!keyFound) return ERROR_KEY_DELETED;
     if (index >= names.size()) return ERROR_NO_MORE_ITEMS;

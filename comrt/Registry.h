@@ -8,7 +8,9 @@
 // a predefined root to another key for the whole process.
 // A key handle is a heap object naming (view, key path); it does not pin the
 // key: once the key is deleted, calls through the handle answer
-// ERROR_KEY_DELETED. Every call reads the newest hive file; every write is
+// ERROR_KEY_DELETED. Every call reads the newest hive file (a snapshot of it,
+// read once per process and file version, which answers a lookup from the
+// sections of its key alone); every write is
 // one RegistryChange of its own, unless the thread has opened a change
 // (BeginChange), which then takes the thread's reads and writes until
 // EndChange stores it whole or drops it.
@@ -27,6 +29,7 @@
 
 #include <comrt/winbase.h>
 
+#include "HiveSnapshot.h"
 #include "RegTree.h"
 #include "RegistryChange.h"
 
@@ -65,14 +68,26 @@ private:
     static constexpr size_t kRoots = 6;  // 0x80000000 .. 0x80000005
 
     using Edit = std::function<LSTATUS(RegTree& tree, bool& modified)>;
+    // What reads of one hive see: the tree of the thread's change, or the
+    // snapshot of the file.
+    struct HiveView {
+        const RegTree* tree = nullptr;
+        std::shared_ptr<const HiveSnapshot> snapshot;
+
+        bool Empty() const { return tree == nullptr && !snapshot; }
+        bool Exists(std::u16string_view path) const;
+        std::optional<RegTree::Value> FindValue(std::u16string_view path, std::u16string_view name) const;
+        // The whole hive, for listing subkeys.
+        const RegTree& Tree() const { return tree != nullptr ? *tree : snapshot->Tree(); }
+    };
 
     static Registry& Instance();
     static RegistryChange::Hive HiveOf(View hive);
-    // The tree that this thread's reads of `hive` see.
-    static LSTATUS ReadHive(View hive, std::shared_ptr<const RegTree>& tree);
-    // The tree of `place`; null, with ERROR_SUCCESS, when its hive is refused
-    // and the place may be skipped.
-    static LSTATUS ReadPlace(const Place& place, std::shared_ptr<const RegTree>& tree);
+    // What this thread's reads of `hive` see.
+    static LSTATUS ReadHive(View hive, HiveView& view);
+    // What reads of `place` see; an empty view, with ERROR_SUCCESS, when its
+    // hive is refused and the place may be skipped.
+    static LSTATUS ReadPlace(const Place& place, HiveView& view);
     // Runs `edit` on `hive`: as a change of its own, or in the thread's one.
     static LSTATUS WriteHive(View hive, const Edit& edit);
     static std::optional<size_t> RootIndex(HKEY key);

@@ -5,8 +5,18 @@
 
 #include <cerrno>
 
+namespace {
+std::string LockPath(const std::string& prefix) { return prefix + "/registry.lock"; }
+}  // namespace
+
 RegistryChange::RegistryChange(const std::string& prefix)
-    : lockPath_(prefix + "/registry.lock"), slots_{Slot(HiveFile::Machine(prefix)), Slot(HiveFile::User(prefix))} {}
+    : lockPath_(LockPath(prefix)), slots_{Slot(HiveFile::Machine(prefix)), Slot(HiveFile::User(prefix))} {}
+
+UniqueFd RegistryChange::TryLock(const std::string& prefix) {
+    UniqueFd lock(open(LockPath(prefix).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+    if (!lock.Valid() || flock(lock.Get(), LOCK_EX | LOCK_NB) != 0) return UniqueFd();
+    return lock;
+}
 
 LSTATUS RegistryChange::Lock() {
     // Closing the descriptor releases the lock, also when the process dies.
@@ -22,7 +32,7 @@ LSTATUS RegistryChange::Lock() {
 LSTATUS RegistryChange::Tree(Hive hive, RegTree*& tree) {
     Slot& slot = slots_[hive];
     if (!slot.tree) {
-        std::shared_ptr<const HiveDocument> base = slot.file.Read();
+        std::shared_ptr<const HiveDocument> base = slot.file.ReadDocument();
         if (base->Refused()) return ERROR_BADDB;
         slot.tree = std::make_unique<RegTree>(base->Tree());
         slot.base = std::move(base);

@@ -24,6 +24,10 @@ public:
 
     explicit RegistryChange(const std::string& prefix);
 
+    // The prefix's lock when no one holds it; an invalid descriptor when it
+    // is held or cannot be taken. Held until the descriptor closes.
+    static UniqueFd TryLock(const std::string& prefix);
+
     // Waits for the lock. ERROR_ACCESS_DENIED when it cannot be taken.
     LSTATUS Lock();
     // The change's tree of `hive`, for reading and changing; call Modified

@@ -63,6 +63,12 @@ int Wait(pid_t pid) {
     return WEXITSTATUS(status);
 }
 
+// The identity of a file: a rewrite replaces the file, so it changes.
+ino_t FileId(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 ? info.st_ino : 0;
+}
+
 class RegistryTest : public ::testing::Test {
 protected:
     void TearDown() override { RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr); }
@@ -283,13 +289,86 @@ TEST_F(RegistryTest, KeysUpTo512LevelsTakeMemoryInProportionToTheFile) {
     const size_t before = HeapInUse();
     EXPECT_EQ(RegistryReader::String(HKEY_LOCAL_MACHINE, deep, u"Deep"), u"yes");
     EXPECT_EQ(CreateKey(HKEY_LOCAL_MACHINE, (above + u"\\sibling").c_str()), ERROR_SUCCESS);
-    EXPECT_LT(HeapInUse() - before, 64 * text.size());
+    EXPECT_LT(HeapInUse(), before + 64 * text.size());
     // Nothing deeper can be made; what was there still reads.
     EXPECT_EQ(CreateKey(HKEY_LOCAL_MACHINE, (deep + u"\\x").c_str()), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, (deep + u"\\x").c_str(), 0, KEY_READ, Key().Out()),
               ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(RegistryReader::String(HKEY_LOCAL_MACHINE, deep, u"Deep"), u"yes");
     EXPECT_TRUE(RegistryReader::KeyExists(HKEY_LOCAL_MACHINE, above + u"\\sibling"));
+}
+
+// A hive of more than a megabyte: `classes` keys of filler, then a key
+// written over two sections, a key with a name beyond ASCII, and a key only
+// a deeper section implies.
+std::string LargeHive(int classes) {
+    std::string text = "Windows Registry Editor Version 5.00\n";
+    for (int n = 0; n < classes; ++n) {
+        const std::string key = "\n[HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{" + std::to_string(n) + "}";
+        text += key + "]\n@=\"Class " + std::to_string(n) + "\"\n" + key + "\\InprocServer32]\n@=\"lib" +
+                std::to_string(n) + ".so\"\n";
+    }
+    return text + "\n[HKEY_LOCAL_MACHINE\\Software\\Split]\n\"A\"=\"first\"\n\"B\"=dword:00000001\n"
+                  "[HKEY_LOCAL_MACHINE\\Software\\Caf\xc3\xa9]\n@=\"accent\"\n"
+                  "[HKEY_LOCAL_MACHINE\\Software\\Implied\\Below]\n"
+                  "[HKEY_LOCAL_MACHINE\\SOFTWARE\\split]\n\"a\"=\"second\"\n";
+}
+
+TEST_F(RegistryTest, LargeHiveIsReadThroughItsIndex) {
+    const std::string text = LargeHive(7500);
+    ASSERT_GT(text.size(), 1u << 20);
+    prefix.WriteFile("system.reg", text);
+    const std::string index = prefix.Path() + "/system.reg.index";
+    // Every read answers as the whole file would; `lean`: and holds far less
+    // than the file (the first process reads the file whole and writes the
+    // index, the next ones read the index and the key's sections).
+    const auto reads = [&](bool lean) {
+        return Wait(Spawn([&] {
+            const size_t before = HeapInUse();
+            const bool right =
+                RegistryReader::String(HKEY_LOCAL_MACHINE, u"software\\split", u"A") == u"second" &&
+                RegistryReader::String(HKEY_CLASSES_ROOT, u"CLSID\\{7499}\\InprocServer32") == u"lib7499.so" &&
+                RegistryReader::String(HKEY_LOCAL_MACHINE, u"Software\\CAF\u00c9") == u"accent" &&
+                RegistryReader::KeyExists(HKEY_LOCAL_MACHINE, u"Software\\Implied") &&
+                !RegistryReader::KeyExists(HKEY_LOCAL_MACHINE, u"Software\\Classes\\CLSID\\{7500}") &&
+                RegistryReader::String(HKEY_LOCAL_MACHINE, u"Software\\Split", u"D") == std::nullopt;
+            const bool small = HeapInUse() < before + text.size() / 4;
+            DWORD number = 0, size = sizeof number;
+            HKEY key = nullptr;
+            const bool both = RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Split", 0, KEY_READ, &key) == 0 &&
+                              RegQueryValueExW(key, u"b", nullptr, nullptr, reinterpret_cast<BYTE*>(&number), &size) ==
+                                  0 &&
+                              number == 1 && RegCloseKey(key) == 0;
+            const bool listed = RegistryReader::SubKeys(HKEY_LOCAL_MACHINE, u"Software\\Implied") == Names{u"Below"};
+            return right && both && listed && (!lean || small) ? 0 : 1;
+        }));
+    };
+    EXPECT_EQ(reads(false), 0);
+    ASSERT_TRUE(std::filesystem::exists(index));
+    EXPECT_EQ(reads(true), 0);
+    // A hand edit makes another version: the index no longer counts, and
+    // the next reader writes a new one.
+    prefix.WriteFile("system.reg", text + "\"C\"=\"edited\"\n");
+    const ino_t old = FileId(index);
+    EXPECT_EQ(Wait(Spawn([] {
+                  return RegistryReader::String(HKEY_LOCAL_MACHINE, u"Software\\split", u"C") == u"edited" ? 0 : 1;
+              })),
+              0);
+    EXPECT_NE(FileId(index), old);
+    // A write through the registry writes the index of what it stored, and
+    // the next reader takes it as it is.
+    EXPECT_EQ(Wait(Spawn([] { return CreateKey(HKEY_LOCAL_MACHINE, u"Software\\Written") == ERROR_SUCCESS ? 0 : 1; })),
+              0);
+    const ino_t written = FileId(index);
+    EXPECT_NE(written, old);
+    EXPECT_EQ(Wait(Spawn([] { return RegistryReader::KeyExists(HKEY_LOCAL_MACHINE, u"Software\\Written") ? 0 : 1; })),
+              0);
+    EXPECT_EQ(FileId(index), written);
+    // A damaged index is not used, and made again.
+    std::filesystem::resize_file(index, std::filesystem::file_size(index) / 2);
+    EXPECT_EQ(reads(false), 0);
+    EXPECT_NE(FileId(index), written);
+    EXPECT_EQ(reads(true), 0);
 }
 
 TEST_F(RegistryTest, TextSizesAndErrorCodesOfBadCalls) {
@@ -398,12 +477,6 @@ TEST_F(RegistryTest, ConcurrentWritersLoseNothing) {
         const std::u16string path = u"Software\\Race\\" + name;
         EXPECT_EQ(RegistryReader::String(HKEY_LOCAL_MACHINE, path.c_str(), u"Owner"), name.substr(0, 1));
     }
-}
-
-// The identity of a file: a rewrite replaces the file, so it changes.
-ino_t FileId(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 ? info.st_ino : 0;
 }
 
 TEST_F(RegistryTest, ChangeIsStoredOnceWholeOrNotAtAll) {
