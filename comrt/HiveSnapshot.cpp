@@ -148,7 +148,11 @@ public:
         });
         previous_.resize(depth);
         previousPath_ = path;
-        records_.push_back(Record{hash, index, true});
+        // The last level's record, when new, is the section's own.
+        if (!records_.empty() && records_.back().section == index && records_.back().hash == hash)
+            records_.back().named = true;
+        else
+            records_.push_back(Record{hash, index, true});
     }
 
     // After the last element: closes the last section and builds the table.
