@@ -294,12 +294,12 @@ bool HiveSnapshot::Exists(std::u16string_view path) const {
     return false;
 }
 
-std::optional<RegTree::Value> HiveSnapshot::FindValue(std::u16string_view path, std::u16string_view name) const {
+std::vector<RegTree::Value> HiveSnapshot::Values(std::u16string_view path) const {
     const std::u16string normal = RegTree::Normalise(path);
     const std::u16string folded = RegTree::Fold(normal);
-    Slot slot;
-    if (!Lookup(PathHash(Utf::ToUtf8(normal)), slot)) return std::nullopt;
     RegTree::Key key;
+    Slot slot;
+    if (!Lookup(PathHash(Utf::ToUtf8(normal)), slot)) return std::move(key.values);
     ValueSink sink(key);
     Section section;
     std::string storage;
@@ -310,9 +310,7 @@ std::optional<RegTree::Value> HiveSnapshot::FindValue(std::u16string_view path, 
         if (Names(section, folded, true) && TextAt(section.begin, section.end, storage, text))
             HiveScanner::ScanSection(text, rootName_, sink);
     }
-    const RegTree::Value* value = RegTree::FindValue(key, name);
-    if (value == nullptr) return std::nullopt;
-    return *value;
+    return std::move(key.values);
 }
 
 const RegTree& HiveSnapshot::Tree() const {

@@ -44,9 +44,9 @@ public:
     // Whether the key at `path` (below the root, levels separated by '\')
     // exists; the root always does.
     bool Exists(std::u16string_view path) const;
-    // The value `name` of the key at `path`, as a tree of the file would hold
-    // it; nullopt when the key or the value is missing.
-    std::optional<RegTree::Value> FindValue(std::u16string_view path, std::u16string_view name) const;
+    // The values of the key at `path`, as a tree of the file would hold them
+    // (in the order first written; none when the key is missing).
+    std::vector<RegTree::Value> Values(std::u16string_view path) const;
     // The whole hive (for listing subkeys); empty when refused.
     const RegTree& Tree() const;
 

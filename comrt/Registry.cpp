@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 #include <new>
+#include <unordered_set>
 
 #include <comrt/comrt.h>
 
@@ -73,12 +74,10 @@ bool Registry::HiveView::Exists(std::u16string_view path) const {
     return tree != nullptr ? tree->Find(path) != nullptr : snapshot->Exists(path);
 }
 
-std::optional<RegTree::Value> Registry::HiveView::FindValue(std::u16string_view path, std::u16string_view name) const {
-    if (tree == nullptr) return snapshot->FindValue(path, name);
+std::vector<RegTree::Value> Registry::HiveView::Values(std::u16string_view path) const {
+    if (tree == nullptr) return snapshot->Values(path);
     const RegTree::Key* key = tree->Find(path);
-    const RegTree::Value* value = key != nullptr ? RegTree::FindValue(*key, name) : nullptr;
-    if (value == nullptr) return std::nullopt;
-    return *value;
+    return key != nullptr ? key->values : std::vector<RegTree::Value>();
 }
 
 LSTATUS Registry::ReadHive(View hive, HiveView& view) {
@@ -336,25 +335,29 @@ LSTATUS Registry::SetValue(HKEY key, LPCWSTR name, DWORD type, const BYTE* data,
     });
 }
 
-LSTATUS Registry::QueryValue(HKEY key, LPCWSTR name, LPDWORD type, LPBYTE data, LPDWORD size) {
-    if (data != nullptr && size == nullptr) return ERROR_INVALID_PARAMETER;
-    Location location;
-    if (!Instance().Resolve(key, location)) return ERROR_INVALID_HANDLE;
-    bool keyFound = location.path.empty();
-    std::optional<RegTree::Value> found;
+LSTATUS Registry::Values(const Location& location, std::vector<RegTree::Value>& values, bool& keyFound) {
+    keyFound = location.path.empty();
+    values.clear();
+    std::unordered_set<std::u16string> names;
     for (const Place& place : ReadPlaces(location)) {
         HiveView view;
         const LSTATUS status = ReadPlace(place, view);
         if (status != ERROR_SUCCESS) return status;
         if (view.Empty() || !view.Exists(place.path)) continue;
         keyFound = true;
-        found = view.FindValue(place.path, Text(name));
-        if (found) break;
+        // A name the place before has hides the same name here.
+        const size_t before = values.size();
+        for (RegTree::Value& value : view.Values(place.path)) {
+            if (before == 0 || !names.count(RegTree::Fold(value.name))) values.push_back(std::move(value));
+        }
+        for (size_t i = before; i < values.size(); ++i) names.insert(RegTree::Fold(values[i].name));
     }
-    if (!keyFound) return ERROR_KEY_DELETED;
-    if (!found) return ERROR_FILE_NOT_FOUND;
-    if (type != nullptr) *type = found->type;
-    const auto needed = static_cast<DWORD>(found->data.size());
+    return ERROR_SUCCESS;
+}
+
+LSTATUS Registry::CopyData(const RegTree::Value& value, LPDWORD type, LPBYTE data, LPDWORD size) {
+    if (type != nullptr) *type = value.type;
+    const auto needed = static_cast<DWORD>(value.data.size());
     if (data == nullptr) {
         if (size != nullptr) *size = needed;
         return ERROR_SUCCESS;
@@ -363,9 +366,45 @@ LSTATUS Registry::QueryValue(HKEY key, LPCWSTR name, LPDWORD type, LPBYTE data, 
         *size = needed;
         return ERROR_MORE_DATA;
     }
-    if (needed > 0) std::memcpy(data, found->data.data(), needed);
+    if (needed > 0) std::memcpy(data, value.data.data(), needed);
     *size = needed;
     return ERROR_SUCCESS;
+}
+
+LSTATUS Registry::QueryValue(HKEY key, LPCWSTR name, LPDWORD type, LPBYTE data, LPDWORD size) {
+    if (data != nullptr && size == nullptr) return ERROR_INVALID_PARAMETER;
+    Location location;
+    if (!Instance().Resolve(key, location)) return ERROR_INVALID_HANDLE;
+    std::vector<RegTree::Value> values;
+    bool keyFound = false;
+    const LSTATUS status = Values(location, values, keyFound);
+    if (status != ERROR_SUCCESS) return status;
+    if (!keyFound) return ERROR_KEY_DELETED;
+    RegTree::Key found;
+    found.values = std::move(values);
+    const RegTree::Value* value = RegTree::FindValue(found, Text(name));
+    if (value == nullptr) return ERROR_FILE_NOT_FOUND;
+    return CopyData(*value, type, data, size);
+}
+
+LSTATUS Registry::EnumValue(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength, LPDWORD type, LPBYTE data,
+                            LPDWORD dataSize) {
+    if (name == nullptr || nameLength == nullptr || (data != nullptr && dataSize == nullptr))
+        return ERROR_INVALID_PARAMETER;
+    Location location;
+    if (!Instance().Resolve(key, location)) return ERROR_INVALID_HANDLE;
+    std::vector<RegTree::Value> values;
+    bool keyFound = false;
+    const LSTATUS status = Values(location, values, keyFound);
+    if (status != ERROR_SUCCESS) return status;
+    if (!keyFound) return ERROR_KEY_DELETED;
+    if (index >= values.size()) return ERROR_NO_MORE_ITEMS;
+    const RegTree::Value& value = values[index];
+    if (value.name.size() + 1 > *nameLength) return ERROR_MORE_DATA;
+    value.name.copy(name, value.name.size());
+    name[value.name.size()] = 0;
+    *nameLength = static_cast<DWORD>(value.name.size());
+    return CopyData(value, type, data, dataSize);
 }
 
 LSTATUS Registry::DeleteValue(HKEY key, LPCWSTR name) {
@@ -497,6 +536,11 @@ LSTATUS RegDeleteTreeW(HKEY key, LPCWSTR subKey) {
 LSTATUS RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength, LPDWORD, LPWSTR cls, LPDWORD clsLength,
                       PFILETIME lastWrite) {
     return Guarded([&] { return Registry::EnumKey(key, index, name, nameLength, cls, clsLength, lastWrite); });
+}
+
+LSTATUS RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength, LPDWORD, LPDWORD type, LPBYTE data,
+                      LPDWORD dataSize) {
+    return Guarded([&] { return Registry::EnumValue(key, index, name, nameLength, type, data, dataSize); });
 }
 
 LSTATUS RegCloseKey(HKEY key) {

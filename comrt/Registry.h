@@ -44,6 +44,8 @@ public:
     static LSTATUS DeleteTree(HKEY key, LPCWSTR subKey);
     static LSTATUS EnumKey(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength, LPWSTR cls, LPDWORD clsLength,
                            PFILETIME lastWrite);
+    static LSTATUS EnumValue(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength, LPDWORD type, LPBYTE data,
+                             LPDWORD dataSize);
     static LSTATUS Close(HKEY key);
     static LSTATUS Override(HKEY key, HKEY newKey);
     // Opens the calling thread's change (nested pairs make one change).
@@ -76,7 +78,7 @@ private:
 
         bool Empty() const { return tree == nullptr && !snapshot; }
         bool Exists(std::u16string_view path) const;
-        std::optional<RegTree::Value> FindValue(std::u16string_view path, std::u16string_view name) const;
+        std::vector<RegTree::Value> Values(std::u16string_view path) const;
         // The whole hive, for listing subkeys.
         const RegTree& Tree() const { return tree != nullptr ? *tree : snapshot->Tree(); }
     };
@@ -95,6 +97,11 @@ private:
     static std::vector<Place> ReadPlaces(const Location& location);
     static Place WritePlace(const Location& location);
     static LSTATUS Exists(const Location& location, bool& exists);
+    // The values a read of `location` sees, the first place's first; false
+    // in `keyFound` when no place has the key.
+    static LSTATUS Values(const Location& location, std::vector<RegTree::Value>& values, bool& keyFound);
+    // Hands out `value`'s bytes as RegQueryValueExW does.
+    static LSTATUS CopyData(const RegTree::Value& value, LPDWORD type, LPBYTE data, LPDWORD size);
     // base + "\" + subKey without empty levels; false when a level cannot be
     // a key name (longer than 255 units, control characters, lone surrogates)
     // or the path is deeper than a key can be.

@@ -27,6 +27,8 @@
 #define REG_EXPAND_SZ 2
 #define REG_BINARY 3
 #define REG_DWORD 4
+#define REG_MULTI_SZ 7
+#define REG_QWORD 11
 #define REG_OPTION_NON_VOLATILE 0
 #define REG_CREATED_NEW_KEY 1
 #define REG_OPENED_EXISTING_KEY 2
@@ -154,6 +156,10 @@ COMRT_API LSTATUS RegDeleteKeyW(HKEY key, LPCWSTR subKey);
 COMRT_API LSTATUS RegDeleteTreeW(HKEY key, LPCWSTR subKey);
 COMRT_API LSTATUS RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength, LPDWORD reserved,
                                 LPWSTR cls, LPDWORD clsLength, PFILETIME lastWrite);
+// Values in the order they were first written; through HKEY_CLASSES_ROOT
+// the user's, then the machine's that the user's do not hide.
+COMRT_API LSTATUS RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength, LPDWORD reserved,
+                                LPDWORD type, LPBYTE data, LPDWORD dataSize);
 COMRT_API LSTATUS RegCloseKey(HKEY key);
 // Redirects a predefined root (HKEY_CLASSES_ROOT) to another open key, or
 // back to its default when newKey is null: the per-user registration switch.

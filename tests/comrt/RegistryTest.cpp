@@ -594,6 +594,22 @@ TEST_F(RegistryTest, ClassesRootMergesUserOverMachine) {
     EXPECT_EQ(RegistryReader::String(HKEY_CLASSES_ROOT, u"CLSID\\{A}", nullptr), u"user");
     EXPECT_EQ(RegistryReader::String(HKEY_CLASSES_ROOT, u"CLSID\\{A}", u"Only"), u"machine only");
     EXPECT_EQ(RegistryReader::SubKeys(HKEY_CLASSES_ROOT, u"CLSID"), (Names{u"{a}", u"{B}"}));
+    // The values: the user's, then the machine's that the user's do not hide.
+    Key merged;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"CLSID\\{A}", 0, KEY_READ, merged.Out()), ERROR_SUCCESS);
+    Names names;
+    char16_t name[8];
+    BYTE data[64];
+    DWORD length = 8, type = 0, size = sizeof data;
+    for (DWORD i = 0; RegEnumValueW(merged.Get(), i, name, &length, nullptr, &type, data, &size) == ERROR_SUCCESS;
+         ++i, length = 8, size = sizeof data)
+        names.push_back(std::u16string(name, length) + u"=" + reinterpret_cast<const char16_t*>(data));
+    EXPECT_EQ(names, (Names{u"=user", u"Only=machine only"}));
+    length = 4;
+    EXPECT_EQ(RegEnumValueW(merged.Get(), 1, name, &length, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
+    length = 8, size = 4;
+    EXPECT_EQ(RegEnumValueW(merged.Get(), 1, name, &length, nullptr, &type, data, &size), ERROR_MORE_DATA);
+    EXPECT_EQ(size, 26u);
 
     // Writes through the merged view land in the machine hive.
     ASSERT_EQ(CreateKey(HKEY_CLASSES_ROOT, u"CLSID\\{C}"), ERROR_SUCCESS);
