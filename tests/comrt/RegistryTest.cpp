@@ -349,25 +349,28 @@ TEST_F(RegistryTest, LargeHiveIsReadThroughItsIndex) {
     // A hand edit makes another version: the index no longer counts, and
     // the next reader writes a new one.
     prefix.WriteFile("system.reg", text + "\"C\"=\"edited\"\n");
-    const ino_t old = FileId(index);
+    const std::string first = prefix.ReadFile("system.reg.index");
     EXPECT_EQ(Wait(Spawn([] {
                   return RegistryReader::String(HKEY_LOCAL_MACHINE, u"Software\\split", u"C") == u"edited" ? 0 : 1;
               })),
               0);
-    EXPECT_NE(FileId(index), old);
+    const std::string second = prefix.ReadFile("system.reg.index");
+    EXPECT_NE(second, first);
     // A write through the registry writes the index of what it stored, and
-    // the next reader takes it as it is.
+    // the next reader takes it as it is (a new index is a new file, made
+    // while the old one still exists).
     EXPECT_EQ(Wait(Spawn([] { return CreateKey(HKEY_LOCAL_MACHINE, u"Software\\Written") == ERROR_SUCCESS ? 0 : 1; })),
               0);
+    const std::string third = prefix.ReadFile("system.reg.index");
+    EXPECT_NE(third, second);
     const ino_t written = FileId(index);
-    EXPECT_NE(written, old);
     EXPECT_EQ(Wait(Spawn([] { return RegistryReader::KeyExists(HKEY_LOCAL_MACHINE, u"Software\\Written") ? 0 : 1; })),
               0);
     EXPECT_EQ(FileId(index), written);
     // A damaged index is not used, and made again.
-    std::filesystem::resize_file(index, std::filesystem::file_size(index) / 2);
+    std::filesystem::resize_file(index, third.size() / 2);
     EXPECT_EQ(reads(false), 0);
-    EXPECT_NE(FileId(index), written);
+    EXPECT_EQ(prefix.ReadFile("system.reg.index"), third);
     EXPECT_EQ(reads(true), 0);
 }
 
