@@ -16,7 +16,7 @@
 namespace {
 namespace fs = std::filesystem;
 
-const char* const kTools[] = {"comrt-regsvr", "obzshell", "obz-example", "obz-import"};
+const char* const kTools[] = {"comrt-regsvr", "comrt-reg", "obzshell", "obz-example", "obz-import"};
 
 std::string Read(const fs::path& file) {
     std::ifstream in(file);
