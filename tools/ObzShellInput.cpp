@@ -1,7 +1,12 @@
 #include "ObzShellInput.h"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdlib>
 #include <cstring>
@@ -14,8 +19,18 @@
 namespace {
 
 volatile sig_atomic_t interrupted = 0;
+// The handler also writes a byte here, so a wait for a key that began just
+// before the signal still ends: a flag alone is lost when SIGINT comes
+// between the check and the read.
+int wakeRead = -1;
+int wakeWrite = -1;
 
-void OnInterrupt(int) { interrupted = 1; }
+void OnInterrupt(int) {
+    const int saved = errno;
+    interrupted = 1;
+    if (wakeWrite >= 0) static_cast<void>(write(wakeWrite, "", 1));
+    errno = saved;
+}
 
 #ifdef OBZ_SHELL_LINE_EDITING
 constexpr int kHistoryLines = 1000;
@@ -37,6 +52,30 @@ char* NextCandidate(const char*, int state) {
     return next < candidates.size() ? strdup(candidates[next++].c_str()) : nullptr;
 }
 
+// libedit reads keys through here: a key from the terminal, or EOF once
+// SIGINT came, which makes readline give up the line (and answer null).
+int ReadKey(FILE* stream) {
+    for (;;) {
+        if (interrupted != 0) return EOF;
+        pollfd waits[2] = {{fileno(stream), POLLIN, 0}, {wakeRead, POLLIN, 0}};
+        if (poll(waits, wakeRead >= 0 ? 2 : 1, -1) < 0) {
+            if (errno == EINTR) continue;
+            return EOF;
+        }
+        if (waits[1].revents != 0) {
+            char drained[64];
+            while (read(wakeRead, drained, sizeof drained) > 0) {
+            }
+            continue;
+        }
+        unsigned char key = 0;
+        const ssize_t n = read(fileno(stream), &key, 1);
+        if (n == 1) return key;
+        if (n < 0 && errno == EINTR) continue;
+        return EOF;
+    }
+}
+
 char** Complete(const char* text, int, int end) {
     rl_attempted_completion_over = 1;  // never fall back to file names
     candidates = completer(std::string_view(rl_line_buffer, static_cast<size_t>(end)));
@@ -53,6 +92,7 @@ ObzShellInput::ObzShellInput(FILE* in, bool terminal, Completer complete) : in_(
 #ifdef OBZ_SHELL_LINE_EDITING
     if (!terminal_) return;
     rl_readline_name = "obzshell";  // the name that ~/.editrc settings select
+    rl_getc_function = ReadKey;
     if (complete) {
         completer = std::move(complete);
         rl_attempted_completion_function = Complete;
@@ -76,6 +116,11 @@ ObzShellInput::~ObzShellInput() {
 }
 
 void ObzShellInput::CatchInterrupts() {
+    int wake[2];
+    if (wakeWrite < 0 && pipe2(wake, O_CLOEXEC | O_NONBLOCK) == 0) {
+        wakeRead = wake[0];
+        wakeWrite = wake[1];
+    }
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
