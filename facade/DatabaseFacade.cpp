@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -115,6 +116,23 @@ void LogDefect(LogSink& log, const StatementText::Defect& defect, FailureText::I
     }
     log.WriteLog(FailureText::Line(countsId, {static_cast<long long>(defect.columns),
                                               static_cast<long long>(defect.values)}));
+}
+
+// Gives the RecordSet its column names, which also drops the rows it holds.
+void SetNames(IRecordSet* recordSet, const WString& names) {
+    BSTR text = SysAllocStringLen(names.data(), static_cast<UINT>(names.size()));
+    if (text == nullptr) throw std::bad_alloc();
+    recordSet->SetColumnName(text);
+    SysFreeString(text);
+}
+
+// "out of memory", or the code in hex as Windows prints HRESULTs.
+WString HresultText(HRESULT hr) {
+    if (hr == E_OUTOFMEMORY) return OLESTR("out of memory");
+    WString text = OLESTR("HRESULT 0x");
+    const auto code = static_cast<uint32_t>(hr);
+    for (int shift = 28; shift >= 0; shift -= 4) text.push_back(OLESTR("0123456789ABCDEF")[(code >> shift) & 0xF]);
+    return text;
 }
 }  // namespace
 
@@ -380,32 +398,43 @@ bool DatabaseFacade::GetDBRecordSet(const WString& table, const WString& conditi
             const OLECHAR* name = query.columnName(i);
             if (name != nullptr) text.append(name);
         }
-        BSTR names = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-        if (names == nullptr) throw std::bad_alloc();
-        recordSet->SetColumnName(names);
-        SysFreeString(names);
+        const WString columnNames = text;
+        SetNames(recordSet, columnNames);
+        // A row the RecordSet cannot take (out of memory) ends the query: the
+        // rows before it are dropped, so the client never takes part of a
+        // result for the whole of it.
+        long row = 0;
+        HRESULT stored = S_OK;
         // This module's RecordSet takes the values as they are, without a
         // row text and a BSTR per row; it stores the same text.
         ComPtr<IResultRows> rows;
         if (SUCCEEDED(recordSet->QueryInterface(IID_IResultRows, rows.ReceiveVoid())) && rows) {
             std::vector<const OLECHAR*> values(static_cast<std::size_t>(columns));
-            for (; !query.isAtEnd(); query.moveNext()) {
+            for (; SUCCEEDED(stored) && !query.isAtEnd(); query.moveNext()) {
                 query.rowTexts(values.data());
-                rows->AppendRow(values.data(), static_cast<UINT>(columns));
+                ++row;
+                stored = rows->AppendRow(values.data(), static_cast<UINT>(columns));
             }
         }
-        while (!query.isAtEnd()) {
+        while (SUCCEEDED(stored) && !query.isAtEnd()) {
             text.clear();
             for (int j = 0; j < columns; ++j) {
                 if (j > 0) text.append(kEntrySeparator);
                 const OLECHAR* value = query.columnText(j);
                 if (value != nullptr) text.append(value);
             }
-            BSTR row = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-            if (row == nullptr) throw std::bad_alloc();
-            recordSet->SetRecordItem(row);
-            SysFreeString(row);
+            BSTR item = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+            if (item == nullptr) throw std::bad_alloc();
+            ++row;
+            stored = recordSet->SetRecordItem(item);
+            SysFreeString(item);
             query.moveNext();
+        }
+        if (FAILED(stored)) {
+            SetNames(recordSet, columnNames);  // drops the rows it took
+            log_.WriteLog(FailureText::Line(FailureText::Id::QueryRowNotStored,
+                                            {row, HresultText(stored), sql}));
+            return false;
         }
         query.finalizeStatement();
         db.close();

@@ -25,6 +25,8 @@ constexpr Entry kTexts[] = {
     {Id::QueryFileMissing, OLESTR("GetDBRecordSet Error:the database file %s does not exist\r\n%s")},
     {Id::QueryNoRecordSet, OLESTR("GetDBRecordSet Error:pRecordSet is null")},
     {Id::QueryNotRecordSet, OLESTR("GetDBRecordSet Error:pRecordSet is not a RecordSet")},
+    {Id::QueryRowNotStored,
+     OLESTR("GetDBRecordSet Error:the RecordSet could not store row %d (%s), so it holds no rows\r\n%s")},
     {Id::WriteAfterRollback, OLESTR("%s; the transaction was rolled back, so this write was not run")},
     {Id::ImportFileNotOpened, OLESTR("ImportDbFile Error:cannot open %s: %s")},
     {Id::ImportRelativeNotOpened, OLESTR("ImportDbFile Error:cannot open %s (relative to the working folder %s): %s")},

@@ -28,6 +28,7 @@ public:
         QueryFileMissing,         // GetDBRecordSet: the current file is not there, then the statement
         QueryNoRecordSet,         // GetDBRecordSet: no RecordSet given
         QueryNotRecordSet,        // GetDBRecordSet: the object given is no RecordSet
+        QueryRowNotStored,        // GetDBRecordSet: the RecordSet refused a row (out of memory), then the statement
         WriteAfterRollback,       // a write of a transaction that SQLite has already rolled back
         ImportFileNotOpened,      // ImportDbFile: the text file could not be opened, and the system's reason
         ImportRelativeNotOpened,  // ImportDbFile: the same for a relative path, with the working folder

@@ -153,6 +153,24 @@ TEST_F(DatabaseFacadeRecordsTest, QueryDeliversNamesAndRowTexts) {
     EXPECT_TRUE(log.lines.empty());
 }
 
+// A row the RecordSet cannot store (out of memory) fails the query, through
+// the module's own fast path and through SetRecordItem alike: false, a line
+// with the row's number, and a set that holds no part of the result.
+TEST_F(DatabaseFacadeRecordsTest, ARowTheRecordSetRefusesFailsTheQueryAndLeavesItEmpty) {
+    for (int id = 1; id <= 3; ++id)
+        ASSERT_EQ(facade->InsertDBRecord(OLESTR("T"), OLESTR("id,name"), Wide(std::to_string(id)) + OLESTR(",n")), 1);
+    for (const bool rowsInterface : {true, false}) {
+        SCOPED_TRACE(rowsInterface ? "AppendRow" : "SetRecordItem");
+        log.lines.clear();
+        QueryResult result = Query(OLESTR("T"), OLESTR(""), OLESTR(""), 2, rowsInterface);
+        EXPECT_FALSE(result.succeeded);
+        EXPECT_EQ(result.names, WString(OLESTR("id,name,note")));
+        EXPECT_TRUE(result.rows.empty());
+        EXPECT_EQ(log.lines, std::vector<WString>{OLESTR("GetDBRecordSet Error:the RecordSet could not store row 3 "
+                                                         "(out of memory), so it holds no rows\r\nSELECT * FROM T;")});
+    }
+}
+
 TEST_F(DatabaseFacadeRecordsTest, FailedQueriesLeaveTheRecordSetUntouched) {
     // sql: the second line of the message; then the line that says why,
     // where SQLite's does not.

@@ -9,38 +9,30 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-// A RecordSet that records what the query streams into it.
-class RecordingSet final : public IRecordSet {
-public:
-    STDMETHODIMP QueryInterface(REFIID, void** ppv) override {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP GetRecordCount(LONG*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetRecordItem(LONG, IDispatch*, VARIANT_BOOL*) override { return E_NOTIMPL; }
-    STDMETHODIMP SetRecordItem(BSTR record) override {
-        rows.emplace_back(record, SysStringLen(record));
-        return S_OK;
-    }
-    STDMETHODIMP SetColumnName(BSTR name) override {
-        names = WString(name, SysStringLen(name));
-        rows.clear();
-        return S_OK;
-    }
+STDMETHODIMP FacadeFixture::RecordingSet::QueryInterface(REFIID iid, void** ppv) {
+    *ppv = nullptr;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, IID_IRecordSet))
+        *ppv = static_cast<IRecordSet*>(this);
+    else if (rowsInterface && IsEqualIID(iid, IID_IResultRows))
+        *ppv = static_cast<IResultRows*>(this);
+    return *ppv != nullptr ? S_OK : E_NOINTERFACE;
+}
 
-    std::optional<WString> names;
-    std::vector<WString> rows;
-};
-}  // namespace
+HRESULT FacadeFixture::RecordingSet::Take(WString row) {
+    if (rows.size() >= rowsTaken) return E_OUTOFMEMORY;
+    rows.push_back(std::move(row));
+    return S_OK;
+}
+
+STDMETHODIMP FacadeFixture::RecordingSet::AppendRow(const OLECHAR* const* values, UINT count) noexcept {
+    WString row;
+    for (UINT i = 0; i < count; ++i) {
+        if (i > 0) row += OLESTR("|#|");
+        if (values[i] != nullptr) row += values[i];
+    }
+    return Take(std::move(row));
+}
+
 
 fs::path TestFolderName(const std::string& kind) {
     // One token per run keeps the folders of parallel runs apart.
@@ -166,8 +158,10 @@ std::string FacadeFixture::Bytes(const fs::path& file) {
 }
 
 FacadeFixture::QueryResult FacadeFixture::Query(const WString& table, const WString& conditionCol,
-                                                const WString& conditionVal) {
+                                                const WString& conditionVal, size_t rowsTaken, bool rowsInterface) {
     RecordingSet set;
+    set.rowsTaken = rowsTaken;
+    set.rowsInterface = rowsInterface;
     QueryResult result;
     result.succeeded = facade->GetDBRecordSet(table, conditionCol, conditionVal, &set);
     result.names = set.names;

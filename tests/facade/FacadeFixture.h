@@ -8,13 +8,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "facade/DatabaseFacade.h"
+#include "results/IResultRows.h"
 
 struct sqlite3;
 
@@ -48,6 +51,40 @@ protected:
         std::vector<WString> rows;
     };
 
+    // A RecordSet that records what a query streams into it, on the stack of
+    // a test (its reference count is not kept). It refuses rows beyond
+    // rowsTaken with E_OUTOFMEMORY, as a set out of memory does, and answers
+    // IResultRows (the module's own fast path) when rowsInterface is set.
+    class RecordingSet final : public IRecordSet, public IResultRows {
+    public:
+        STDMETHODIMP QueryInterface(REFIID iid, void** ppv) override;
+        STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+        STDMETHODIMP_(ULONG) Release() override { return 1; }
+        STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+        STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+        STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+        STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+            return E_NOTIMPL;
+        }
+        STDMETHODIMP GetRecordCount(LONG*) override { return E_NOTIMPL; }
+        STDMETHODIMP GetRecordItem(LONG, IDispatch*, VARIANT_BOOL*) override { return E_NOTIMPL; }
+        STDMETHODIMP SetRecordItem(BSTR record) override { return Take(WString(record, SysStringLen(record))); }
+        STDMETHODIMP SetColumnName(BSTR name) override {
+            names = WString(name, SysStringLen(name));
+            rows.clear();
+            return S_OK;
+        }
+        STDMETHODIMP AppendRow(const OLECHAR* const* values, UINT count) noexcept override;
+
+        std::optional<WString> names;
+        std::vector<WString> rows;
+        size_t rowsTaken = std::numeric_limits<size_t>::max();
+        bool rowsInterface = false;
+
+    private:
+        HRESULT Take(WString row);
+    };
+
     // Another connection of this process holding a lock on a database file,
     // as another process would hold it, until it is destroyed.
     struct Holder {
@@ -79,9 +116,10 @@ protected:
     static std::vector<std::string> Rows(const std::filesystem::path& file, const std::string& sql);
     static std::string Bytes(const std::filesystem::path& file);
 
-    // GetDBRecordSet into a recording RecordSet.
+    // GetDBRecordSet into a RecordingSet.
     QueryResult Query(const WString& table, const WString& conditionCol = OLESTR(""),
-                      const WString& conditionVal = OLESTR(""));
+                      const WString& conditionVal = OLESTR(""),
+                      size_t rowsTaken = std::numeric_limits<size_t>::max(), bool rowsInterface = false);
 
     // Writes a REG_SZ value, making its key, in the registry's 64-bit view
     // (the one the component reads) from either bitness.

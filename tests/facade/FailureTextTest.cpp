@@ -147,6 +147,7 @@ public:
     using FacadeFixture::dir;
     using FacadeFixture::DefaultDataFolder;
     using FacadeFixture::Holder;
+    using FacadeFixture::RecordingSet;
     using FacadeFixture::HostFile;
     using FacadeFixture::Rows;
     using FacadeFixture::StarFile;
@@ -444,6 +445,19 @@ const std::map<Key, Scenario>& Scenarios() {
              t.TableT();
              t.Mark();
              return t.Found(t.Query(OLESTR("T"), OLESTR(""), OLESTR(""), t.item.Get()));
+         }},
+        {{"`GetDBRecordSet`",
+          "the RecordSet cannot store a row (out of memory); it keeps the column names and no rows, never part of "
+          "the result"},
+         [](FailureTextTest& t) {
+             t.TableT();
+             for (const OLECHAR* id : {OLESTR("1"), OLESTR("2"), OLESTR("3")}) t.Insert(OLESTR("T"), OLESTR("id"), id);
+             FailureTextTest::RecordingSet full;
+             full.rowsTaken = 2;
+             t.Mark();
+             const VARIANT_BOOL found = t.Query(OLESTR("T"), OLESTR(""), OLESTR(""), static_cast<IRecordSet*>(&full));
+             EXPECT_TRUE(full.rows.empty());
+             return t.Found(found);
          }},
         {{"`GetDBRecordSet`", "the current database file does not exist (a query never rebuilds it)"},
          [](FailureTextTest& t) {
