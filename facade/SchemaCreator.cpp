@@ -112,7 +112,7 @@ void SchemaCreator::CreateFolders(const WString& path) {
         if (IsSeparator(folder[end])) CreateDirectoryW(folder.substr(0, end + 1).c_str(), nullptr);
 }
 
-bool SchemaCreator::CreateDB(LogSink& log, const WString& path, const WString& table, const WString& columnSpec,
+bool SchemaCreator::CreateDB(LogSink& log, const WString& path, const WString& table, const WString& columnList,
                              const TableOptions& options) {
     if (path.empty()) return false;
     if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) CreateFolders(path);
@@ -142,9 +142,9 @@ bool SchemaCreator::CreateDB(LogSink& log, const WString& path, const WString& t
     while (sqlite3_step(connection.statement) == SQLITE_ROW) count = sqlite3_column_int(connection.statement, 0);
     if (count != 0) return true;
 
-    std::vector<WString> columns = ParamList::SplitString(columnSpec, OLESTR(","));
+    std::vector<WString> columns = ParamList::SplitString(columnList, OLESTR(","));
     if (columns.empty()) {
-        log.WriteLog(WideFormat::Format(OLESTR("CreateDB Parma error:%s"), {columnSpec}));
+        log.WriteLog(WideFormat::Format(OLESTR("CreateDB Parma error:%s"), {columnList}));
         log.WriteLog(FailureText::Line(FailureText::Id::EmptyColumnList, {table}));
         return false;
     }

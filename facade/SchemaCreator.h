@@ -38,10 +38,14 @@ public:
     // Creates the folders of path level by level when the file is missing.
     static void CreateFolders(const WString& path);
 
-    // The whole creation: true when the file opened and the table was found
-    // or its statements were run (their own failures are not reported).
-    // Logs "CreateDB open fail:%d", "CreateDB Error:%d, %s" or
-    // "CreateDB Parma error:%s" through log.
-    static bool CreateDB(LogSink& log, const WString& path, const WString& table, const WString& columnSpec,
+    // The whole creation, committed durably: true when the file opened and
+    // the table was found (also under another case of its name, whose
+    // indexes are then tried without their failures counting) or was made
+    // with its indexes. False for an empty path (nothing logged: callers
+    // check it first), and for any failure, which logs "CreateDB open
+    // fail:%d", "CreateDB Error:%d, %s" or "CreateDB Parma error:%s" and then
+    // its FailureText line; a table statement, index or commit that fails
+    // logs its FailureText line alone, and nothing of the table is kept.
+    static bool CreateDB(LogSink& log, const WString& path, const WString& table, const WString& columnList,
                          const TableOptions& options);
 };
