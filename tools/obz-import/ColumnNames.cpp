@@ -12,8 +12,8 @@ std::string Folded(std::string name) {
 }
 }  // namespace
 
-bool ColumnNames::Spec(const std::vector<std::string>& names, std::string& spec, std::string& problem) {
-    spec.clear();
+bool ColumnNames::List(const std::vector<std::string>& names, std::string& list, std::string& problem) {
+    list.clear();
     if (names.empty()) {
         problem = "there are no columns";
         return false;
@@ -31,13 +31,13 @@ bool ColumnNames::Spec(const std::vector<std::string>& names, std::string& spec,
             problem = "two columns are named \"" + name + "\": name the columns with --columns";
             return false;
         }
-        if (i > 0) spec.push_back(',');
-        spec.push_back('"');
+        if (i > 0) list.push_back(',');
+        list.push_back('"');
         for (const char c : name) {
-            if (c == '"') spec.push_back('"');
-            spec.push_back(c);
+            if (c == '"') list.push_back('"');
+            list.push_back(c);
         }
-        spec.push_back('"');
+        list.push_back('"');
     }
     return true;
 }

@@ -16,7 +16,7 @@ public:
     // a name holds a comma (the component splits the list at every comma)
     // or two names are the same (compared as SQLite compares column names:
     // ASCII letters without case).
-    static bool Spec(const std::vector<std::string>& names, std::string& spec, std::string& problem);
+    static bool List(const std::vector<std::string>& names, std::string& list, std::string& problem);
 
     // "c1" to "cN".
     static std::vector<std::string> Numbered(size_t count);

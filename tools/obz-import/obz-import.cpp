@@ -78,7 +78,7 @@ public:
         }
         std::string columns;
         std::string problem;
-        if (!ColumnNames::Spec(names, columns, problem)) return Fail(kUsage, problem);
+        if (!ColumnNames::List(names, columns, problem)) return Fail(kUsage, problem);
 
         StagingFolder staging;
         if (!staging.Made()) return Fail(kUsage, staging.Problem());
