@@ -7,20 +7,13 @@
 #include <random>
 
 #include "obzkit/Bstr.h"
+#include "obzkit/HresultText.h"
 
 using obzkit::Bstr;
 
 namespace {
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
-
-std::string Hex(HRESULT hr) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
-    return text;
-}
-
-std::string StatusText(HRESULT hr) { return hr == S_OK ? "S_OK" : hr == S_FALSE ? "S_FALSE" : Hex(hr); }
 
 }  // namespace
 
@@ -180,7 +173,7 @@ void ExampleSession::Announce(const std::string& call) const { std::cout << "* "
 void ExampleSession::Outcome(HRESULT hr, const std::string& actual, const std::string& expected) {
     if (FAILED(hr)) {
         ++unexpected_;
-        std::cout << "  => failed with " << Hex(hr) << "   UNEXPECTED" << std::endl;
+        std::cout << "  => failed with " << obzkit::HresultText(hr) << "   UNEXPECTED" << std::endl;
     } else if (actual != expected) {
         ++unexpected_;
         std::cout << "  => " << actual << "   UNEXPECTED, expected " << expected << std::endl;
@@ -194,7 +187,7 @@ void ExampleSession::CheckLong(HRESULT hr, LONG actual, LONG expected) {
 }
 
 void ExampleSession::CheckStatus(HRESULT hr, HRESULT expected) {
-    Outcome(SUCCEEDED(hr) ? S_OK : hr, StatusText(hr), StatusText(expected));
+    Outcome(SUCCEEDED(hr) ? S_OK : hr, obzkit::HresultText(hr), obzkit::HresultText(expected));
 }
 
 void ExampleSession::Check(bool condition, const std::string& what) {

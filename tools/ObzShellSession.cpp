@@ -1,7 +1,6 @@
 #include "ObzShellSession.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <vector>
 
 #include "ObzShellArguments.h"
@@ -12,18 +11,13 @@
 #include "ShellTable.h"
 #include "obzkit/Bstr.h"
 #include "obzkit/Create.h"
+#include "obzkit/HresultText.h"
 #include "obzkit/Utf8.h"
 
 namespace {
 
 const char* const kDatabaseVariable = "db";
 const char* const kDatabaseProgId = "Ombrel.ZeveVevuVAD";
-
-std::string Hex(HRESULT hr) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
-    return text;
-}
 
 // The symbolic name of the HRESULTs a shell user is likely to meet.
 const char* HresultName(HRESULT hr) {
@@ -219,7 +213,7 @@ bool ObzShellSession::Call(const ShellCommand& command) {
 
     switch (result.vt) {
         case VT_EMPTY:
-            lastOutcome_ = hr == S_OK ? "S_OK" : hr == S_FALSE ? "S_FALSE" : Hex(hr);
+            lastOutcome_ = obzkit::HresultText(hr);
             break;
         case VT_I4:
             lastOutcome_ = std::to_string(result.lVal);
@@ -239,7 +233,7 @@ bool ObzShellSession::Call(const ShellCommand& command) {
     }
     std::string shown = result.vt == VT_BSTR ? "\"" + lastOutcome_ + "\"" : lastOutcome_;
     // A method with a result that also answers S_FALSE (a failed DropTable).
-    if (result.vt != VT_EMPTY && hr != S_OK) shown += std::string(" (") + (hr == S_FALSE ? "S_FALSE" : Hex(hr)) + ")";
+    if (result.vt != VT_EMPTY && hr != S_OK) shown += " (" + obzkit::HresultText(hr) + ")";
     out_ << "=> " << shown << std::endl;
     // Where a method answers 1 or 0, 0 is a failure; a count or a text never is.
     const ShellMethodGuide* guide = ShellMethodGuide::Find(command.Name());
@@ -340,7 +334,7 @@ bool ObzShellSession::Fail(const std::string& reason) {
 }
 
 bool ObzShellSession::Failed(HRESULT hr, const std::string& what) {
-    lastOutcome_ = Hex(hr);
+    lastOutcome_ = obzkit::HresultText(hr);
     const std::string name = HresultName(hr);
     err_ << "=> error " << lastOutcome_ << (name.empty() ? "" : " " + name) << ": " << what << std::endl;
     return false;

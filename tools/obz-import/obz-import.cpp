@@ -19,6 +19,7 @@
 #include "ImportOptions.h"
 #include "StagingFolder.h"
 #include "TextDecoder.h"
+#include "obzkit/HresultText.h"
 
 namespace {
 
@@ -39,12 +40,6 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 // "1 row", "2 rows".
 std::string Count(size_t count, const char* noun) {
     return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
-}
-
-std::string Hex(HRESULT hr) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
-    return text;
 }
 
 class Importer {
@@ -90,7 +85,8 @@ public:
         // component cannot open is told before the rows are read.
         ComponentImport component(std::cerr);
         if (const HRESULT hr = component.Start(); FAILED(hr))
-            return Fail(kUsage, "cannot create Ombrel.ZeveVevuVAD (" + Hex(hr) + "): is the component registered?");
+            return Fail(kUsage, "cannot create Ombrel.ZeveVevuVAD (" + obzkit::HresultText(hr) +
+                                    "): is the component registered?");
         if (!target.hostAddress.empty() || !options_.system.empty())
             component.Connect(target.hostAddress, options_.system);
         const std::string& table = options_.table;
