@@ -5,28 +5,13 @@
 #include <ostream>
 #include <vector>
 
+#include "com/RegistryKey.h"
 #include "tools/comrt-reg/RegData.h"
 
 namespace {
 constexpr const char* kDone = "The operation completed successfully.";
 constexpr const char* kCanceled = "The operation was canceled by the user.";
 constexpr DWORD kLongestValueName = 16383;
-
-// An open key, closed at scope end.
-class Key {
-public:
-    Key() = default;
-    ~Key() {
-        if (key_ != nullptr) RegCloseKey(key_);
-    }
-    Key(const Key&) = delete;
-    Key& operator=(const Key&) = delete;
-    PHKEY Out() { return &key_; }
-    HKEY Get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
 
 // One value of a key, read whole.
 struct Value {
@@ -163,15 +148,15 @@ void RegTool::QueryTree(HKEY key, const std::string& path, const char16_t* name,
         out_ << "\n";
     }
     for (const std::u16string& sub : SubKeys(key)) {
-        Key child;
-        if (RegOpenKeyExW(key, sub.c_str(), 0, KEY_READ, child.Out()) == ERROR_SUCCESS)
+        RegistryKey child;
+        if (RegOpenKeyExW(key, sub.c_str(), 0, KEY_READ, child.Receive()) == ERROR_SUCCESS)
             QueryTree(child.Get(), path + "\\" + RegData::Narrow(sub), name, anyValue, matches);
     }
 }
 
 int RegTool::Query(const RegCommand& command) {
-    Key key;
-    LSTATUS status = RegOpenKeyExW(command.root, command.subKey.c_str(), 0, KEY_READ, key.Out());
+    RegistryKey key;
+    LSTATUS status = RegOpenKeyExW(command.root, command.subKey.c_str(), 0, KEY_READ, key.Receive());
     if (status != ERROR_SUCCESS) return Fail(status);
     std::u16string storage;
     const char16_t* name = NameOf(command, storage);
@@ -225,9 +210,9 @@ int RegTool::Add(const RegCommand& command) {
     const char16_t* name = NameOf(command, storage);
     const bool setValue = command.valueName || command.defaultValue || command.type || command.data;
     if (setValue && !command.force) {
-        Key existing;
+        RegistryKey existing;
         Value value;
-        if (RegOpenKeyExW(command.root, command.subKey.c_str(), 0, KEY_READ, existing.Out()) == ERROR_SUCCESS &&
+        if (RegOpenKeyExW(command.root, command.subKey.c_str(), 0, KEY_READ, existing.Receive()) == ERROR_SUCCESS &&
             ReadValue(existing.Get(), name, value) == ERROR_SUCCESS &&
             !Confirm("Value " + Shown(name) + " exists, overwrite(Yes/No)? "))
             return 0;
@@ -235,9 +220,9 @@ int RegTool::Add(const RegCommand& command) {
     LSTATUS status = ComrtBeginRegistryChange();
     if (status != ERROR_SUCCESS) return Fail(status);
     {
-        Key key;
+        RegistryKey key;
         status = RegCreateKeyExW(command.root, command.subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                 KEY_ALL_ACCESS, nullptr, key.Out(), nullptr);
+                                 KEY_ALL_ACCESS, nullptr, key.Receive(), nullptr);
         if (status == ERROR_SUCCESS && setValue)
             status = RegSetValueExW(key.Get(), name, 0, *type, bytes.data(), static_cast<DWORD>(bytes.size()));
     }
@@ -249,8 +234,8 @@ int RegTool::Add(const RegCommand& command) {
 }
 
 int RegTool::Delete(const RegCommand& command) {
-    Key key;
-    LSTATUS status = RegOpenKeyExW(command.root, command.subKey.c_str(), 0, KEY_ALL_ACCESS, key.Out());
+    RegistryKey key;
+    LSTATUS status = RegOpenKeyExW(command.root, command.subKey.c_str(), 0, KEY_ALL_ACCESS, key.Receive());
     if (status != ERROR_SUCCESS) return Fail(status);
     std::u16string storage;
     const char16_t* name = NameOf(command, storage);
