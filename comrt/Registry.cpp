@@ -240,9 +240,10 @@ HKEY Registry::NewHandle(Location location) {
     return handle;
 }
 
-bool Registry::Forget(HKEY key) {
+bool Registry::Forget(HKEY key, bool handle) {
     std::lock_guard<std::mutex> lock(mutex_);
-    return handles_.erase(key) > 0;
+    listings_.erase(key);
+    return handle && handles_.erase(key) > 0;
 }
 
 void Registry::SetOverride(size_t root, std::optional<Location> location) {
@@ -457,25 +458,67 @@ LSTATUS Registry::DeleteTree(HKEY key, LPCWSTR subKey) {
     });
 }
 
-LSTATUS Registry::EnumKey(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength, LPWSTR cls, LPDWORD clsLength,
-                          PFILETIME lastWrite) {
-    if (name == nullptr || nameLength == nullptr) return ERROR_INVALID_PARAMETER;
-    Location location;
-    if (!Instance().Resolve(key, location)) return ERROR_INVALID_HANDLE;
+LSTATUS Registry::SubKeyNames(const Location& location, std::vector<std::u16string>& names, bool& keyFound) {
     // Folded name -> written name; the first place (the user's) wins.
-    std::map<std::u16string, std::u16string> names;
-    bool keyFound = location.path.empty();
+    std::map<std::u16string, std::u16string> merged;
+    keyFound = location.path.empty();
     for (const Place& place : ReadPlaces(location)) {
         HiveView view;
         const LSTATUS status = ReadPlace(place, view);
         if (status != ERROR_SUCCESS) return status;
         if (view.Empty() || !view.Exists(place.path)) continue;
         keyFound = true;
-        for (std::u16string& sub : view.Tree().SubKeys(place.path)) names.try_emplace(RegTree::Fold(sub), std::move(sub));
+        for (std::u16string& sub : view.Tree().SubKeys(place.path)) merged.try_emplace(RegTree::Fold(sub), std::move(sub));
+    }
+    names.clear();
+    names.reserve(merged.size());
+    for (auto& [folded, name] : merged) names.push_back(std::move(name));
+    return ERROR_SUCCESS;
+}
+
+std::shared_ptr<const std::vector<std::u16string>> Registry::Listed(HKEY key, const Location& location, DWORD index) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto it = listings_.find(key);
+    if (it == listings_.end()) return nullptr;
+    const Listing& listing = it->second;
+    const bool sameKey = listing.location.view == location.view && listing.location.path == location.path;
+    if (!sameKey || index == 0 || (index != listing.last && index != listing.last + 1)) return nullptr;
+    it->second.last = index;
+    return listing.names;
+}
+
+void Registry::Remember(HKEY key, const Location& location, DWORD index,
+                        std::shared_ptr<const std::vector<std::u16string>> names) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    listings_[key] = Listing{location, index, std::move(names)};
+}
+
+LSTATUS Registry::EnumKey(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength, LPWSTR cls, LPDWORD clsLength,
+                          PFILETIME lastWrite) {
+    if (name == nullptr || nameLength == nullptr) return ERROR_INVALID_PARAMETER;
+    Location location;
+    if (!Instance().Resolve(key, location)) return ERROR_INVALID_HANDLE;
+    // A walk through the indexes one by one lists the subkeys once, at its
+    // first call, and answers the later calls from that list: each call
+    // listing them anew made the walk quadratic, and a key added or deleted
+    // meanwhile shifted the names under the caller's index.
+    std::shared_ptr<const std::vector<std::u16string>> names = Instance().Listed(key, location, index);
+    bool keyFound = true;
+    LSTATUS status = names ? Exists(location, keyFound) : ERROR_SUCCESS;
+    if (status != ERROR_SUCCESS) return status;
+    if (!names && keyFound) {
+        auto listed = std::make_shared<std::vector<std::u16string>>();
+        status = SubKeyNames(location, *listed, keyFound);
+        if (status != ERROR_SUCCESS) return status;
+        names = std::move(listed);
+        if (keyFound) Instance().Remember(key, location, index, names);
     }
     if (!keyFound) return ERROR_KEY_DELETED;
-    if (index >= names.size()) return ERROR_NO_MORE_ITEMS;
-    const std::u16string& found = std::next(names.begin(), index)->second;
+    if (index >= names->size()) {
+        Instance().Forget(key, false);  // the walk is over
+        return ERROR_NO_MORE_ITEMS;
+    }
+    const std::u16string& found = (*names)[index];
     if (found.size() + 1 > *nameLength) return ERROR_MORE_DATA;
     found.copy(name, found.size());
     name[found.size()] = 0;

@@ -14,6 +14,10 @@
 // one RegistryChange of its own, unless the thread has opened a change
 // (BeginChange), which then takes the thread's reads and writes until
 // EndChange stores it whole or drops it.
+// RegEnumKeyExW lists a key's subkeys when a walk begins (index 0, or an
+// index that neither repeats nor follows the handle's last one) and answers
+// the walk's later calls from that list, in folded-name order: a walk costs
+// one listing, and keys added or deleted meanwhile do not shift its names.
 // Thread-safety: all members are safe from any thread; an open change
 // belongs to its thread (a forked child does not inherit it). Failure: Win32
 // error codes, never exceptions; ERROR_BADDB for a hive file that is refused.
@@ -100,6 +104,9 @@ private:
     // The values a read of `location` sees, the first place's first; false
     // in `keyFound` when no place has the key.
     static LSTATUS Values(const Location& location, std::vector<RegTree::Value>& values, bool& keyFound);
+    // The subkeys a read of `location` sees, in folded-name order; false in
+    // `keyFound` when no place has the key.
+    static LSTATUS SubKeyNames(const Location& location, std::vector<std::u16string>& names, bool& keyFound);
     // Hands out `value`'s bytes as RegQueryValueExW does.
     static LSTATUS CopyData(const RegTree::Value& value, LPDWORD type, LPBYTE data, LPDWORD size);
     // base + "\" + subKey without empty levels; false when a level cannot be
@@ -109,10 +116,26 @@ private:
 
     bool Resolve(HKEY key, Location& location);
     HKEY NewHandle(Location location);
-    bool Forget(HKEY key);
+    // Drops `key`'s listing and, with `handle`, the handle; false when
+    // there was no such handle.
+    bool Forget(HKEY key, bool handle = true);
     void SetOverride(size_t root, std::optional<Location> location);
+
+    // The subkeys of a key, as listed when a walk through its indexes began
+    // on a handle (`last`: the index asked for last).
+    struct Listing {
+        Location location;
+        DWORD last = 0;
+        std::shared_ptr<const std::vector<std::u16string>> names;
+    };
+    // The listing of `key`'s walk when `index` continues it (the index asked
+    // for last, or the next one, at `location`); null otherwise.
+    std::shared_ptr<const std::vector<std::u16string>> Listed(HKEY key, const Location& location, DWORD index);
+    void Remember(HKEY key, const Location& location, DWORD index,
+                  std::shared_ptr<const std::vector<std::u16string>> names);
 
     std::mutex mutex_;
     std::unordered_map<HKEY, std::unique_ptr<Location>> handles_;
+    std::unordered_map<HKEY, Listing> listings_;  // per handle, the predefined roots included
     std::optional<Location> overrides_[kRoots];
 };

@@ -116,6 +116,53 @@ TEST_F(RegistryTest, CreateSetQueryEnumerateDelete) {
     EXPECT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"Software\\Ombrel"), ERROR_FILE_NOT_FOUND);
 }
 
+// The name at `index` of `key`'s subkeys, in a buffer of `room` units.
+LSTATUS EnumAt(HKEY key, DWORD index, std::u16string& name, DWORD room = 256) {
+    char16_t buffer[256];
+    const LSTATUS status = RegEnumKeyExW(key, index, buffer, &room, nullptr, nullptr, nullptr, nullptr);
+    name = status == ERROR_SUCCESS ? std::u16string(buffer, room) : std::u16string();
+    return status;
+}
+
+TEST_F(RegistryTest, WalkThroughSubkeysGivesEachOnceWhileKeysChange) {
+    ASSERT_EQ(ComrtBeginRegistryChange(), ERROR_SUCCESS);
+    Names expected;
+    for (char16_t c = u'k'; c <= u'z'; ++c) {
+        expected.push_back(std::u16string(u"Sub") + c);
+        ASSERT_EQ(CreateKey(HKEY_LOCAL_MACHINE, (u"Software\\Walk\\" + expected.back()).c_str()), ERROR_SUCCESS);
+    }
+    ASSERT_EQ(ComrtEndRegistryChange(TRUE), ERROR_SUCCESS);
+    Key walk;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Walk", 0, KEY_ALL_ACCESS, walk.Out()), ERROR_SUCCESS);
+    // Each step adds a key that sorts first: the walk still gives every
+    // subkey it began with once, in order. A call whose buffer is too small
+    // is repeated at the same index.
+    Names walked;
+    std::u16string name;
+    for (DWORD index = 0; EnumAt(walk.Get(), index, name) != ERROR_NO_MORE_ITEMS && index < 100; ++index) {
+        if (index == 3) {
+            ASSERT_EQ(EnumAt(walk.Get(), index, name, 2), ERROR_MORE_DATA);
+        }
+        ASSERT_EQ(EnumAt(walk.Get(), index, name), ERROR_SUCCESS);
+        walked.push_back(name);
+        ASSERT_EQ(CreateKey(walk.Get(), (u"Added" + std::u16string(1, char16_t(u'a' + index))).c_str()), ERROR_SUCCESS);
+    }
+    EXPECT_EQ(walked, expected);
+    // A new walk sees the keys added; deleting the first subkey until none
+    // is left ends.
+    EXPECT_EQ(RegistryReader::SubKeys(HKEY_LOCAL_MACHINE, u"Software\\Walk").size(), 2 * expected.size());
+    size_t deleted = 0;
+    for (; EnumAt(walk.Get(), 0, name) == ERROR_SUCCESS && deleted < 100; ++deleted)
+        ASSERT_EQ(RegDeleteKeyW(walk.Get(), name.c_str()), ERROR_SUCCESS);
+    EXPECT_EQ(deleted, 2 * expected.size());
+    // A key deleted in the middle of a walk answers so.
+    ASSERT_EQ(CreateKey(walk.Get(), u"One"), ERROR_SUCCESS);
+    ASSERT_EQ(CreateKey(walk.Get(), u"Two"), ERROR_SUCCESS);
+    ASSERT_EQ(EnumAt(walk.Get(), 0, name), ERROR_SUCCESS);
+    ASSERT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"Software\\Walk"), ERROR_SUCCESS);
+    EXPECT_EQ(EnumAt(walk.Get(), 1, name), ERROR_KEY_DELETED);
+}
+
 TEST_F(RegistryTest, HiveFileHasTheEditorFormat) {
     Key key;
     ASSERT_EQ(CreateKey(HKEY_LOCAL_MACHINE, u"Software\\Ombrel", &key), ERROR_SUCCESS);
