@@ -70,6 +70,9 @@ public:
     LONG DeleteDBRecord(const WString& table, const WString& conditionCol, const WString& conditionVal);
 
     // Record query into a RecordSet; true when every row was delivered.
+    // False when the query failed (the RecordSet is not touched) or the
+    // RecordSet refused a row, which leaves it with the column names and no
+    // rows, never part of the result.
     bool GetDBRecordSet(const WString& table, const WString& conditionCol, const WString& conditionVal,
                         IRecordSet* recordSet);
 

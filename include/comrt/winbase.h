@@ -181,9 +181,11 @@ COMRT_API void Sleep(DWORD milliseconds);
 
 // Virtual memory: a new region reserved and committed at once
 // (MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE, address null), zero-filled;
-// other arguments give ERROR_INVALID_PARAMETER. Regions of 2 MiB or more use
-// transparent huge pages where the kernel offers them. VirtualFree takes
-// MEM_RELEASE with size 0 and the region's start address.
+// other arguments give ERROR_INVALID_PARAMETER. A region is present when the
+// call answers, in small pages whatever the system's transparent huge-page
+// setting; released regions of 2 MiB or more are kept (256 MiB in all) and
+// handed out again, zeroed, for a request of the same length. VirtualFree
+// takes MEM_RELEASE with size 0 and the region's start address.
 COMRT_API LPVOID VirtualAlloc(LPVOID address, SIZE_T size, DWORD allocationType, DWORD protect);
 COMRT_API BOOL VirtualFree(LPVOID address, SIZE_T size, DWORD freeType);
 
