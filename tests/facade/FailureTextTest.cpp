@@ -459,6 +459,28 @@ const std::map<Key, Scenario>& Scenarios() {
              EXPECT_TRUE(full.rows.empty());
              return t.Found(found);
          }},
+        {{"`GetDBRecordSet`",
+          "the query fails in SQLite after its first row (a select list that fails on a later row, such as "
+          "`json(v)` of a text that is no JSON); the RecordSet keeps the column names and no rows, never part of "
+          "the result"},
+         [](FailureTextTest& t) {
+             t.TableT();
+             t.Insert(OLESTR("T"), OLESTR("id,v"), OLESTR("1,[1]"));
+             t.Insert(OLESTR("T"), OLESTR("id,v"), OLESTR("2,{"));
+             // The module's own RecordSet (rows appended whole) and one that
+             // takes each row as a text.
+             FailureTextTest::RecordingSet texts;
+             const VARIANT_BOOL byText =
+                 t.Query(OLESTR("T#*#json(v)"), OLESTR(""), OLESTR(""), static_cast<IRecordSet*>(&texts));
+             EXPECT_EQ(byText, VARIANT_FALSE);
+             EXPECT_TRUE(texts.rows.empty()) << texts.rows.size() << " rows kept";
+             t.Mark();
+             const VARIANT_BOOL found = t.Query(OLESTR("T#*#json(v)"), OLESTR(""), OLESTR(""), t.set.Get());
+             LONG count = -1;
+             t.set->GetRecordCount(&count);
+             EXPECT_EQ(count, 0);
+             return t.Found(found);
+         }},
         {{"`GetDBRecordSet`", "the current database file does not exist (a query never rebuilds it)"},
          [](FailureTextTest& t) {
              t.Mark();
