@@ -29,7 +29,7 @@ constexpr ShellMethodGuide kGuides[] = {
      "Disconnect"},
     {"ImportDbFile",
      "Loads a delimited text file into a table of the data folder's current file, every row or none.",
-     {{"FilePath", "the file: UTF-16 with a byte-order mark, or ANSI text; each value an SQL literal ('text', "
+     {{"FilePath", "the file: UTF-16 or UTF-8 with a byte-order mark, or ANSI text; each value an SQL literal ('text', "
                    "12, NULL)"},
       {"TableName", "the table; created when missing, every column TEXT"},
       {"ColumnName", "col1,col2,... the columns of a table that is created"},
