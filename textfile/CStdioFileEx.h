@@ -35,7 +35,8 @@ public:
     // the encoding: FF FE is UTF-16 little-endian, EF BB BF UTF-8, anything
     // else (including FE FF, or a file shorter than two bytes) 8-bit text in
     // the code page. With create or write access the encoding is
-    // modeWriteUnicode. Leaves the position at 0 and the mark unread. Answers nonzero on success, 0 otherwise.
+    // modeWriteUnicode. Leaves the position at 0 and the mark unread.
+    // Answers nonzero on success, 0 otherwise.
     BOOL Open(const OLECHAR* fileName, UINT openFlags) override;
 
     // Marks the next ReadString as a start of file again, then seeks as the
@@ -45,8 +46,8 @@ public:
     using CStdioFile::ReadString;
     // Reads the next line without its line feed and without one carriage
     // return before it; at position 0 a UTF-16 or UTF-8 mark (or, with code
-    // page 65001, three bytes) is skipped first. `line` is assigned in place, so
-    // its capacity is reused. Answers false, with `line` emptied, at end of
+    // page 65001, three bytes) is skipped first. `line` is assigned in place,
+    // so its capacity is reused. Answers false, with `line` emptied, at end of
     // file. An 8-bit line ends at a zero byte; a UTF-16 line keeps zero units.
     bool ReadString(WString& line);
 
