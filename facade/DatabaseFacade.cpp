@@ -388,8 +388,6 @@ bool DatabaseFacade::GetDBRecordSet(const WString& table, const WString& conditi
                                         {currentPath_, defect.refused.empty() ? sql : defect.refused}));
         return false;
     }
-    WString columnNames;
-    bool named = false;  // the RecordSet holds this query's names (and rows)
     try {
         OpenForCall(db, file);
         CppSQLite3Query query = db.executeQuery(sql.c_str());
@@ -400,13 +398,11 @@ bool DatabaseFacade::GetDBRecordSet(const WString& table, const WString& conditi
             const OLECHAR* name = query.columnName(i);
             if (name != nullptr) text.append(name);
         }
-        columnNames = text;
+        const WString columnNames = text;
         SetNames(recordSet, columnNames);
-        named = true;
-        // A row the RecordSet cannot take (out of memory) ends the query, as
-        // does a row that SQLite fails to make: the rows before it are
-        // dropped, so the client never takes part of a result for the whole
-        // of it.
+        // A row the RecordSet cannot take (out of memory) ends the query: the
+        // rows before it are dropped, so the client never takes part of a
+        // result for the whole of it.
         long row = 0;
         HRESULT stored = S_OK;
         // This module's RecordSet takes the values as they are, without a
@@ -444,7 +440,6 @@ bool DatabaseFacade::GetDBRecordSet(const WString& table, const WString& conditi
         db.close();
         return true;
     } catch (const CppSQLite3Exception& e) {
-        if (named) SetNames(recordSet, columnNames);  // drops the rows it took
         log_.WriteLog(WideFormat::Format(OLESTR("%s\r\n%s"), {e.message(), sql}));
         LogDefect(log_, defect, FailureText::Id::QueryConditionCounts, FailureText::Id::QueryRawSemicolon);
         return false;

@@ -70,9 +70,10 @@ public:
     LONG DeleteDBRecord(const WString& table, const WString& conditionCol, const WString& conditionVal);
 
     // Record query into a RecordSet; true when every row was delivered.
-    // False when the query failed (the RecordSet is not touched) or the
-    // RecordSet refused a row, which leaves it with the column names and no
-    // rows, never part of the result.
+    // False when the query failed: before its first row the RecordSet is not
+    // touched, later it keeps the column names and the rows delivered so far;
+    // and false when the RecordSet refused a row, which leaves it with the
+    // column names and no rows.
     bool GetDBRecordSet(const WString& table, const WString& conditionCol, const WString& conditionVal,
                         IRecordSet* recordSet);
 
