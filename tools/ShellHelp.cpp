@@ -82,8 +82,8 @@ const char kNotes[] =
     "  \\' \\\"      outside quotes: the quote itself (it\\'s); backslashes just\n"
     "             before a quote pair up, each pair one backslash, so\n"
     "             \"C:\\data\\\\\" is C:\\data\\\n"
-    "  $'...'     \\n, \\r, \\t, \\xHH, \\\\ and \\' stand for those characters (a\n"
-    "             select writes line breaks in values so)\n"
+    "  $'...'     \\n, \\r, \\t, \\xHH, \\\\, \\' and \\\" stand for those characters\n"
+    "             (a select writes line breaks in values so)\n"
     "  ; | # $    need no quoting; only a whole $NAME names an object, and\n"
     "             nothing else is expanded\n";
 
