@@ -12,25 +12,22 @@ bool HiveCache::SameFile(const struct stat& a, const struct stat& b) {
            a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
 }
 
-HiveCache::Forms HiveCache::Find(const std::string& path, const struct stat& current) {
+std::shared_ptr<const HiveSnapshot> HiveCache::Find(const std::string& path, const struct stat& current) {
     std::lock_guard<std::mutex> lock(mutex_);
     for (const Entry& entry : entries_) {
-        if (entry.path == path) return SameFile(entry.identity, current) ? entry.forms : Forms{};
+        if (entry.path == path) return SameFile(entry.identity, current) ? entry.snapshot : nullptr;
     }
-    return Forms{};
+    return nullptr;
 }
 
-void HiveCache::Store(const std::string& path, UniqueFd file, const struct stat& identity, Forms forms) {
+void HiveCache::Store(const std::string& path, UniqueFd file, const struct stat& identity,
+                      std::shared_ptr<const HiveSnapshot> snapshot) {
     std::lock_guard<std::mutex> lock(mutex_);
     for (auto it = entries_.begin(); it != entries_.end(); ++it) {
         if (it->path != path) continue;
-        if (SameFile(it->identity, identity)) {
-            if (!forms.snapshot) forms.snapshot = std::move(it->forms.snapshot);
-            if (!forms.document) forms.document = std::move(it->forms.document);
-        }
         entries_.erase(it);
         break;
     }
     if (entries_.size() == kEntries) entries_.erase(entries_.begin());
-    entries_.push_back(Entry{path, std::move(file), identity, std::move(forms)});
+    entries_.push_back(Entry{path, std::move(file), identity, std::move(snapshot)});
 }

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "HiveDocument.h"
 #include "RegistryChange.h"
 
 namespace {
@@ -96,11 +97,7 @@ std::shared_ptr<const HiveSnapshot> HiveFile::Read() const {
         Report(reason);
         return HiveSnapshot::Unreadable(rootName_, reason);
     }
-    HiveCache::Forms cached = HiveCache::Instance().Find(path_, current);
-    if (cached.snapshot) return cached.snapshot;
-    UniqueFd file;
-    std::string bytes, reason;
-    bool missing = false;
+    if (auto cached = HiveCache::Instance().Find(path_, current)) return cached;
     // A large hive whose index describes this very file is not read at all.
     if (static_cast<uint64_t>(current.st_size) >= HiveIndex::kMinimumHive) {
         UniqueFd opened(open(path_.c_str(), O_RDONLY | O_CLOEXEC));
@@ -109,26 +106,35 @@ std::shared_ptr<const HiveSnapshot> HiveFile::Read() const {
             if (auto index = HiveIndex::Open(path_, identity)) {
                 UniqueFd pin(dup(opened.Get()));
                 auto snapshot = HiveSnapshot::Indexed(std::move(opened), std::move(index), rootName_);
-                if (pin.Valid()) HiveCache::Instance().Store(path_, std::move(pin), identity, HiveCache::Forms{snapshot, nullptr});
+                if (pin.Valid()) HiveCache::Instance().Store(path_, std::move(pin), identity, snapshot);
                 return snapshot;
             }
         }
     }
+    return ReadWhole(true);
+}
+
+std::shared_ptr<const HiveSnapshot> HiveFile::ReadWhole() const { return ReadWhole(false); }
+
+std::shared_ptr<const HiveSnapshot> HiveFile::ReadWhole(bool index) const {
+    struct stat current {};
+    if (stat(path_.c_str(), &current) == 0) {
+        auto cached = HiveCache::Instance().Find(path_, current);
+        if (cached && (cached->Whole() || cached->Refused())) return cached;  // a refusal is said already
+    }
+    UniqueFd file;
+    std::string bytes, reason;
+    bool missing = false;
     if (!Load(file, current, bytes, missing, reason)) {
         if (missing) return HiveSnapshot::Read(std::string(), rootName_);
         Report(reason);
         return HiveSnapshot::Unreadable(rootName_, reason);
     }
-    std::shared_ptr<const HiveSnapshot> snapshot;
-    if (cached.document && cached.document->Refused()) {
-        snapshot = HiveSnapshot::Unreadable(rootName_, cached.document->Error());  // said already
-    } else {
-        snapshot = HiveSnapshot::Read(std::move(bytes), rootName_);
-        if (snapshot->Refused()) Report(snapshot->Error());
-        if (!snapshot->Refused() && static_cast<uint64_t>(current.st_size) >= HiveIndex::kMinimumHive)
-            Index(*snapshot, current);
-    }
-    HiveCache::Instance().Store(path_, std::move(file), current, HiveCache::Forms{snapshot, nullptr});
+    auto snapshot = HiveSnapshot::Read(std::move(bytes), rootName_);
+    if (snapshot->Refused()) Report(snapshot->Error());
+    if (index && !snapshot->Refused() && static_cast<uint64_t>(current.st_size) >= HiveIndex::kMinimumHive)
+        Index(*snapshot, current);
+    HiveCache::Instance().Store(path_, std::move(file), current, snapshot);
     return snapshot;
 }
 
@@ -139,34 +145,29 @@ void HiveFile::Index(const HiveSnapshot& snapshot, const struct stat& identity) 
         snapshot.WriteIndex(Temporary(), path_, identity);
 }
 
-std::shared_ptr<const HiveDocument> HiveFile::ReadDocument() const {
-    struct stat current {};
-    UniqueFd file;
-    std::string bytes, reason;
-    bool missing = false;
-    if (stat(path_.c_str(), &current) == 0) {
-        HiveCache::Forms cached = HiveCache::Instance().Find(path_, current);
-        if (cached.document) return cached.document;
-        if (cached.snapshot && cached.snapshot->Refused())  // said already
-            return std::make_shared<const HiveDocument>(HiveDocument::Unreadable(rootName_, cached.snapshot->Error()));
+namespace {
+bool SameValues(const std::vector<RegTree::Value>& a, const std::vector<RegTree::Value>& b) {
+    if (a.size() != b.size()) return false;
+    for (const RegTree::Value& value : b) {
+        const RegTree::Value* match = RegTree::FindValue(a, value.name);
+        if (match == nullptr || match->type != value.type || match->data != value.data) return false;
     }
-    if (!Load(file, current, bytes, missing, reason)) {
-        if (missing) return std::make_shared<const HiveDocument>(rootName_);
-        Report(reason);
-        return std::make_shared<const HiveDocument>(HiveDocument::Unreadable(rootName_, reason));
-    }
-    auto document = std::make_shared<const HiveDocument>(HiveDocument::Parse(bytes, rootName_));
-    if (document->Refused()) Report(document->Error());
-    HiveCache::Instance().Store(path_, std::move(file), current, HiveCache::Forms{nullptr, document});
-    return document;
+    return true;
 }
+}  // namespace
 
-LSTATUS HiveFile::Prepare(const HiveDocument& base, const RegTree& tree, Replacement& out) const {
-    if (tree.SameContent(base.Tree())) return ERROR_SUCCESS;
-    std::string text = base.Render(tree);
-    // What is written must read back as exactly this tree.
-    auto document = std::make_shared<const HiveDocument>(HiveDocument::Parse(text, rootName_));
-    if (document->Refused() || !document->Tree().SameContent(tree)) return ERROR_CANTWRITE;
+LSTATUS HiveFile::Prepare(const HiveChange& change, Replacement& out) const {
+    if (!change.Modified()) return ERROR_SUCCESS;
+    std::string text = HiveDocument::Render(change);
+    if (text == change.Base().Bytes()) return ERROR_SUCCESS;
+    // What is written must read back: the whole text, and every key the
+    // change touched as the change left it (the rest is copied unchanged).
+    auto written = HiveSnapshot::Read(std::move(text), rootName_);
+    if (written->Refused()) return ERROR_CANTWRITE;
+    for (const HiveChange::Touched& key : change.TouchedKeys()) {
+        if (written->Exists(key.written) != key.exists) return ERROR_CANTWRITE;
+        if (key.exists && !SameValues(written->Values(key.written), change.Values(key.written))) return ERROR_CANTWRITE;
+    }
     std::string temp = Temporary();
     UniqueFd file(open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (!file.Valid()) return ERROR_CANTWRITE;
@@ -174,10 +175,9 @@ LSTATUS HiveFile::Prepare(const HiveDocument& base, const RegTree& tree, Replace
     // The new version keeps the permissions of the one it replaces.
     struct stat old {};
     if (stat(path_.c_str(), &old) == 0) fchmod(file.Get(), old.st_mode & 07777);
-    if (!WriteAll(file.Get(), text) || fsync(file.Get()) != 0) return ERROR_CANTWRITE;
+    if (!WriteAll(file.Get(), written->Bytes()) || fsync(file.Get()) != 0) return ERROR_CANTWRITE;
     out.file_ = std::move(file);
-    out.text_ = std::move(text);
-    out.document_ = std::move(document);
+    out.snapshot_ = std::move(written);
     return ERROR_SUCCESS;
 }
 
@@ -199,15 +199,11 @@ LSTATUS HiveFile::Install(Replacement& replacement) const {
     // Its index follows it; a hive too small for one loses the old one.
     struct stat identity {};
     if (fstat(replacement.file_.Get(), &identity) != 0) return ERROR_SUCCESS;
-    std::shared_ptr<const HiveSnapshot> snapshot;
-    if (static_cast<uint64_t>(identity.st_size) >= HiveIndex::kMinimumHive) {
-        snapshot = HiveSnapshot::Read(std::move(replacement.text_), rootName_);
-        snapshot->WriteIndex(Temporary(), path_, identity);
-    } else {
+    if (static_cast<uint64_t>(identity.st_size) >= HiveIndex::kMinimumHive)
+        replacement.snapshot_->WriteIndex(Temporary(), path_, identity);
+    else
         unlink(HiveIndex::PathOf(path_).c_str());
-    }
-    HiveCache::Instance().Store(path_, std::move(replacement.file_), identity,
-                                HiveCache::Forms{std::move(snapshot), std::move(replacement.document_)});
+    HiveCache::Instance().Store(path_, std::move(replacement.file_), identity, std::move(replacement.snapshot_));
     return ERROR_SUCCESS;
 }
 

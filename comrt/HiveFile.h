@@ -1,6 +1,6 @@
-// One registry hive kept as a registry-editor text file (see HiveDocument
-// for the format and what a rewrite keeps), with the index of a large one
-// beside it (HiveIndex). Readers take no lock: writers
+// One registry hive kept as a registry-editor text file (see HiveScanner
+// for the format, HiveDocument for what a rewrite keeps), with the index of
+// a large one beside it (HiveIndex). Readers take no lock: writers
 // never change a hive in place, they write a new file beside it, sync it and
 // rename it over the old one, so a reader always sees one complete version.
 // Writers serialise through RegistryChange, which holds the prefix's lock.
@@ -20,9 +20,8 @@
 #include <comrt/winbase.h>
 
 #include "HiveCache.h"
-#include "HiveDocument.h"
+#include "HiveChange.h"
 #include "HiveSnapshot.h"
-#include "RegTree.h"
 #include "UniqueFd.h"
 
 class HiveFile {
@@ -41,8 +40,7 @@ public:
         friend class HiveFile;
         std::string temp_;
         UniqueFd file_;
-        std::string text_;
-        std::shared_ptr<const HiveDocument> document_;
+        std::shared_ptr<const HiveSnapshot> snapshot_;  // the new version, read back
     };
 
     // `path` is the hive file; `rootName` the section prefix, such as
@@ -53,14 +51,15 @@ public:
 
     // The newest complete version of the file, for reads (never null).
     std::shared_ptr<const HiveSnapshot> Read() const;
-    // The newest complete version of the file, for a rewrite (never null).
-    std::shared_ptr<const HiveDocument> ReadDocument() const;
+    // The newest complete version of the file read whole, for a change (never
+    // null; refused when the file is).
+    std::shared_ptr<const HiveSnapshot> ReadWhole() const;
 
-    // Writes `tree` over `base` (the version read) to a synced temporary
-    // file. Leaves `out` empty when the tree is what the file holds.
+    // Writes the file `change` was made over, with the change, to a synced
+    // temporary file. Leaves `out` empty when the bytes stay the same.
     // ERROR_CANTWRITE when the file cannot be written, or its text would not
-    // read back as `tree`.
-    LSTATUS Prepare(const HiveDocument& base, const RegTree& tree, Replacement& out) const;
+    // read back with the keys and values the change left.
+    LSTATUS Prepare(const HiveChange& change, Replacement& out) const;
     // Renames a prepared version over the hive, and writes its index when
     // it is large enough to have one. ERROR_CANTWRITE on failure.
     LSTATUS Install(Replacement& replacement) const;
@@ -79,6 +78,9 @@ private:
     // before reading. False with `missing` when there is no file, else with
     // the reason.
     bool Load(UniqueFd& file, struct stat& identity, std::string& bytes, bool& missing, std::string& reason) const;
+    // ReadWhole; with `index`, writes the index of a large hive read
+    // (Read's fallback).
+    std::shared_ptr<const HiveSnapshot> ReadWhole(bool index) const;
     // Says on standard error, once per file version, why the file is refused.
     void Report(const std::string& reason) const;
     // A new name beside the hive for a file to rename over it or its index.

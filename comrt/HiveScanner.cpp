@@ -350,17 +350,6 @@ std::string HiveScanner::Text(std::string_view bytes, Encoding& encoding, std::s
     return std::string();
 }
 
-void HiveScanner::TreeSink::Take(const Element& element) {
-    if (element.kind == Kind::Section) {
-        current_ = element.own ? tree_.Create(Path(element.path)) : nullptr;
-    } else if (element.kind == Kind::Value && current_ != nullptr) {
-        RegTree::Value value;
-        value.name = Name(element.name);
-        Data(element.data, value);
-        RegTree::SetValue(*current_, std::move(value));
-    }
-}
-
 std::u16string HiveScanner::Name(std::string_view name) {
     return name.empty() ? std::u16string() : Utf::ToUtf16(Unescape(name));
 }

@@ -49,19 +49,6 @@ public:
         ~Sink() = default;
     };
 
-    // Builds the tree of a hive's keys and values from its elements.
-    class TreeSink : public Sink {
-    public:
-        explicit TreeSink(RegTree& tree) : tree_(tree) {}
-        void Take(const Element& element) override;
-        // The key of the last section; null for a section of another root.
-        RegTree::Key* Current() const { return current_; }
-
-    private:
-        RegTree& tree_;
-        RegTree::Key* current_ = nullptr;
-    };
-
     // How the bytes of a hive file are encoded.
     enum class Encoding { Utf8, Utf8WithMark, Utf16Le };
     // The UTF-8 text of a file's bytes: a view into `bytes`, or into

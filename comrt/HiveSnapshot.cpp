@@ -2,8 +2,11 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
+#include <map>
 
 #include "HiveScanner.h"
 #include "Utf.h"
@@ -93,17 +96,17 @@ bool ReadAt(int fd, char* data, size_t size, uint64_t offset) {
 // Collects the values of one section into a key, as a tree would hold them.
 class ValueSink : public HiveScanner::Sink {
 public:
-    explicit ValueSink(RegTree::Key& key) : key_(key) {}
+    explicit ValueSink(std::vector<RegTree::Value>& values) : values_(values) {}
     void Take(const HiveScanner::Element& element) override {
         if (element.kind != HiveScanner::Kind::Value) return;
         RegTree::Value value;
         value.name = HiveScanner::Name(element.name);
         HiveScanner::Data(element.data, value);
-        RegTree::SetValue(key_, std::move(value));
+        RegTree::SetValue(values_, std::move(value));
     }
 
 private:
-    RegTree::Key& key_;
+    std::vector<RegTree::Value>& values_;
 };
 }  // namespace
 
@@ -119,7 +122,9 @@ public:
         const uint64_t at = Offset(element.text);
         if (open_) sections.back().end = at;
         open_ = element.own;
+        snapshot_.headers_.push_back(at);
         if (!element.own) return;
+        snapshot_.ordinals_.push_back(static_cast<uint32_t>(snapshot_.headers_.size() - 1));
         const auto index = static_cast<uint32_t>(sections.size());
         Section section;
         section.begin = at;
@@ -198,7 +203,7 @@ HiveSnapshot::HiveSnapshot(std::u16string rootName) : rootName_(std::move(rootNa
 std::shared_ptr<const HiveSnapshot> HiveSnapshot::Read(std::string bytes, std::u16string rootName) {
     std::shared_ptr<HiveSnapshot> snapshot(new HiveSnapshot(std::move(rootName)));
     snapshot->bytes_ = std::move(bytes);
-    HiveScanner::Encoding encoding = HiveScanner::Encoding::Utf8;
+    HiveScanner::Encoding& encoding = snapshot->encoding_;
     std::string refusal = HiveScanner::Text(snapshot->bytes_, encoding, snapshot->converted_, snapshot->text_);
     snapshot->base_ = encoding == HiveScanner::Encoding::Utf16Le ? std::string_view(snapshot->converted_)
                                                                  : std::string_view(snapshot->bytes_);
@@ -297,10 +302,10 @@ bool HiveSnapshot::Exists(std::u16string_view path) const {
 std::vector<RegTree::Value> HiveSnapshot::Values(std::u16string_view path) const {
     const std::u16string normal = RegTree::Normalise(path);
     const std::u16string folded = RegTree::Fold(normal);
-    RegTree::Key key;
+    std::vector<RegTree::Value> values;
     Slot slot;
-    if (!Lookup(PathHash(Utf::ToUtf8(normal)), slot)) return std::move(key.values);
-    ValueSink sink(key);
+    if (!Lookup(PathHash(Utf::ToUtf8(normal)), slot)) return values;
+    ValueSink sink(values);
     Section section;
     std::string storage;
     std::string_view text;
@@ -310,28 +315,190 @@ std::vector<RegTree::Value> HiveSnapshot::Values(std::u16string_view path) const
         if (Names(section, folded, true) && TextAt(section.begin, section.end, storage, text))
             HiveScanner::ScanSection(text, rootName_, sink);
     }
-    return std::move(key.values);
+    return values;
 }
 
-const RegTree& HiveSnapshot::Tree() const {
-    std::call_once(treeOnce_, [this] {
-        auto tree = std::make_unique<RegTree>();
-        HiveScanner::TreeSink sink(*tree);
-        if (!index_) {
-            if (!Refused()) HiveScanner::Scan(text_, rootName_, sink);
-        } else {
-            struct stat info {};
-            std::string bytes, converted;
-            std::string_view text;
-            HiveScanner::Encoding encoding = HiveScanner::Encoding::Utf8;
-            if (fstat(file_.Get(), &info) == 0) {
-                bytes.resize(static_cast<size_t>(info.st_size));
-                if (ReadAt(file_.Get(), bytes.data(), bytes.size(), 0) &&
-                    HiveScanner::Text(bytes, encoding, converted, text).empty())
-                    HiveScanner::Scan(text, rootName_, sink);
-            }
+const HiveSnapshot& HiveSnapshot::Whole(const HiveSnapshot& indexed) {
+    std::call_once(indexed.wholeOnce_, [&indexed] {
+        // The file is the version the index describes, still open.
+        struct stat info {};
+        std::string bytes;
+        if (fstat(indexed.file_.Get(), &info) == 0) {
+            bytes.resize(static_cast<size_t>(info.st_size));
+            if (!ReadAt(indexed.file_.Get(), bytes.data(), bytes.size(), 0)) bytes.clear();
         }
-        tree_ = std::move(tree);
+        indexed.whole_ = Read(std::move(bytes), indexed.rootName_);
     });
-    return *tree_;
+    return *indexed.whole_;
+}
+
+namespace {
+// Level `depth` of a path as written in a section header, empty levels
+// skipped; empty when the path has fewer levels.
+std::string_view WrittenLevel(std::string_view path, size_t depth) {
+    std::string_view found;
+    size_t level = 0;
+    ForEachLevel(path, [&](std::string_view name) {
+        if (level++ == depth) found = name;
+    });
+    return found;
+}
+}  // namespace
+
+std::string_view HiveSnapshot::WrittenPath(uint32_t section) const {
+    const Section& own = sections_[section];
+    return base_.substr(own.begin + own.pathOffset, own.pathLength);
+}
+
+void HiveSnapshot::FoldedPath(uint32_t section, std::u16string& folded) const {
+    folded.clear();
+    const std::string_view written = WrittenPath(section);
+    if (!Ascii(written)) {
+        folded = RegTree::Fold(HiveScanner::Path(written));
+        return;
+    }
+    // The common case, without a conversion: upper case, no empty levels.
+    ForEachLevel(written, [&](std::string_view level) {
+        if (!folded.empty()) folded.push_back(u'\\');
+        for (char c : level) folded.push_back(static_cast<char16_t>(c >= 'a' && c <= 'z' ? c - 0x20 : c));
+    });
+}
+
+const std::vector<HiveSnapshot::Link>& HiveSnapshot::Links() const {
+    std::call_once(linksOnce_, [this] {
+        std::vector<Link> links;
+        std::vector<uint64_t> hashes;  // of each level of the section before
+        std::string_view previous;
+        bool ascii = true;
+        for (uint32_t at = 0; at < sections_.size(); ++at) {
+            // Levels written as in the section before were linked for it.
+            const std::string_view path = WrittenPath(at);
+            size_t same = 0;
+            while (same < path.size() && same < previous.size() && path[same] == previous[same]) ++same;
+            uint64_t hash = kRootHash;
+            uint32_t depth = 0;
+            ForEachLevel(path, [&](std::string_view level) {
+                const size_t end = static_cast<size_t>(level.data() - path.data()) + level.size();
+                const bool shared = end < same || (end == same && (end == previous.size() || previous[end] == '\\'));
+                if (shared && depth < hashes.size()) {
+                    hash = hashes[depth++];
+                    return;
+                }
+                const uint64_t child = Extend(hash, NameHash(level, ascii));
+                links.push_back(Link{hash, child, at, depth});
+                hashes.resize(depth);
+                hashes.push_back(child);
+                hash = child;
+                ++depth;
+            });
+            previous = path;
+        }
+        std::sort(links.begin(), links.end(), [](const Link& a, const Link& b) {
+            if (a.parent != b.parent) return a.parent < b.parent;
+            return a.child != b.child ? a.child < b.child : a.section < b.section;
+        });
+        links_ = std::move(links);
+    });
+    return links_;
+}
+
+std::vector<std::u16string> HiveSnapshot::SubKeys(std::u16string_view path) const {
+    if (index_) return Whole(*this).SubKeys(path);
+    if (!Whole()) return {};
+    const std::u16string normal = RegTree::Normalise(path);
+    const std::u16string folded = RegTree::Fold(normal);
+    const std::vector<Link>& links = Links();
+    const uint64_t hash = PathHash(Utf::ToUtf8(normal));
+    auto at = std::lower_bound(links.begin(), links.end(), hash, [](const Link& link, uint64_t key) {
+        return link.parent < key;
+    });
+    // Folded name -> the name as first written.
+    std::map<std::u16string, std::u16string> names;
+    for (; at != links.end() && at->parent == hash; ++at) {
+        // The first link of a child holds its first section; a path of
+        // another key with the same hash does not pass the check.
+        if (at != links.begin() && std::prev(at)->parent == hash && std::prev(at)->child == at->child) continue;
+        if (!folded.empty() && !Names(sections_[at->section], folded, false)) continue;
+        std::u16string name = Utf::ToUtf16(WrittenLevel(WrittenPath(at->section), at->depth));
+        names.try_emplace(RegTree::Fold(name), std::move(name));
+    }
+    std::vector<std::u16string> out;
+    out.reserve(names.size());
+    for (auto& [key, name] : names) out.push_back(std::move(name));
+    return out;
+}
+
+bool HiveSnapshot::HasSubKeys(std::u16string_view path) const {
+    if (index_) return Whole(*this).HasSubKeys(path);
+    if (!Whole()) return false;
+    const std::u16string normal = RegTree::Normalise(path);
+    const std::u16string folded = RegTree::Fold(normal);
+    const std::vector<Link>& links = Links();
+    const uint64_t hash = PathHash(Utf::ToUtf8(normal));
+    auto at = std::lower_bound(links.begin(), links.end(), hash, [](const Link& link, uint64_t key) {
+        return link.parent < key;
+    });
+    for (; at != links.end() && at->parent == hash; ++at) {
+        if (folded.empty() || Names(sections_[at->section], folded, false)) return true;
+    }
+    return false;
+}
+
+std::vector<uint32_t> HiveSnapshot::SectionsOf(std::u16string_view path) const {
+    std::vector<uint32_t> found;
+    const std::u16string normal = RegTree::Normalise(path);
+    const std::u16string folded = RegTree::Fold(normal);
+    Slot slot;
+    if (!Lookup(PathHash(Utf::ToUtf8(normal)), slot)) return found;
+    Section section;
+    for (uint32_t at = slot.first, visits = 0; at != kNone && visits < SectionCount(); at = section.next, ++visits) {
+        if (!SectionAt(at, section)) break;
+        if (Names(section, folded, true)) found.push_back(at);
+    }
+    return found;
+}
+
+std::u16string HiveSnapshot::Spelling(std::u16string_view path) const {
+    const std::u16string normal = RegTree::Normalise(path);
+    if (!Whole()) return normal;
+    // Level by level, the first section that names or implies the key so far
+    // wrote that level first. Deep keys mostly keep one such section, whose
+    // path is then read on from where the level before ended.
+    const std::string path8 = Utf::ToUtf8(normal);
+    std::u16string written;
+    uint64_t hash = kRootHash;
+    bool ascii = true;
+    uint32_t witness = kNone;
+    std::string_view rest;  // the witness's path after the level taken last
+    ForEachLevel(path8, [&](std::string_view level) {
+        hash = Extend(hash, NameHash(level, ascii));
+        std::string_view spelled = level;
+        Slot slot;
+        if (Lookup(hash, slot) && slot.witness < sections_.size()) {
+            if (slot.witness != witness) {
+                // A new witness: skip the levels before this one in its path.
+                witness = slot.witness;
+                rest = WrittenPath(witness);
+                const size_t depth = static_cast<size_t>(std::count(normal.begin(), normal.end(), u'\\')) -
+                                     static_cast<size_t>(std::count(path8.begin() + (level.data() - path8.data()),
+                                                                    path8.end(), '\\'));
+                for (size_t skipped = 0; skipped < depth;) {
+                    const size_t cut = rest.find('\\');
+                    if (cut == std::string_view::npos) {
+                        rest = std::string_view();
+                        break;
+                    }
+                    if (cut > 0) ++skipped;
+                    rest.remove_prefix(cut + 1);
+                }
+            }
+            while (!rest.empty() && rest.front() == '\\') rest.remove_prefix(1);
+            const std::string_view candidate = rest.substr(0, std::min(rest.find('\\'), rest.size()));
+            rest.remove_prefix(candidate.size());
+            if (RegTree::Fold(Utf::ToUtf16(candidate)) == RegTree::Fold(Utf::ToUtf16(level))) spelled = candidate;
+        }
+        if (!written.empty()) written.push_back(u'\\');
+        written += Utf::ToUtf16(spelled);
+    });
+    return written;
 }

@@ -4,12 +4,15 @@
 // large hive whose index file describes this version (HiveIndex), from the
 // open file and that index alone. A read then goes to the few sections of
 // its key and decodes only their values, so a process that makes one object
-// reads no more of a large registry than those sections. The tree of the
-// whole hive is built only when a read lists subkeys.
-// Memory: read whole, the text plus about 50 bytes a section; from an index,
-// nothing of the file.
-// Thread-safety: immutable once made; any thread may read at once (the
-// whole tree is built once, under std::call_once). Failure: a refused file
+// reads no more of a large registry than those sections; only a read that
+// lists subkeys reads the whole file.
+// A snapshot read whole also serves a rewrite (HiveChange, HiveDocument),
+// and lists subkeys from a table of each key's link to its parent, by path
+// hash, built at the first such question.
+// Memory: read whole, the text plus about 50 bytes a section (and 24 bytes
+// a key once the links are built); from an index, nothing of the file.
+// Thread-safety: immutable once made; any thread may read at once (what is
+// built at a first question is built once, under std::call_once). Failure: a refused file
 // answers Refused() with Error(); nothing throws except std::bad_alloc.
 #pragma once
 
@@ -24,6 +27,7 @@
 #include <vector>
 
 #include "HiveIndex.h"
+#include "HiveScanner.h"
 #include "RegTree.h"
 #include "UniqueFd.h"
 
@@ -47,8 +51,23 @@ public:
     // The values of the key at `path`, as a tree of the file would hold them
     // (in the order first written; none when the key is missing).
     std::vector<RegTree::Value> Values(std::u16string_view path) const;
-    // The whole hive (for listing subkeys); empty when refused.
-    const RegTree& Tree() const;
+    // The names of the subkeys of the key at `path`, in folded-name order,
+    // each as first written; whether it has any. Through an index, the
+    // first such question reads the whole file once.
+    std::vector<std::u16string> SubKeys(std::u16string_view path) const;
+    bool HasSubKeys(std::u16string_view path) const;
+
+    // Read whole, not refused: the text is at hand for a rewrite.
+    bool Whole() const { return !index_ && error_.empty(); }
+    // Of a snapshot read whole: how the file is encoded, and its bytes.
+    HiveScanner::Encoding Encoding() const { return encoding_; }
+    const std::string& Bytes() const { return bytes_; }
+    // Of a snapshot read whole: the sections (of this hive's own keys, in
+    // file order) that name exactly the key at `path`.
+    std::vector<uint32_t> SectionsOf(std::u16string_view path) const;
+    // The existing key at `path` as the file first writes it (each level's
+    // first spelling); the normalised path itself when the file lacks it.
+    std::u16string Spelling(std::u16string_view path) const;
 
     // Writes the index of a snapshot read whole, for the hive at `hivePath`
     // whose version is `identity`, through the new file `temporary`. For a
@@ -59,7 +78,22 @@ public:
     HiveSnapshot& operator=(const HiveSnapshot&) = delete;
 
 private:
+    friend class HiveDocument;
     using Section = HiveIndex::Section;
+    // A key below its parent, by the hashes of their paths: `section` is
+    // the first that names or implies the key, `depth` the key's level in it.
+    struct Link {
+        uint64_t parent = 0;
+        uint64_t child = 0;
+        uint32_t section = 0;
+        uint32_t depth = 0;
+    };
+    // Every key's links, by parent, child and section.
+    const std::vector<Link>& Links() const;
+    // The folded path of an own section (levels without empty ones).
+    void FoldedPath(uint32_t section, std::u16string& folded) const;
+    // The key path of an own section as written (UTF-8, empty levels included).
+    std::string_view WrittenPath(uint32_t section) const;
     using Slot = HiveIndex::Slot;
     class Indexer;
 
@@ -86,10 +120,17 @@ private:
     std::vector<Section> sections_;
     std::vector<Slot> slots_;  // a power of two long
     bool asciiNames_ = true;
+    HiveScanner::Encoding encoding_ = HiveScanner::Encoding::Utf8;
+    std::vector<uint64_t> headers_;   // where every section header begins, this hive's or not
+    std::vector<uint32_t> ordinals_;  // each own section's place among all the headers
     // Through an index:
     UniqueFd file_;
     std::unique_ptr<HiveIndex> index_;
 
-    mutable std::once_flag treeOnce_;
-    mutable std::unique_ptr<RegTree> tree_;
+    // Through an index: the same version read whole, for listing subkeys.
+    static const HiveSnapshot& Whole(const HiveSnapshot& indexed);
+    mutable std::once_flag wholeOnce_;
+    mutable std::shared_ptr<const HiveSnapshot> whole_;
+    mutable std::once_flag linksOnce_;
+    mutable std::vector<Link> links_;
 };

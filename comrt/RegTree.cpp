@@ -47,10 +47,6 @@ bool ForEachLevel(std::u16string_view path, Visit visit) {
 }
 }  // namespace
 
-RegTree::Key::Key(const Key& other) : values(other.values), name_(other.name_) {
-    for (const auto& [folded, key] : other.subKeys_) subKeys_.emplace(folded, std::make_unique<Key>(*key));
-}
-
 std::u16string RegTree::Fold(std::u16string_view text) {
     std::u16string folded(text);
     const FoldLocale& folder = Folder();
@@ -73,73 +69,17 @@ bool RegTree::ValidDepth(std::u16string_view path) {
     return ForEachLevel(path, [&](std::u16string_view) { return ++depth <= kMaxDepth; });
 }
 
-const RegTree::Key* RegTree::Find(std::u16string_view path) const {
-    const Key* key = &root_;
-    ForEachLevel(path, [&](std::u16string_view level) {
-        auto it = key->subKeys_.find(Fold(level));
-        key = it == key->subKeys_.end() ? nullptr : it->second.get();
-        return key != nullptr;
-    });
-    return key;
-}
-
-RegTree::Key* RegTree::Find(std::u16string_view path) {
-    return const_cast<Key*>(static_cast<const RegTree&>(*this).Find(path));
-}
-
-RegTree::Key* RegTree::Create(std::u16string_view path, bool* created) {
-    if (created != nullptr) *created = false;
-    Key* key = &root_;
-    ForEachLevel(path, [&](std::u16string_view level) {
-        auto [it, inserted] = key->subKeys_.try_emplace(Fold(level));
-        if (inserted) {
-            it->second = std::make_unique<Key>();
-            it->second->name_ = std::u16string(level);
-        }
-        if (created != nullptr) *created = inserted;
-        key = it->second.get();
-        return true;
-    });
-    return key;
-}
-
-std::vector<std::u16string> RegTree::SubKeys(std::u16string_view path) const {
-    std::vector<std::u16string> names;
-    if (const Key* key = Find(path)) {
-        for (const auto& [folded, sub] : key->subKeys_) names.push_back(sub->name_);
-    }
-    return names;
-}
-
-bool RegTree::HasSubKeys(std::u16string_view path) const {
-    const Key* key = Find(path);
-    return key != nullptr && !key->subKeys_.empty();
-}
-
-void RegTree::RemoveTree(std::u16string_view path, bool keepSelf) {
-    const std::u16string normal = Normalise(path);
-    if (keepSelf || normal.empty()) {
-        if (Key* key = Find(normal)) {
-            key->values.clear();
-            key->subKeys_.clear();
-        }
-        return;
-    }
-    const size_t cut = normal.rfind(u'\\');
-    Key* parent = Find(cut == std::u16string::npos ? std::u16string_view() : std::u16string_view(normal).substr(0, cut));
-    if (parent != nullptr) parent->subKeys_.erase(Fold(std::u16string_view(normal).substr(cut + 1)));
-}
-const RegTree::Value* RegTree::FindValue(const Key& key, std::u16string_view name) {
+const RegTree::Value* RegTree::FindValue(const std::vector<Value>& values, std::u16string_view name) {
     const std::u16string folded = Fold(name);
-    for (const Value& value : key.values) {
+    for (const Value& value : values) {
         if (Fold(value.name) == folded) return &value;
     }
     return nullptr;
 }
 
-void RegTree::SetValue(Key& key, Value value) {
+void RegTree::SetValue(std::vector<Value>& values, Value value) {
     const std::u16string folded = Fold(value.name);
-    for (Value& existing : key.values) {
+    for (Value& existing : values) {
         if (Fold(existing.name) == folded) {
             // Windows keeps the name's first spelling.
             existing.type = value.type;
@@ -147,32 +87,16 @@ void RegTree::SetValue(Key& key, Value value) {
             return;
         }
     }
-    key.values.push_back(std::move(value));
+    values.push_back(std::move(value));
 }
 
-bool RegTree::RemoveValue(Key& key, std::u16string_view name) {
+bool RegTree::RemoveValue(std::vector<Value>& values, std::u16string_view name) {
     const std::u16string folded = Fold(name);
-    for (auto it = key.values.begin(); it != key.values.end(); ++it) {
+    for (auto it = values.begin(); it != values.end(); ++it) {
         if (Fold(it->name) == folded) {
-            key.values.erase(it);
+            values.erase(it);
             return true;
         }
     }
     return false;
 }
-
-namespace {
-bool SameKey(const RegTree::Key& a, const RegTree::Key& b) {
-    if (a.values.size() != b.values.size() || a.SubKeys().size() != b.SubKeys().size()) return false;
-    for (const RegTree::Value& value : a.values) {
-        const RegTree::Value* match = RegTree::FindValue(b, value.name);
-        if (match == nullptr || match->type != value.type || match->data != value.data) return false;
-    }
-    for (auto x = a.SubKeys().begin(), y = b.SubKeys().begin(); x != a.SubKeys().end(); ++x, ++y) {
-        if (x->first != y->first || !SameKey(*x->second, *y->second)) return false;
-    }
-    return true;
-}
-}  // namespace
-
-bool RegTree::SameContent(const RegTree& other) const { return SameKey(root_, other.root_); }

@@ -71,19 +71,21 @@ RegistryChange::Hive Registry::HiveOf(View hive) {
 }
 
 bool Registry::HiveView::Exists(std::u16string_view path) const {
-    return tree != nullptr ? tree->Find(path) != nullptr : snapshot->Exists(path);
+    return change != nullptr ? change->Exists(path) : snapshot->Exists(path);
 }
 
 std::vector<RegTree::Value> Registry::HiveView::Values(std::u16string_view path) const {
-    if (tree == nullptr) return snapshot->Values(path);
-    const RegTree::Key* key = tree->Find(path);
-    return key != nullptr ? key->values : std::vector<RegTree::Value>();
+    return change != nullptr ? change->Values(path) : snapshot->Values(path);
+}
+
+std::vector<std::u16string> Registry::HiveView::SubKeys(std::u16string_view path) const {
+    return change != nullptr ? change->SubKeys(path) : snapshot->SubKeys(path);
 }
 
 LSTATUS Registry::ReadHive(View hive, HiveView& view) {
     if (RegistryChange* change = threadChange.change.get()) {
-        RegTree* changed = nullptr;
-        const LSTATUS status = change->Tree(HiveOf(hive), changed);
+        HiveChange* changed = nullptr;
+        const LSTATUS status = change->Change(HiveOf(hive), changed);
         view = HiveView{changed, nullptr};  // the change outlives the call that reads it
         return status;
     }
@@ -111,13 +113,12 @@ LSTATUS Registry::WriteHive(View hive, const Edit& edit) {
         if (locked != ERROR_SUCCESS) return locked;
         change = &*own;
     }
-    RegTree* tree = nullptr;
-    LSTATUS status = change->Tree(HiveOf(hive), tree);
+    HiveChange* hiveChange = nullptr;
+    LSTATUS status = change->Change(HiveOf(hive), hiveChange);
     if (status != ERROR_SUCCESS) return status;
     bool modified = false;
-    status = edit(*tree, modified);
+    status = edit(*hiveChange, modified);
     if (status != ERROR_SUCCESS || !modified) return status;
-    change->Modified(HiveOf(hive));
     return own ? own->Commit() : ERROR_SUCCESS;
 }
 
@@ -242,7 +243,7 @@ HKEY Registry::NewHandle(Location location) {
 
 bool Registry::Forget(HKEY key, bool handle) {
     std::lock_guard<std::mutex> lock(mutex_);
-    listings_.erase(key);
+    walks_.erase(key);
     return handle && handles_.erase(key) > 0;
 }
 
@@ -283,9 +284,9 @@ LSTATUS Registry::Create(HKEY key, LPCWSTR subKey, PHKEY result, LPDWORD disposi
     const Place basePlace = WritePlace(base);
     const Place place = WritePlace(target);
     bool created = false;
-    const LSTATUS status = WriteHive(place.hive, [&](RegTree& tree, bool& modified) -> LSTATUS {
-        if (base.view != View::Classes && tree.Find(basePlace.path) == nullptr) return ERROR_KEY_DELETED;
-        tree.Create(place.path, &created);
+    const LSTATUS status = WriteHive(place.hive, [&](HiveChange& hive, bool& modified) -> LSTATUS {
+        if (base.view != View::Classes && !hive.Exists(basePlace.path)) return ERROR_KEY_DELETED;
+        hive.Create(place.path, &created);
         modified = created;
         return ERROR_SUCCESS;
     });
@@ -322,15 +323,15 @@ LSTATUS Registry::SetValue(HKEY key, LPCWSTR name, DWORD type, const BYTE* data,
         if (!exists) return ERROR_KEY_DELETED;
     }
     const Place place = WritePlace(location);
-    return WriteHive(place.hive, [&](RegTree& tree, bool& modified) -> LSTATUS {
-        RegTree::Key* target = tree.Find(place.path);
-        if (target == nullptr) {
+    return WriteHive(place.hive, [&](HiveChange& hive, bool& modified) -> LSTATUS {
+        if (!hive.Exists(place.path)) {
             if (location.view != View::Classes) return ERROR_KEY_DELETED;
-            target = tree.Create(place.path);
+            hive.Create(place.path);
         }
-        const RegTree::Value* old = RegTree::FindValue(*target, value.name);
+        const std::vector<RegTree::Value> values = hive.Values(place.path);
+        const RegTree::Value* old = RegTree::FindValue(values, value.name);
         if (old != nullptr && old->type == value.type && old->data == value.data) return ERROR_SUCCESS;
-        RegTree::SetValue(*target, std::move(value));
+        hive.SetValue(place.path, std::move(value));
         modified = true;
         return ERROR_SUCCESS;
     });
@@ -381,9 +382,7 @@ LSTATUS Registry::QueryValue(HKEY key, LPCWSTR name, LPDWORD type, LPBYTE data, 
     const LSTATUS status = Values(location, values, keyFound);
     if (status != ERROR_SUCCESS) return status;
     if (!keyFound) return ERROR_KEY_DELETED;
-    RegTree::Key found;
-    found.values = std::move(values);
-    const RegTree::Value* value = RegTree::FindValue(found, Text(name));
+    const RegTree::Value* value = RegTree::FindValue(values, Text(name));
     if (value == nullptr) return ERROR_FILE_NOT_FOUND;
     return CopyData(*value, type, data, size);
 }
@@ -413,10 +412,9 @@ LSTATUS Registry::DeleteValue(HKEY key, LPCWSTR name) {
     if (!Instance().Resolve(key, location)) return ERROR_INVALID_HANDLE;
     if (location.view == View::Empty) return ERROR_ACCESS_DENIED;
     const Place place = WritePlace(location);
-    return WriteHive(place.hive, [&](RegTree& tree, bool& modified) -> LSTATUS {
-        RegTree::Key* target = tree.Find(place.path);
-        if (target == nullptr) return location.view == View::Classes ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
-        if (!RegTree::RemoveValue(*target, Text(name))) return ERROR_FILE_NOT_FOUND;
+    return WriteHive(place.hive, [&](HiveChange& hive, bool& modified) -> LSTATUS {
+        if (!hive.Exists(place.path)) return location.view == View::Classes ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
+        if (!hive.RemoveValue(place.path, Text(name))) return ERROR_FILE_NOT_FOUND;
         modified = true;
         return ERROR_SUCCESS;
     });
@@ -428,10 +426,10 @@ LSTATUS Registry::DeleteKey(HKEY key, LPCWSTR subKey) {
     if (!Join(target.path, subKey, target.path)) return ERROR_FILE_NOT_FOUND;
     if (target.view == View::Empty || target.path.empty()) return ERROR_ACCESS_DENIED;
     const Place place = WritePlace(target);
-    return WriteHive(place.hive, [&](RegTree& tree, bool& modified) -> LSTATUS {
-        if (tree.Find(place.path) == nullptr) return ERROR_FILE_NOT_FOUND;
-        if (tree.HasSubKeys(place.path)) return ERROR_ACCESS_DENIED;
-        tree.RemoveTree(place.path, false);
+    return WriteHive(place.hive, [&](HiveChange& hive, bool& modified) -> LSTATUS {
+        if (!hive.Exists(place.path)) return ERROR_FILE_NOT_FOUND;
+        if (hive.HasSubKeys(place.path)) return ERROR_ACCESS_DENIED;
+        hive.RemoveTree(place.path, false);
         modified = true;
         return ERROR_SUCCESS;
     });
@@ -445,20 +443,20 @@ LSTATUS Registry::DeleteTree(HKEY key, LPCWSTR subKey) {
     if (target.view == View::Empty) return keepSelf ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
     if (!keepSelf && target.path.empty()) return ERROR_ACCESS_DENIED;
     const Place place = WritePlace(target);
-    return WriteHive(place.hive, [&](RegTree& tree, bool& modified) -> LSTATUS {
-        if (tree.Find(place.path) == nullptr) {
+    return WriteHive(place.hive, [&](HiveChange& hive, bool& modified) -> LSTATUS {
+        if (!hive.Exists(place.path)) {
             // The merged root or a key that lives only in the user hive has
             // nothing to delete in the machine hive.
             if (keepSelf && target.view == View::Classes) return ERROR_SUCCESS;
             return keepSelf ? ERROR_KEY_DELETED : ERROR_FILE_NOT_FOUND;
         }
-        tree.RemoveTree(place.path, keepSelf);
+        hive.RemoveTree(place.path, keepSelf);
         modified = true;
         return ERROR_SUCCESS;
     });
 }
 
-LSTATUS Registry::SubKeyNames(const Location& location, std::vector<std::u16string>& names, bool& keyFound) {
+LSTATUS Registry::SubKeyNames(const Location& location, Listing& listing, bool& keyFound) {
     // Folded name -> written name; the first place (the user's) wins.
     std::map<std::u16string, std::u16string> merged;
     keyFound = location.path.empty();
@@ -466,31 +464,45 @@ LSTATUS Registry::SubKeyNames(const Location& location, std::vector<std::u16stri
         HiveView view;
         const LSTATUS status = ReadPlace(place, view);
         if (status != ERROR_SUCCESS) return status;
+        listing.sources.push_back(view.change != nullptr ? nullptr : view.snapshot);
         if (view.Empty() || !view.Exists(place.path)) continue;
         keyFound = true;
-        for (std::u16string& sub : view.Tree().SubKeys(place.path)) merged.try_emplace(RegTree::Fold(sub), std::move(sub));
+        for (std::u16string& sub : view.SubKeys(place.path)) merged.try_emplace(RegTree::Fold(sub), std::move(sub));
     }
-    names.clear();
-    names.reserve(merged.size());
-    for (auto& [folded, name] : merged) names.push_back(std::move(name));
+    listing.names.reserve(merged.size());
+    for (auto& [folded, name] : merged) listing.names.push_back(std::move(name));
     return ERROR_SUCCESS;
 }
 
-std::shared_ptr<const std::vector<std::u16string>> Registry::Listed(HKEY key, const Location& location, DWORD index) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    const auto it = listings_.find(key);
-    if (it == listings_.end()) return nullptr;
-    const Listing& listing = it->second;
-    const bool sameKey = listing.location.view == location.view && listing.location.path == location.path;
-    if (!sameKey || index == 0 || (index != listing.last && index != listing.last + 1)) return nullptr;
-    it->second.last = index;
-    return listing.names;
+bool Registry::Unchanged(const Location& location, const Listing& listing) {
+    const std::vector<Place> places = ReadPlaces(location);
+    if (places.size() != listing.sources.size()) return false;
+    for (size_t i = 0; i < places.size(); ++i) {
+        HiveView view;
+        if (ReadPlace(places[i], view) != ERROR_SUCCESS || view.change != nullptr) return false;
+        // A hive without a file is read anew each time, and stays empty.
+        const auto none = [](const std::shared_ptr<const HiveSnapshot>& snapshot) {
+            return snapshot && snapshot->Whole() && snapshot->Bytes().empty();
+        };
+        if (view.snapshot != listing.sources[i] && !(none(view.snapshot) && none(listing.sources[i]))) return false;
+    }
+    return true;
 }
 
-void Registry::Remember(HKEY key, const Location& location, DWORD index,
-                        std::shared_ptr<const std::vector<std::u16string>> names) {
+std::shared_ptr<const Registry::Listing> Registry::Listed(HKEY key, const Location& location, DWORD index) {
     std::lock_guard<std::mutex> lock(mutex_);
-    listings_[key] = Listing{location, index, std::move(names)};
+    const auto it = walks_.find(key);
+    if (it == walks_.end()) return nullptr;
+    Walk& walk = it->second;
+    const bool sameKey = walk.location.view == location.view && walk.location.path == location.path;
+    if (!sameKey || index == 0 || (index != walk.last && index != walk.last + 1)) return nullptr;
+    walk.last = index;
+    return walk.listing;
+}
+
+void Registry::Remember(HKEY key, const Location& location, DWORD index, std::shared_ptr<const Listing> listing) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    walks_[key] = Walk{location, index, std::move(listing)};
 }
 
 LSTATUS Registry::EnumKey(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength, LPWSTR cls, LPDWORD clsLength,
@@ -501,24 +513,27 @@ LSTATUS Registry::EnumKey(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength
     // A walk through the indexes one by one lists the subkeys once, at its
     // first call, and answers the later calls from that list: each call
     // listing them anew made the walk quadratic, and a key added or deleted
-    // meanwhile shifted the names under the caller's index.
-    std::shared_ptr<const std::vector<std::u16string>> names = Instance().Listed(key, location, index);
+    // meanwhile shifted the names under the caller's index. A later call
+    // asks again whether the key exists only when a hive changed since.
+    std::shared_ptr<const Listing> listing = Instance().Listed(key, location, index);
     bool keyFound = true;
-    LSTATUS status = names ? Exists(location, keyFound) : ERROR_SUCCESS;
+    LSTATUS status = ERROR_SUCCESS;
+    if (listing && !Unchanged(location, *listing)) status = Exists(location, keyFound);
     if (status != ERROR_SUCCESS) return status;
-    if (!names && keyFound) {
-        auto listed = std::make_shared<std::vector<std::u16string>>();
+    if (!listing && keyFound) {
+        auto listed = std::make_shared<Listing>();
         status = SubKeyNames(location, *listed, keyFound);
         if (status != ERROR_SUCCESS) return status;
-        names = std::move(listed);
-        if (keyFound) Instance().Remember(key, location, index, names);
+        listing = std::move(listed);
+        if (keyFound) Instance().Remember(key, location, index, listing);
     }
     if (!keyFound) return ERROR_KEY_DELETED;
-    if (index >= names->size()) {
+    const std::vector<std::u16string>& names = listing->names;
+    if (index >= names.size()) {
         Instance().Forget(key, false);  // the walk is over
         return ERROR_NO_MORE_ITEMS;
     }
-    const std::u16string& found = (*names)[index];
+    const std::u16string& found = names[index];
     if (found.size() + 1 > *nameLength) return ERROR_MORE_DATA;
     found.copy(name, found.size());
     name[found.size()] = 0;

@@ -73,18 +73,17 @@ private:
     };
     static constexpr size_t kRoots = 6;  // 0x80000000 .. 0x80000005
 
-    using Edit = std::function<LSTATUS(RegTree& tree, bool& modified)>;
-    // What reads of one hive see: the tree of the thread's change, or the
-    // snapshot of the file.
+    using Edit = std::function<LSTATUS(HiveChange& hive, bool& modified)>;
+    // What reads of one hive see: the thread's change, or the snapshot of
+    // the file.
     struct HiveView {
-        const RegTree* tree = nullptr;
+        const HiveChange* change = nullptr;
         std::shared_ptr<const HiveSnapshot> snapshot;
 
-        bool Empty() const { return tree == nullptr && !snapshot; }
+        bool Empty() const { return change == nullptr && !snapshot; }
         bool Exists(std::u16string_view path) const;
         std::vector<RegTree::Value> Values(std::u16string_view path) const;
-        // The whole hive, for listing subkeys.
-        const RegTree& Tree() const { return tree != nullptr ? *tree : snapshot->Tree(); }
+        std::vector<std::u16string> SubKeys(std::u16string_view path) const;
     };
 
     static Registry& Instance();
@@ -104,9 +103,19 @@ private:
     // The values a read of `location` sees, the first place's first; false
     // in `keyFound` when no place has the key.
     static LSTATUS Values(const Location& location, std::vector<RegTree::Value>& values, bool& keyFound);
+    // The subkeys of a key as a walk through its indexes lists them, and the
+    // snapshots they were read from, per place (null: none, or the thread's
+    // change).
+    struct Listing {
+        std::vector<std::u16string> names;
+        std::vector<std::shared_ptr<const HiveSnapshot>> sources;
+    };
     // The subkeys a read of `location` sees, in folded-name order; false in
     // `keyFound` when no place has the key.
-    static LSTATUS SubKeyNames(const Location& location, std::vector<std::u16string>& names, bool& keyFound);
+    static LSTATUS SubKeyNames(const Location& location, Listing& listing, bool& keyFound);
+    // Whether every place of `location` still reads from the snapshots of
+    // `listing` (so a key found then still exists).
+    static bool Unchanged(const Location& location, const Listing& listing);
     // Hands out `value`'s bytes as RegQueryValueExW does.
     static LSTATUS CopyData(const RegTree::Value& value, LPDWORD type, LPBYTE data, LPDWORD size);
     // base + "\" + subKey without empty levels; false when a level cannot be
@@ -121,21 +130,20 @@ private:
     bool Forget(HKEY key, bool handle = true);
     void SetOverride(size_t root, std::optional<Location> location);
 
-    // The subkeys of a key, as listed when a walk through its indexes began
-    // on a handle (`last`: the index asked for last).
-    struct Listing {
+    // A walk through a key's indexes on a handle: the key's subkeys as
+    // listed when it began, and the index asked for last.
+    struct Walk {
         Location location;
         DWORD last = 0;
-        std::shared_ptr<const std::vector<std::u16string>> names;
+        std::shared_ptr<const Listing> listing;
     };
     // The listing of `key`'s walk when `index` continues it (the index asked
     // for last, or the next one, at `location`); null otherwise.
-    std::shared_ptr<const std::vector<std::u16string>> Listed(HKEY key, const Location& location, DWORD index);
-    void Remember(HKEY key, const Location& location, DWORD index,
-                  std::shared_ptr<const std::vector<std::u16string>> names);
+    std::shared_ptr<const Listing> Listed(HKEY key, const Location& location, DWORD index);
+    void Remember(HKEY key, const Location& location, DWORD index, std::shared_ptr<const Listing> listing);
 
     std::mutex mutex_;
     std::unordered_map<HKEY, std::unique_ptr<Location>> handles_;
-    std::unordered_map<HKEY, Listing> listings_;  // per handle, the predefined roots included
+    std::unordered_map<HKEY, Walk> walks_;  // per handle, the predefined roots included
     std::optional<Location> overrides_[kRoots];
 };

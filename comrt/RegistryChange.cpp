@@ -29,27 +29,24 @@ LSTATUS RegistryChange::Lock() {
     return ERROR_SUCCESS;
 }
 
-LSTATUS RegistryChange::Tree(Hive hive, RegTree*& tree) {
+LSTATUS RegistryChange::Change(Hive hive, HiveChange*& change) {
     Slot& slot = slots_[hive];
-    if (!slot.tree) {
-        std::shared_ptr<const HiveDocument> base = slot.file.ReadDocument();
+    if (!slot.change) {
+        std::shared_ptr<const HiveSnapshot> base = slot.file.ReadWhole();
         if (base->Refused()) return ERROR_BADDB;
-        slot.tree = std::make_unique<RegTree>(base->Tree());
-        slot.base = std::move(base);
+        slot.change = std::make_unique<HiveChange>(std::move(base));
     }
-    tree = slot.tree.get();
+    change = slot.change.get();
     return ERROR_SUCCESS;
 }
-
-void RegistryChange::Modified(Hive hive) { slots_[hive].modified = true; }
 
 LSTATUS RegistryChange::Commit() {
     // Under the lock no other writer is between its write and its rename.
     for (const Slot& slot : slots_) slot.file.RemoveLeftovers();
     HiveFile::Replacement written[2];
     for (size_t i = 0; i < 2; ++i) {
-        if (!slots_[i].modified) continue;
-        const LSTATUS status = slots_[i].file.Prepare(*slots_[i].base, *slots_[i].tree, written[i]);
+        if (!slots_[i].change) continue;
+        const LSTATUS status = slots_[i].file.Prepare(*slots_[i].change, written[i]);
         if (status != ERROR_SUCCESS) return status;
     }
     for (size_t i = 0; i < 2; ++i) {

@@ -15,7 +15,7 @@
 #include <comrt/winbase.h>
 
 #include "HiveFile.h"
-#include "RegTree.h"
+#include "HiveChange.h"
 #include "UniqueFd.h"
 
 class RegistryChange {
@@ -30,10 +30,9 @@ public:
 
     // Waits for the lock. ERROR_ACCESS_DENIED when it cannot be taken.
     LSTATUS Lock();
-    // The change's tree of `hive`, for reading and changing; call Modified
-    // after changing it. ERROR_BADDB when the hive file is refused.
-    LSTATUS Tree(Hive hive, RegTree*& tree);
-    void Modified(Hive hive);
+    // The change of `hive`, for reading and changing. ERROR_BADDB when the
+    // hive file is refused.
+    LSTATUS Change(Hive hive, HiveChange*& change);
     // Writes every modified hive: first each to a synced temporary file, then
     // all renamed into place. Removes first what dead writers left behind. ERROR_CANTWRITE when any cannot be written (a
     // failure before the renames stores nothing).
@@ -43,9 +42,7 @@ private:
     struct Slot {
         explicit Slot(HiveFile hive) : file(std::move(hive)) {}
         HiveFile file;
-        std::shared_ptr<const HiveDocument> base;
-        std::unique_ptr<RegTree> tree;
-        bool modified = false;
+        std::unique_ptr<HiveChange> change;
     };
 
     std::string lockPath_;

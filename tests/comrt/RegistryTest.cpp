@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
@@ -269,6 +270,46 @@ TEST_F(RegistryTest, RewritesKeepWhatTheyDoNotChange) {
     }
 }
 
+TEST_F(RegistryTest, RewritesPlaceKeysMadeAgainAmongTheOldOnes) {
+    // A key deleted and made again in one change keeps its old sections,
+    // without the old values; a new key goes after the last section of the
+    // nearest key before it that still has one; a deleted key's sections go
+    // with the comments above them.
+    prefix.WriteFile("system.reg",
+                     "Windows Registry Editor Version 5.00\n\n"
+                     "[HKEY_LOCAL_MACHINE]\n\"Root\"=\"r\"\n\n"
+                     "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"1\"\n\n"
+                     "; above C\n[HKEY_LOCAL_MACHINE\\A\\B\\C]\n@=\"deep\"\n\n"
+                     "[HKEY_LOCAL_MACHINE\\D]\n\n"
+                     "[HKEY_LOCAL_MACHINE\\a\\b]\n\"y\"=dword:00000002\n\"Y\"=dword:00000003\n\n"
+                     "; above Z\n[HKEY_LOCAL_MACHINE\\Z]\n\"z\"=\"last\"\n");
+    const auto set = [](const char16_t* path, const char16_t* name, std::u16string_view text) {
+        Key key;
+        const LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, key.Out());
+        return status != ERROR_SUCCESS ? status : SetText(key.Get(), name, text);
+    };
+    ASSERT_EQ(ComrtBeginRegistryChange(), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"A"), ERROR_SUCCESS);
+    EXPECT_EQ(CreateKey(HKEY_LOCAL_MACHINE, u"A\\B\\C"), ERROR_SUCCESS);
+    EXPECT_EQ(CreateKey(HKEY_LOCAL_MACHINE, u"b\\New"), ERROR_SUCCESS);
+    EXPECT_EQ(set(u"A\\B", u"Added", u"v"), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, u"Z"), ERROR_SUCCESS);
+    EXPECT_EQ(CreateKey(HKEY_LOCAL_MACHINE, u"Zed"), ERROR_SUCCESS);
+    EXPECT_EQ(set(u"", u"root", u"R2"), ERROR_SUCCESS);
+    EXPECT_EQ(RegistryReader::SubKeys(HKEY_LOCAL_MACHINE, u""), (Names{u"A", u"b", u"D", u"Zed"}));
+    ASSERT_EQ(ComrtEndRegistryChange(TRUE), ERROR_SUCCESS);
+    EXPECT_EQ(prefix.ReadFile("system.reg"),
+              "Windows Registry Editor Version 5.00\n\n"
+              "[HKEY_LOCAL_MACHINE]\n\"Root\"=\"R2\"\n\n"
+              "[HKEY_LOCAL_MACHINE\\A]\n\n"
+              "; above C\n[HKEY_LOCAL_MACHINE\\A\\B\\C]\n\n"
+              "[HKEY_LOCAL_MACHINE\\b]\n\n"
+              "[HKEY_LOCAL_MACHINE\\b\\New]\n\n"
+              "[HKEY_LOCAL_MACHINE\\D]\n\n"
+              "[HKEY_LOCAL_MACHINE\\Zed]\n\n"
+              "[HKEY_LOCAL_MACHINE\\a\\b]\n\"Added\"=\"v\"\n");
+}
+
 std::string Repeat(const std::string& text, size_t times) {
     std::string out;
     for (size_t i = 0; i < times; ++i) out += text;
@@ -419,6 +460,66 @@ TEST_F(RegistryTest, LargeHiveIsReadThroughItsIndex) {
     EXPECT_EQ(reads(false), 0);
     EXPECT_EQ(prefix.ReadFile("system.reg.index"), third);
     EXPECT_EQ(reads(true), 0);
+}
+
+// A figure of /proc/self/status in KiB, such as "VmRSS"; 0 when missing.
+size_t StatusKiB(const std::string& name) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind(name + ":", 0) == 0) return std::stoul(line.substr(name.size() + 1));
+    }
+    return 0;
+}
+
+// Whether the peak resident memory of this process can be measured from
+// here: not under AddressSanitizer (its quarantine keeps what is freed), and
+// with a kernel that resets the peak on request.
+bool PeakMeasurable() {
+#if defined(__SANITIZE_ADDRESS__)
+    return false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    return false;
+#endif
+#endif
+    return static_cast<bool>(std::ofstream("/proc/self/clear_refs") << "5" << std::flush);
+}
+
+TEST_F(RegistryTest, WritesIntoALargeHiveTakeMemoryInProportionToIt) {
+    // A write reads the hive whole and writes it anew, once: at its peak it
+    // holds a few times the file (about five), not a tree of every key and
+    // value in it (which took more than thirty).
+    const std::string text = LargeHive(60000);
+    prefix.WriteFile("system.reg", text);
+    const auto writes = [&](const std::function<bool()>& write) {
+        return Wait(Spawn([&] {
+            const bool measured = PeakMeasurable();  // resets the peak
+            const size_t before = StatusKiB("VmRSS");
+            if (!write()) return 1;
+            const size_t grown = (StatusKiB("VmHWM") - std::min(before, StatusKiB("VmHWM"))) * 1024;
+            return !measured || grown < 8 * text.size() ? 0 : 2;
+        }));
+    };
+    EXPECT_EQ(writes([] {
+                  Key key;
+                  return RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Split", 0, KEY_ALL_ACCESS, key.Out()) == 0 &&
+                         SetText(key.Get(), u"Written", u"yes") == 0;
+              }),
+              0);
+    EXPECT_EQ(writes([] {
+                  return ComrtBeginRegistryChange() == 0 && CreateKey(HKEY_CLASSES_ROOT, u"CLSID\\{new}") == 0 &&
+                         RegDeleteTreeW(HKEY_CLASSES_ROOT, u"CLSID\\{123}") == 0 &&
+                         RegDeleteKeyW(HKEY_LOCAL_MACHINE, u"Software\\Implied\\Below") == 0 &&
+                         ComrtEndRegistryChange(TRUE) == 0;
+              }),
+              0);
+    // Everything else reads as it did.
+    EXPECT_EQ(RegistryReader::String(HKEY_LOCAL_MACHINE, u"Software\\split", u"Written"), u"yes");
+    EXPECT_EQ(RegistryReader::String(HKEY_LOCAL_MACHINE, u"Software\\split", u"A"), u"second");
+    EXPECT_EQ(RegistryReader::String(HKEY_CLASSES_ROOT, u"CLSID\\{59999}\\InprocServer32"), u"lib59999.so");
+    EXPECT_TRUE(RegistryReader::KeyExists(HKEY_CLASSES_ROOT, u"CLSID\\{new}"));
+    EXPECT_FALSE(RegistryReader::KeyExists(HKEY_CLASSES_ROOT, u"CLSID\\{123}"));
+    EXPECT_EQ(RegistryReader::SubKeys(HKEY_LOCAL_MACHINE, u"Software\\Implied"), Names{});
 }
 
 TEST_F(RegistryTest, TextSizesAndErrorCodesOfBadCalls) {
