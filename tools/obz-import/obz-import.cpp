@@ -5,7 +5,9 @@
 // ImportOptions::Usage for the command line and the exit status.
 #include <OBZeveVevuVAD.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -48,7 +50,10 @@ public:
 
     int Run() {
         File in(options_.file == "-" ? stdin : std::fopen(options_.file.c_str(), "rb"));
-        if (!in) return Fail(kUsage, "cannot open " + options_.file);
+        if (!in) {
+            const int error = errno;
+            return Fail(kUsage, "cannot open " + options_.file + ": " + std::strerror(error));
+        }
         TextDecoder decoder(in.get());
         CsvReader reader(decoder, options_.Delimiter(), options_.quotes);
         CsvReader::Record record;

@@ -173,8 +173,10 @@ TEST_F(ObzImportRun, AnswersHelpVersionAndBadUsage) {
                          (dir_ / "in.csv").string() + " Demo T");
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("is the component registered?"), std::string::npos) << r.err;
+    // A file that cannot be read is named with the system's reason.
     r = ToolProcess::Run(std::string(OBZ_IMPORT) + " " + (dir_ / "missing.csv").string() + " Demo T");
     EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "obz-import: cannot open " + (dir_ / "missing.csv").string() + ": No such file or directory\n");
 }
 
 }  // namespace
