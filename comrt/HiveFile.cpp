@@ -33,16 +33,6 @@ bool ReadAll(int fd, size_t size, std::string& text) {
     return true;
 }
 
-bool WriteAll(int fd, const std::string& text) {
-    for (size_t done = 0; done < text.size();) {
-        const ssize_t wrote = write(fd, text.data() + done, text.size() - done);
-        if (wrote < 0 && errno == EINTR) continue;
-        if (wrote <= 0) return false;
-        done += static_cast<size_t>(wrote);
-    }
-    return true;
-}
-
 // The writer's process id in a temporary file's name, <hive>.tmp.<pid>.<n>,
 // given the part after "<hive>.tmp."; 0 when the name has another form.
 pid_t TemporaryOwner(std::string_view rest) {
@@ -175,7 +165,8 @@ LSTATUS HiveFile::Prepare(const HiveChange& change, Replacement& out) const {
     // The new version keeps the permissions of the one it replaces.
     struct stat old {};
     if (stat(path_.c_str(), &old) == 0) fchmod(file.Get(), old.st_mode & 07777);
-    if (!WriteAll(file.Get(), written->Bytes()) || fsync(file.Get()) != 0) return ERROR_CANTWRITE;
+    const std::string& bytes = written->Bytes();
+    if (!file.WriteAll(bytes.data(), bytes.size()) || fsync(file.Get()) != 0) return ERROR_CANTWRITE;
     out.file_ = std::move(file);
     out.snapshot_ = std::move(written);
     return ERROR_SUCCESS;

@@ -39,25 +39,6 @@ void Describe(Header& header, const struct stat& identity) {
     header.changedNs = static_cast<uint64_t>(identity.st_ctim.tv_nsec);
 }
 
-bool WriteAll(int fd, const void* data, size_t size) {
-    for (size_t done = 0; done < size;) {
-        const ssize_t wrote = write(fd, static_cast<const char*>(data) + done, size - done);
-        if (wrote < 0 && errno == EINTR) continue;
-        if (wrote <= 0) return false;
-        done += static_cast<size_t>(wrote);
-    }
-    return true;
-}
-
-bool ReadAt(int fd, void* data, size_t size, uint64_t offset) {
-    for (size_t done = 0; done < size;) {
-        const ssize_t got = pread(fd, static_cast<char*>(data) + done, size - done, static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        done += static_cast<size_t>(got);
-    }
-    return true;
-}
 }  // namespace
 
 std::string HiveIndex::PathOf(const std::string& hivePath) { return hivePath + ".index"; }
@@ -86,9 +67,9 @@ bool HiveIndex::Write(const std::string& temporary, const std::string& hivePath,
     UniqueFd file(open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (!file.Valid()) return false;
     // Synced before the rename: an index in place is whole.
-    const bool written = WriteAll(file.Get(), &header, sizeof header) &&
-                         WriteAll(file.Get(), sections.data(), sections.size() * sizeof(Section)) &&
-                         WriteAll(file.Get(), slots.data(), slots.size() * sizeof(Slot)) && fsync(file.Get()) == 0 &&
+    const bool written = file.WriteAll(&header, sizeof header) &&
+                         file.WriteAll(sections.data(), sections.size() * sizeof(Section)) &&
+                         file.WriteAll(slots.data(), slots.size() * sizeof(Slot)) && fsync(file.Get()) == 0 &&
                          rename(temporary.c_str(), PathOf(hivePath).c_str()) == 0;
     if (!written) unlink(temporary.c_str());
     return written;
@@ -98,7 +79,7 @@ std::unique_ptr<HiveIndex> HiveIndex::Open(const std::string& hivePath, const st
     UniqueFd file(open(PathOf(hivePath).c_str(), O_RDONLY | O_CLOEXEC));
     Header header{};
     struct stat info {};
-    if (!file.Valid() || fstat(file.Get(), &info) != 0 || !ReadAt(file.Get(), &header, sizeof header, 0)) return nullptr;
+    if (!file.Valid() || fstat(file.Get(), &info) != 0 || !file.ReadAt(&header, sizeof header, 0)) return nullptr;
     Header expected{};
     Describe(expected, identity);
     const bool same = std::memcmp(header.magic, kMagic, sizeof kMagic) == 0 && header.version == kVersion &&
@@ -119,7 +100,7 @@ HiveIndex::HiveIndex(UniqueFd file, uint64_t hiveSize, uint64_t sections, uint64
     : file_(std::move(file)), hiveSize_(hiveSize), sections_(sections), slots_(slots) {}
 
 bool HiveIndex::ReadSection(uint32_t at, Section& section) const {
-    if (at >= sections_ || !ReadAt(file_.Get(), &section, sizeof section, sizeof(Header) + at * sizeof(Section)))
+    if (at >= sections_ || !file_.ReadAt(&section, sizeof section, sizeof(Header) + at * sizeof(Section)))
         return false;
     return section.begin <= section.end && section.end <= hiveSize_ &&
            uint64_t{section.pathOffset} + section.pathLength <= section.end - section.begin &&
@@ -128,7 +109,7 @@ bool HiveIndex::ReadSection(uint32_t at, Section& section) const {
 
 bool HiveIndex::ReadSlot(size_t at, Slot& slot) const {
     if (at >= slots_ ||
-        !ReadAt(file_.Get(), &slot, sizeof slot, sizeof(Header) + sections_ * sizeof(Section) + at * sizeof(Slot)))
+        !file_.ReadAt(&slot, sizeof slot, sizeof(Header) + sections_ * sizeof(Section) + at * sizeof(Slot)))
         return false;
     return (slot.witness == kNone || slot.witness < sections_) && (slot.first == kNone || slot.first < sections_);
 }

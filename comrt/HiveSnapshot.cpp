@@ -83,16 +83,6 @@ uint64_t PathHash(std::string_view path) {
     return hash;
 }
 
-bool ReadAt(int fd, char* data, size_t size, uint64_t offset) {
-    for (size_t done = 0; done < size;) {
-        const ssize_t got = pread(fd, data + done, size - done, static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        done += static_cast<size_t>(got);
-    }
-    return true;
-}
-
 // Collects the values of one section into a key, as a tree would hold them.
 class ValueSink : public HiveScanner::Sink {
 public:
@@ -258,7 +248,7 @@ bool HiveSnapshot::TextAt(uint64_t begin, uint64_t end, std::string& storage, st
         return true;
     }
     storage.resize(end - begin);
-    if (!ReadAt(file_.Get(), storage.data(), storage.size(), begin)) return false;
+    if (!file_.ReadAt(storage.data(), storage.size(), begin)) return false;
     text = storage;
     return true;
 }
@@ -325,7 +315,7 @@ const HiveSnapshot& HiveSnapshot::Whole(const HiveSnapshot& indexed) {
         std::string bytes;
         if (fstat(indexed.file_.Get(), &info) == 0) {
             bytes.resize(static_cast<size_t>(info.st_size));
-            if (!ReadAt(indexed.file_.Get(), bytes.data(), bytes.size(), 0)) bytes.clear();
+            if (!indexed.file_.ReadAt(bytes.data(), bytes.size(), 0)) bytes.clear();
         }
         indexed.whole_ = Read(std::move(bytes), indexed.rootName_);
     });
