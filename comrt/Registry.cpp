@@ -373,15 +373,19 @@ LSTATUS Registry::CopyData(const RegTree::Value& value, LPDWORD type, LPBYTE dat
     return ERROR_SUCCESS;
 }
 
-LSTATUS Registry::QueryValue(HKEY key, LPCWSTR name, LPDWORD type, LPBYTE data, LPDWORD size) {
-    if (data != nullptr && size == nullptr) return ERROR_INVALID_PARAMETER;
+LSTATUS Registry::ValuesOf(HKEY key, std::vector<RegTree::Value>& values) {
     Location location;
     if (!Instance().Resolve(key, location)) return ERROR_INVALID_HANDLE;
-    std::vector<RegTree::Value> values;
     bool keyFound = false;
     const LSTATUS status = Values(location, values, keyFound);
     if (status != ERROR_SUCCESS) return status;
-    if (!keyFound) return ERROR_KEY_DELETED;
+    return keyFound ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+}
+
+LSTATUS Registry::QueryValue(HKEY key, LPCWSTR name, LPDWORD type, LPBYTE data, LPDWORD size) {
+    if (data != nullptr && size == nullptr) return ERROR_INVALID_PARAMETER;
+    std::vector<RegTree::Value> values;
+    if (const LSTATUS status = ValuesOf(key, values); status != ERROR_SUCCESS) return status;
     const RegTree::Value* value = RegTree::FindValue(values, Text(name));
     if (value == nullptr) return ERROR_FILE_NOT_FOUND;
     return CopyData(*value, type, data, size);
@@ -391,13 +395,8 @@ LSTATUS Registry::EnumValue(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLeng
                             LPDWORD dataSize) {
     if (name == nullptr || nameLength == nullptr || (data != nullptr && dataSize == nullptr))
         return ERROR_INVALID_PARAMETER;
-    Location location;
-    if (!Instance().Resolve(key, location)) return ERROR_INVALID_HANDLE;
     std::vector<RegTree::Value> values;
-    bool keyFound = false;
-    const LSTATUS status = Values(location, values, keyFound);
-    if (status != ERROR_SUCCESS) return status;
-    if (!keyFound) return ERROR_KEY_DELETED;
+    if (const LSTATUS status = ValuesOf(key, values); status != ERROR_SUCCESS) return status;
     if (index >= values.size()) return ERROR_NO_MORE_ITEMS;
     const RegTree::Value& value = values[index];
     if (value.name.size() + 1 > *nameLength) return ERROR_MORE_DATA;

@@ -118,6 +118,10 @@ private:
     static bool Unchanged(const Location& location, const Listing& listing);
     // Hands out `value`'s bytes as RegQueryValueExW does.
     static LSTATUS CopyData(const RegTree::Value& value, LPDWORD type, LPBYTE data, LPDWORD size);
+    // The values of the open key: ERROR_INVALID_HANDLE for a handle that is
+    // none, ERROR_KEY_DELETED for a key deleted since it was opened, or what
+    // reading its hive answered.
+    static LSTATUS ValuesOf(HKEY key, std::vector<RegTree::Value>& values);
     // base + "\" + subKey without empty levels; false when a level cannot be
     // a key name (longer than 255 units, control characters, lone surrogates)
     // or the path is deeper than a key can be.
