@@ -9,8 +9,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -282,13 +284,23 @@ public:
     // measure of speed).
     bool WaitFor(const std::string& text, int count) {
         const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        // Why it gave up goes on the screen, which a failing test prints.
+        const auto giveUpWith = [this](const std::string& why) {
+            int status = 0;
+            const pid_t ended = pid_ > 0 ? waitpid(pid_, &status, WNOHANG) : 0;
+            const bool gone = pid_ > 0 && ended == pid_;
+            screen_ += "\n[gave up: " + why + (gone ? "; the shell ended, status " + std::to_string(status) : "") + "]";
+            return false;
+        };
         while (Count(text) < count) {
             pollfd p{master_, POLLIN, 0};
-            if (std::chrono::steady_clock::now() > giveUp || poll(&p, 1, 200) < 0) return false;
+            if (std::chrono::steady_clock::now() > giveUp) return giveUpWith("30 s passed");
+            if (poll(&p, 1, 200) < 0) return giveUpWith(std::string("poll: ") + std::strerror(errno));
             if (p.revents == 0) continue;
             char buffer[512];
             const ssize_t n = read(master_, buffer, sizeof buffer);
-            if (n <= 0) return false;
+            if (n <= 0)
+                return giveUpWith(n == 0 ? std::string("end of the terminal") : "read: " + std::string(std::strerror(errno)));
             screen_.append(buffer, static_cast<size_t>(n));
         }
         return true;
