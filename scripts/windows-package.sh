@@ -12,8 +12,7 @@
 #   OBZ_WIN_TARGETS may name more targets to build in both (the Windows
 #   stage's test programs).
 # Needs: g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools wine64
-# libwine-dev npm (Debian packages installed when missing, as root or with
-# sudo).
+# libwine-dev npm (scripts/deps.sh --windows installs what is missing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -26,19 +25,7 @@ dest=$(absolute "$1")
 build=$(absolute "${2:-build-win}")
 
 # --- packages --------------------------------------------------------------
-packages=(cmake make g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools wine64 libwine-dev libgtest-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-# npm fetches the SQLite amalgamation; any npm on the PATH will do.
-command -v npm >/dev/null || missing+=(npm)
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "installing: ${missing[*]}"
-  SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO=sudo
-  $SUDO apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+bash scripts/deps.sh --windows
 
 # --- the two builds --------------------------------------------------------
 read -r -a extra <<< "${OBZ_WIN_TARGETS:-}"

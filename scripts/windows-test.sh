@@ -13,8 +13,8 @@
 #     the portable GoogleTest suites, uninstall.cmd (per user).
 # Under Wine, `wine` starts 32-bit programs where wine32 is installed:
 # 64-bit programs run through the 64-bit loader. The 32-bit half needs
-# wine32, which the package step installs (dpkg --add-architecture i386,
-# wine32:i386) unless OBZ_WIN_NO_WINE32=1; without it the stage tests the
+# wine32, which scripts/deps.sh --wine installs (dpkg --add-architecture
+# i386, wine32:i386) unless OBZ_WIN_NO_WINE32=1; without it the stage tests the
 # 64-bit DLL alone and says so.
 # Usage: scripts/windows-test.sh [build-folder]   (default build-win)
 # OBZ_WIN_SUITES may name a subset of the GoogleTest suites (space-separated).
@@ -26,19 +26,7 @@ case "$build" in /*) ;; *) build="$root/$build" ;; esac
 started=$SECONDS
 
 # --- packages: wine, and wine32 for the 32-bit half -------------------------
-installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
-SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO=sudo
-missing=()
-for p in wine wine64; do installed "$p" || missing+=("$p"); done
-if [ "${OBZ_WIN_NO_WINE32:-0}" != 1 ] && ! installed wine32:i386; then
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then $SUDO dpkg --add-architecture i386; fi
-  missing+=(wine32:i386)
-fi
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "installing: ${missing[*]}"
-  $SUDO apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+bash scripts/deps.sh --wine
 
 # --- build and package -----------------------------------------------------
 read -r -a suites <<< "${OBZ_WIN_SUITES-test_obzkit test_sqlite test_textfile test_results test_facade test_import}"
