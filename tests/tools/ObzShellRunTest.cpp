@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,6 +18,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 
 #include "ToolProcess.h"
 
@@ -246,7 +248,7 @@ TEST_F(ObzShellRun, CommandLineOptionsAnswerOnTheRightStream) {
 // Ctrl-C go through the terminal.
 class Terminal {
 public:
-    explicit Terminal(const std::string& history, bool piped = false) {
+    explicit Terminal(const std::string& history, bool piped = false) : piped_(piped) {
         master_ = posix_openpt(O_RDWR | O_NOCTTY);
         if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
         const std::string slave = ptsname(master_);
@@ -305,7 +307,22 @@ public:
         }
         return true;
     }
-    void Type(const std::string& keys) { ASSERT_EQ(write(master_, keys.data(), keys.size()), ssize_t(keys.size())); }
+    // Types keys; at the shell's prompt, once its line editor has the
+    // terminal: the prompt can show before the editor has switched the
+    // terminal from lines to keys, and keys typed in between are echoed by
+    // the terminal as well, and a part of a line reaches the editor only if
+    // the switch comes before Ctrl-C.
+    void Type(const std::string& keys) {
+        if (!piped_) {
+            const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+            termios modes{};
+            while (tcgetattr(master_, &modes) == 0 && (modes.c_lflag & ICANON) != 0 &&
+                   std::chrono::steady_clock::now() < giveUp) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        }
+        ASSERT_EQ(write(master_, keys.data(), keys.size()), ssize_t(keys.size()));
+    }
     void Feed(const std::string& text) { ASSERT_EQ(write(lines_, text.data(), text.size()), ssize_t(text.size())); }
     int Count(const std::string& text) const {
         int n = 0;
@@ -322,6 +339,7 @@ public:
     const std::string& Screen() const { return screen_; }
 
 private:
+    bool piped_ = false;
     int master_ = -1;
     int lines_ = -1;
     pid_t pid_ = -1;
