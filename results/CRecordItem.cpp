@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "com/ComObject.h"
 #include "com/ScopedLock.h"
 #include "results/ComponentTypeInfo.h"
 #include "results/RecordItemMembers.h"
@@ -11,6 +12,13 @@ namespace {
 
 constexpr TypeInfoSource kTypeInfo = ComponentTypeInfo(IID_IRecordItem);
 constexpr DispatchTable kDispatch{kRecordItemMembers, &kTypeInfo};
+
+// The first word of a COM interface pointer: its vtable pointer.
+const void* VtableOf(const void* object) noexcept {
+    const void* vtable = nullptr;
+    std::memcpy(&vtable, object, sizeof vtable);
+    return vtable;
+}
 
 std::basic_string_view<OLECHAR> TextOf(BSTR text) noexcept {
     return text != nullptr ? std::basic_string_view<OLECHAR>(text, SysStringLen(text))
@@ -29,6 +37,18 @@ std::span<const InterfaceEntry<CRecordItem>> CRecordItem::InterfaceTable() noexc
         InterfaceEntry<CRecordItem>::Of<IRecordItem>(IID_IDispatch),
     };
     return table;
+}
+
+CRecordItem* CRecordItem::FromDispatch(IDispatch* object) noexcept {
+    // The vtable of a plain item's IRecordItem, which is also the IDispatch
+    // it hands out: read once off an item that is made for it and never
+    // handed out.
+    static const void* const plainVtable = [] {
+        ComObject<CRecordItem> probe;
+        return VtableOf(static_cast<IRecordItem*>(&probe));
+    }();
+    if (object == nullptr || VtableOf(object) != plainVtable) return nullptr;
+    return static_cast<CRecordItem*>(static_cast<IRecordItem*>(object));
 }
 
 void CRecordItem::SplitNames() {

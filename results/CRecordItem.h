@@ -31,6 +31,14 @@ public:
 
     static std::span<const InterfaceEntry<CRecordItem>> InterfaceTable() noexcept;
 
+    // The item behind object when it is this module's plain item, else null
+    // (a client's own item, a proxy, an item inside an aggregate). It is
+    // recognised by the vtable pointer that every interface pointer begins
+    // with, as the RecordSet does once per row read: a QueryInterface would
+    // take and drop a reference, two atomic operations a row. No reference
+    // is taken; the caller's keeps the item alive during its call.
+    static CRecordItem* FromDispatch(IDispatch* object) noexcept;
+
     // pVal receives a new BSTR with the field's value (the caller frees it),
     // or null when the item holds no such field. A null pVal receives nothing.
     STDMETHODIMP GetDataValue(BSTR Field, BSTR* pVal) noexcept override;

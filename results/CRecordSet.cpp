@@ -4,6 +4,7 @@
 
 #include "com/ComPtr.h"
 #include "com/ScopedLock.h"
+#include "results/CRecordItem.h"
 #include "results/ComponentTypeInfo.h"
 #include "results/IRowLoader.h"
 #include "results/RecordSetMembers.h"
@@ -51,15 +52,20 @@ STDMETHODIMP CRecordSet::GetRecordItem(LONG Index, IDispatch* RecordItem, VARIAN
         return S_OK;
     }
     const auto index = static_cast<std::size_t>(Index);
-    // This module's item is loaded straight from the store, under the lock.
+    // This module's item is loaded straight from the store, under the lock;
+    // a plain one is recognised without a call, any other one answers
+    // IRowLoader.
     ComPtr<IRowLoader> loader;
-    if (SUCCEEDED(RecordItem->QueryInterface(IID_IRowLoader, loader.ReceiveVoid())) && loader) {
+    IRowLoader* direct = CRecordItem::FromDispatch(RecordItem);
+    if (direct == nullptr && SUCCEEDED(RecordItem->QueryInterface(IID_IRowLoader, loader.ReceiveVoid())))
+        direct = loader.Get();
+    if (direct != nullptr) {
         {
             ScopedLock<SpinLock> guard(lock_);
             if (index >= rows_.Size()) return S_OK;
             const RowStore::Row& row = rows_.At(index);
             // The item's own result does not matter: the row was handed over.
-            loader->LoadRow(columnNames_->Get(), columnNames_->Length(), row.data, row.length, row.narrow);
+            direct->LoadRow(columnNames_->Get(), columnNames_->Length(), row.data, row.length, row.narrow);
         }
         if (Succeeded != nullptr) *Succeeded = VARIANT_TRUE;
         return S_OK;

@@ -143,6 +143,60 @@ TEST_F(CRecordSetTest, GetRecordItemRefusals) {
     EXPECT_EQ(recorder_.refs.load(), 1u);
 }
 
+// An outer object that aggregates a RecordItem and hands out its interfaces.
+class ItemAggregate final : public IUnknown {
+public:
+    ItemAggregate() { created = Creator<CRecordItem>::CreateInstance(this, IID_IUnknown, inner_.ReceiveVoid()); }
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (IsEqualIID(riid, IID_IUnknown)) {
+            *ppv = static_cast<IUnknown*>(this);
+            AddRef();
+            return S_OK;
+        }
+        return inner_->QueryInterface(riid, ppv);
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
+    STDMETHODIMP_(ULONG) Release() override { return --refs; }
+    HRESULT created = E_FAIL;
+    std::atomic<ULONG> refs{1};
+
+private:
+    ComPtr<IUnknown> inner_;
+};
+
+// The set recognises its own plain item without a call; an item inside an
+// aggregate, or any other object, is asked through QueryInterface. Either
+// way this module's item gets the row and every reference is given back.
+TEST_F(CRecordSetTest, GetRecordItemLoadsThisModulesItemPlainOrAggregated) {
+    Fill("a,b", {"1|#|2"});
+    ComPtr<IDispatch> plain;
+    ASSERT_EQ(Creator<CRecordItem>::CreateInstance(nullptr, IID_IDispatch, plain.ReceiveVoid()), S_OK);
+    ItemAggregate aggregate;
+    ASSERT_EQ(aggregate.created, S_OK);
+    ComPtr<IDispatch> contained;
+    ASSERT_EQ(aggregate.QueryInterface(IID_IDispatch, contained.ReceiveVoid()), S_OK);
+    ComPtr<IDispatch> set;
+    ASSERT_EQ(set_.QueryInterface(IID_IDispatch, set), S_OK);
+
+    EXPECT_NE(CRecordItem::FromDispatch(plain.Get()), nullptr);
+    for (IDispatch* other : {contained.Get(), static_cast<IDispatch*>(&recorder_), set.Get(),
+                             static_cast<IDispatch*>(nullptr)})
+        EXPECT_EQ(CRecordItem::FromDispatch(other), nullptr);
+
+    const ULONG aggregateRefs = aggregate.refs.load();
+    for (IDispatch* item : {plain.Get(), contained.Get()}) {
+        EXPECT_EQ(Hand(0, item), VARIANT_TRUE);
+        ComPtr<IRecordItem> reader;
+        ASSERT_EQ(item->QueryInterface(IID_IRecordItem, reader.ReceiveVoid()), S_OK);
+        ComBstr value;
+        EXPECT_EQ(reader->GetDataValue(ResultsTestSupport::Bstr("b").Get(), value.Receive()), S_OK);
+        EXPECT_EQ(ResultsTestSupport::Text(value.Get()), "2");
+    }
+    EXPECT_EQ(plain->AddRef(), 2u);
+    EXPECT_EQ(plain->Release(), 1u);
+    EXPECT_EQ(aggregate.refs.load(), aggregateRefs);
+}
+
 // Rows before any column names pair with the empty name text; new names
 // start a new result.
 TEST_F(CRecordSetTest, SetColumnNameStartsANewResult) {
