@@ -44,6 +44,11 @@ COMRT_API BOOL ComrtHostPathExists(const char* hostPath);
 COMRT_API LSTATUS ComrtBeginRegistryChange(void);
 COMRT_API LSTATUS ComrtEndRegistryChange(BOOL commit);
 
+// Whether FlushProcessWriteBuffers reaches every thread of the process: TRUE
+// where the kernel offers membarrier (Linux 4.3 and later, unless a sandbox
+// refuses it). The same answer for the life of the process.
+COMRT_API BOOL ComrtProcessBarrierAvailable(void);
+
 // fopen over the path mapping; the mode is the C library's ("rb", "wb", ...).
 // Returns null with errno ENOENT for an unmapped drive.
 COMRT_API FILE* _wfopen(const OLECHAR* path, const OLECHAR* mode);

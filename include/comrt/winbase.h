@@ -1,6 +1,6 @@
 // Win32 subset of libcomrt: registry over the prefix's hive files, file
-// functions over the prefix's drive mapping, code pages, waiting, atomics,
-// critical sections, mutexes and module file names.
+// functions over the prefix's drive mapping, code pages, waiting, thread ids,
+// memory barriers, atomics, critical sections, mutexes and module file names.
 #pragma once
 
 #include <comrt/wintypes.h>
@@ -178,6 +178,14 @@ COMRT_API int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wide, int w
                                   LPCCH defaultChar, BOOL* usedDefault);
 
 COMRT_API void Sleep(DWORD milliseconds);
+
+// The calling thread's id, never 0; unique among the threads that are alive.
+COMRT_API DWORD GetCurrentThreadId();
+// A full memory barrier on every thread of the process that is running, as
+// if each had run one at some point during the call (the kernel's
+// membarrier). Where the kernel offers none, only the calling thread's;
+// ComrtProcessBarrierAvailable tells which.
+COMRT_API void FlushProcessWriteBuffers();
 
 // Virtual memory: a new region reserved and committed at once
 // (MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE, address null), zero-filled;

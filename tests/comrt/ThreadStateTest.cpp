@@ -1,4 +1,6 @@
+#include <atomic>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -50,6 +52,35 @@ TEST(ThreadStateTest, LogicalThreadIdIsPerThread) {
     EXPECT_EQ(first, again);
     EXPECT_NE(first, other);
     EXPECT_EQ(CoGetCurrentLogicalThreadId(nullptr), E_INVALIDARG);
+}
+
+// A thread's id stays while it lives and differs from every other live
+// thread's; the process-wide barrier can be run from any of them.
+TEST(ThreadStateTest, ThreadIdsAndTheProcessBarrier) {
+    const DWORD self = GetCurrentThreadId();
+    EXPECT_NE(self, 0u);
+    EXPECT_EQ(GetCurrentThreadId(), self);
+    const BOOL available = ComrtProcessBarrierAvailable();
+    EXPECT_EQ(ComrtProcessBarrierAvailable(), available);
+    std::vector<std::thread> threads;
+    std::vector<DWORD> ids(4, 0);
+    std::atomic<int> started{0};
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        threads.emplace_back([&, i] {
+            ids[i] = GetCurrentThreadId();
+            ++started;
+            // Alive together, so no id can be handed out twice.
+            while (started.load() < static_cast<int>(ids.size())) std::this_thread::yield();
+            FlushProcessWriteBuffers();
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    ids.push_back(self);
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        EXPECT_NE(ids[i], 0u);
+        for (std::size_t j = i + 1; j < ids.size(); ++j) EXPECT_NE(ids[i], ids[j]);
+    }
+    FlushProcessWriteBuffers();
 }
 
 }  // namespace
