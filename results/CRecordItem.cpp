@@ -110,7 +110,7 @@ STDMETHODIMP CRecordItem::GetDataValue(BSTR Field, BSTR* pVal) noexcept {
     }
     *pVal = nullptr;
     const View field = TextOf(Field);
-    ScopedLock<SpinLock> guard(fieldLock_);
+    ScopedLock<BiasedLock> guard(fieldLock_);
     if (!paired_) {
         return S_OK;
     }
@@ -141,7 +141,7 @@ HRESULT CRecordItem::Load(View names, const void* row, std::size_t length, bool 
     // Clearing and filling happen under one holding of the lock, so a reader
     // never sees half a row. The names of a row usually are those of the row
     // before, so they are split only when they change.
-    ScopedLock<SpinLock> guard(fieldLock_);
+    ScopedLock<BiasedLock> guard(fieldLock_);
     try {
         paired_ = false;
         if (names != View(namesText_)) {

@@ -9,8 +9,9 @@
 // Creator<CRecordItem> (plain or aggregated). Every method returns S_OK
 // (E_OUTOFMEMORY when memory runs out); no exception leaves.
 // Thread-safety: the field lock makes a lookup and a whole reload atomic
-// with respect to each other; it is never held while calling out. It is a
-// spin lock: it is taken once per value read, and is held only for a copy.
+// with respect to each other; it is never held while calling out. It is
+// taken once per value read and held only for a copy: a BiasedLock, which
+// the thread that reads the item takes without an atomic exchange.
 #pragma once
 
 #include <span>
@@ -23,7 +24,7 @@
 #include "com/InterfaceEntry.h"
 #include "com/ObjectRoot.h"
 #include "results/IRowLoader.h"
-#include "results/SpinLock.h"
+#include "results/BiasedLock.h"
 
 class CRecordItem : public ObjectRoot, public DispatchImpl<IRecordItem>, public IRowLoader {
 public:
@@ -68,7 +69,7 @@ private:
     void SplitValues(const unsigned char* row, std::size_t length);
     void ClearFields() noexcept;
 
-    SpinLock fieldLock_;
+    BiasedLock fieldLock_;
     // Rows of one result share their names: the name index is rebuilt only
     // when the column-name text changes, and a reload copies the row text
     // once into storage whose capacity is reused.
