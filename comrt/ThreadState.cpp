@@ -6,6 +6,7 @@
 #include <random>
 #include <thread>
 
+#include <pthread.h>
 #include <unistd.h>
 
 #include <comrt/objbase.h>
@@ -22,12 +23,23 @@ void SetLastError(DWORD code) { ThreadState::Current().lastError = code; }
 
 void Sleep(DWORD milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
+namespace {
+// The kernel's id of the thread, kept in its own storage (reached without a
+// call): it is asked for once per lock taken on some paths. 0 until asked.
+__attribute__((tls_model("initial-exec"))) thread_local DWORD cachedThreadId = 0;
+
+// The one thread of a child of fork is a new thread with an id of its own;
+// it must not go on as the thread that forked.
+void ForgetThreadIdInChild() { cachedThreadId = 0; }
+}  // namespace
+
 DWORD GetCurrentThreadId() {
-    // Asked for once per lock taken on some paths: the kernel's id is kept
-    // in the thread's own storage, reached without a call.
-    __attribute__((tls_model("initial-exec"))) static thread_local DWORD id = 0;
-    if (id == 0) id = static_cast<DWORD>(gettid());
-    return id;
+    if (cachedThreadId == 0) {
+        static const int registered = pthread_atfork(nullptr, nullptr, ForgetThreadIdInChild);
+        (void)registered;
+        cachedThreadId = static_cast<DWORD>(gettid());
+    }
+    return cachedThreadId;
 }
 
 HRESULT CoInitializeEx(LPVOID /*reserved*/, DWORD coInit) {
