@@ -10,16 +10,23 @@
 
 namespace {
 long Membarrier(int command) noexcept { return syscall(SYS_membarrier, command, 0U, 0); }
+
+// The commands the kernel offers; 0 without membarrier.
+long Offered() noexcept {
+    static const long offered = [] {
+        const long answer = Membarrier(MEMBARRIER_CMD_QUERY);
+        return answer > 0 ? answer : 0L;
+    }();
+    return offered;
+}
 }  // namespace
 
 ProcessBarrier::Way ProcessBarrier::Chosen() noexcept {
     static const Way way = [] {
-        const long offered = Membarrier(MEMBARRIER_CMD_QUERY);
-        if (offered <= 0) return Way::kNone;
-        if ((offered & MEMBARRIER_CMD_PRIVATE_EXPEDITED) != 0 &&
+        if ((Offered() & MEMBARRIER_CMD_PRIVATE_EXPEDITED) != 0 &&
             Membarrier(MEMBARRIER_CMD_REGISTER_PRIVATE_EXPEDITED) == 0)
             return Way::kExpedited;
-        return (offered & MEMBARRIER_CMD_GLOBAL) != 0 ? Way::kGlobal : Way::kNone;
+        return (Offered() & MEMBARRIER_CMD_GLOBAL) != 0 ? Way::kGlobal : Way::kNone;
     }();
     return way;
 }
@@ -28,20 +35,17 @@ bool ProcessBarrier::Available() noexcept { return Chosen() != Way::kNone; }
 
 void ProcessBarrier::Flush() noexcept {
     // The call itself fences the calling thread as well.
-    switch (Chosen()) {
-    case Way::kExpedited:
+    const Way way = Chosen();
+    if (way == Way::kExpedited) {
         if (Membarrier(MEMBARRIER_CMD_PRIVATE_EXPEDITED) == 0) return;
-        // A process made by fork may have to register again.
+        // Only a precaution: the registration is the process's, and the
+        // kernel keeps it across fork.
         if (Membarrier(MEMBARRIER_CMD_REGISTER_PRIVATE_EXPEDITED) == 0 &&
             Membarrier(MEMBARRIER_CMD_PRIVATE_EXPEDITED) == 0)
             return;
-        [[fallthrough]];
-    case Way::kGlobal:
-        if (Membarrier(MEMBARRIER_CMD_GLOBAL) == 0) return;
-        break;
-    case Way::kNone:
-        break;
     }
+    if (way != Way::kNone && (Offered() & MEMBARRIER_CMD_GLOBAL) != 0 && Membarrier(MEMBARRIER_CMD_GLOBAL) == 0)
+        return;
     std::atomic_thread_fence(std::memory_order_seq_cst);
 }
 

@@ -7,7 +7,8 @@
 // Flush fences the calling thread only and Available answers false: nothing
 // else interrupts the other threads on every processor (changing a page's
 // protection does not, where the processor invalidates translations without
-// interrupts).
+// interrupts). A kernel that offered membarrier and then refuses it would
+// leave Flush with the same fence alone; no kernel is known to do so.
 // Thread-safety: safe from any thread; the choice is made once, on first use.
 #pragma once
 

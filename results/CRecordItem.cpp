@@ -32,7 +32,8 @@ CRecordItem::CRecordItem() noexcept : DispatchImpl<IRecordItem>(kDispatch) {}
 std::span<const InterfaceEntry<CRecordItem>> CRecordItem::InterfaceTable() noexcept {
     static const InterfaceEntry<CRecordItem> table[] = {
         InterfaceEntry<CRecordItem>::Of<IRecordItem>(IID_IRecordItem),
-        // Asked for once per row by this module's RecordSet: found early.
+        // Asked for once per row by this module's RecordSet when the item is
+        // inside an aggregate: found early.
         InterfaceEntry<CRecordItem>::Of<IRowLoader>(IID_IRowLoader),
         InterfaceEntry<CRecordItem>::Of<IRecordItem>(IID_IDispatch),
     };

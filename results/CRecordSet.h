@@ -11,7 +11,9 @@
 // Thread-safety: calls from several threads at once are safe. One short lock
 // guards the rows and the names. It is never held while a client's item is
 // called, so such an item may call back into the set; this module's own
-// item is loaded under it (the item calls nothing).
+// item is loaded under it (the item calls nothing, but the first load on a
+// thread other than the item's owner ends its lock's bias there: one system
+// call in the item's life, see BiasedLock).
 #pragma once
 
 #include <memory>

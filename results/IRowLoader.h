@@ -1,7 +1,9 @@
 // An interface that only this module's RecordItem answers: the RecordSet
 // loads a row into it straight from its packed store, without a BSTR copy of
-// the row. Asked for with QueryInterface; an item that does not answer it is
-// loaded through IRecordItem::SetDataValue, with the same result.
+// the row. The RecordSet calls this module's plain item through it directly
+// (see CRecordItem::FromDispatch) and asks any other item for it with
+// QueryInterface; an item that does not answer it is loaded through
+// IRecordItem::SetDataValue, with the same result.
 //
 // The IID belongs to this layout: a change of the method changes the IID.
 #pragma once
