@@ -5,7 +5,7 @@
 #include "com/ProcessFence.h"
 
 bool BiasedLock::Claim(DWORD self) noexcept {
-    if (ended_.load(std::memory_order_relaxed) || !ProcessFence::Available()) return false;
+    if (!ProcessFence::Available()) return false;
     DWORD nobody = kNobody;
     return owner_.compare_exchange_strong(nobody, self, std::memory_order_relaxed);
 }

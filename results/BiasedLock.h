@@ -28,7 +28,9 @@ public:
     void Lock() noexcept {
         const DWORD self = GetCurrentThreadId();
         const DWORD owner = owner_.load(std::memory_order_relaxed);
-        if (owner == self || (owner == kNobody && Claim(self))) {
+        // Once the bias has ended (at once where nobody can be owner), no
+        // thread tries to claim the lock again.
+        if (owner == self || (owner == kNobody && !ended_.load(std::memory_order_relaxed) && Claim(self))) {
             ownerInside_.store(true, std::memory_order_relaxed);
             // Keeps the compiler from reading the mark before the
             // announcement; the processor is kept by the ending thread's fence.
@@ -52,8 +54,8 @@ public:
     }
 
 private:
-    // Makes self the owner when the lock has none and the bias can still
-    // be ended safely; false otherwise.
+    // Makes self the owner when the lock has none and the bias can be
+    // ended safely; false otherwise.
     bool Claim(DWORD self) noexcept;
     // Takes the inner lock, ending the bias first when it still holds.
     void LockShared() noexcept;
